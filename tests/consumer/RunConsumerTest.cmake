@@ -1,0 +1,37 @@
+# Installs the built tree, then configures, builds and runs the consumer
+# project against the installed package; finally compiles it by hand with the
+# flags pkg-config reports.
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed: ${ARGV}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_BUILD_RPATH=${prefix}/lib)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/consumer)
+if(NOT last_output MATCHES "consumer ok")
+  message(FATAL_ERROR "consumer printed: ${last_output}")
+endif()
+
+find_program(PKG_CONFIG pkg-config)
+if(PKG_CONFIG)
+  file(GLOB pcdir ${prefix}/lib*/pkgconfig)
+  set(ENV{PKG_CONFIG_PATH} ${pcdir})
+  run(${PKG_CONFIG} --cflags --libs tessary)
+  string(STRIP "${last_output}" flags)
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  file(GLOB libdir ${prefix}/lib*)
+  run(${CXX_COMPILER} ${SOURCE_DIR}/main.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/consumer_pc)
+  run(${WORK_DIR}/consumer_pc)
+endif()
+message(STATUS "consumer project built and ran against the installed package")
