@@ -7,11 +7,33 @@
 //
 // Other translation units of the library define no static objects with
 // constructors or destructors.
+//
+// Order of the objects that are built at start-up:
+//   1. the colour-map code's shared black colour
+//   2. Point2d constants, then Point3d constants
+//   3. the default random generator (seed 1)
+//   4. Spline::m_alpha
+//   5. UniqueString::m_table
+//   6. UniqueStringTable::null
+//   7. the module registry (registers the library)
 
 #include "tessary/frame/detail/ModuleRegistry.h"
 
-namespace Tessary::detail {
+namespace Tessary {
 
+// --- 1. colour ---------------------------------------------------------------
+
+// --- 2. points ---------------------------------------------------------------
+
+// --- 3. random sequences -----------------------------------------------------
+
+// --- 4. splines --------------------------------------------------------------
+
+// --- 5, 6. interned strings --------------------------------------------------
+
+// --- 7. last: the module registry -------------------------------------------
+namespace detail {
 ModuleRegistry g_moduleRegistry;
+}  // namespace detail
 
-}  // namespace Tessary::detail
+}  // namespace Tessary
