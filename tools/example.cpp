@@ -53,7 +53,7 @@ int main() {
     for (int i = 0; i < residuesBack.GetSize(); ++i)
         std::printf("  %-4s %d\n", residuesBack[i].GetString(), serialsBack[i]);
 
-    std::vector<unsigned char> crafted = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x40};
+    std::vector<unsigned char> crafted = {0xFF, 0xFF, 0x00, 0x00, 0x00, 0x40, 1, 2, 3, 4};
     try {
         CArchive bad(crafted, CArchive::load);
         IntArray huge;
@@ -61,7 +61,7 @@ int main() {
         std::printf("\ncrafted archive loaded?!\n");
         return 1;
     } catch (const CArchiveException& e) {
-        std::printf("\na crafted 10-byte archive claiming 2^62 elements is refused: %s\n", e.what());
+        std::printf("\na crafted 10-byte archive claiming 2^30 elements is refused: %s\n", e.what());
     }
     return 0;
 }
