@@ -1,0 +1,284 @@
+#include "tessary/geometry/Matrix3x3.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "tessary/geometry/Matrix4x4.h"
+
+namespace Tessary {
+
+Matrix3x3& Matrix3x3::operator=(const Matrix4x4& m) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) m_m[i * 3 + j] = m(i, j);
+    return *this;
+}
+
+namespace {
+
+// Golub-Kahan singular value decomposition of a 3 x 3 matrix by Givens
+// rotations. The invariant a = U * A * V holds throughout: a rotation of rows
+// of A is undone in the columns of U, a rotation of columns of A in the rows
+// of V.
+class Svd3 {
+public:
+    Svd3(const double* a) {
+        for (int k = 0; k < 9; ++k) {
+            m_a[k / 3][k % 3] = a[k];
+            m_u[k / 3][k % 3] = m_v[k / 3][k % 3] = (k % 4 == 0) ? 1.0 : 0.0;
+        }
+    }
+
+    bool Run() {
+        Bidiagonalize();
+        bool converged = false;
+        // A 3 x 3 converges in a handful of sweeps; the cap only stops
+        // non-finite input, which never meets the tolerance.
+        for (int sweep = 0; sweep < kMaxSweeps && !converged; ++sweep) converged = Step();
+        SortAndFixSigns();
+        return converged;
+    }
+
+    double m_a[3][3];
+    double m_u[3][3];
+    double m_v[3][3];
+
+private:
+    static constexpr int kMaxSweeps = 100;
+
+    struct Rotation {
+        double c = 1.0, s = 0.0;
+    };
+    // The rotation taking (a, b) to (r, 0); the identity when b is 0.
+    static Rotation Make(double a, double b) {
+        if (b == 0.0) return {};
+        const double fa = std::fabs(a), fb = std::fabs(b);
+        double r;
+        if (fa > fb) {
+            const double t = b / a;
+            r = fa * std::sqrt(1.0 + t * t);
+        } else {
+            const double t = a / b;
+            r = fb * std::sqrt(1.0 + t * t);
+        }
+        return {a / r, b / r};
+    }
+    // Rows `first` and `second` of A, compensated in the columns of U.
+    void RotateRows(int first, int second, Rotation g) {
+        for (int j = 0; j < 3; ++j) {
+            const double p = m_a[first][j], q = m_a[second][j];
+            m_a[first][j] = g.c * p + g.s * q;
+            m_a[second][j] = -g.s * p + g.c * q;
+            const double up = m_u[j][first], uq = m_u[j][second];
+            m_u[j][first] = g.c * up + g.s * uq;
+            m_u[j][second] = -g.s * up + g.c * uq;
+        }
+    }
+    // Columns `first` and `second` of A, compensated in the rows of V.
+    void RotateColumns(int first, int second, Rotation g) {
+        for (int j = 0; j < 3; ++j) {
+            const double p = m_a[j][first], q = m_a[j][second];
+            m_a[j][first] = g.c * p + g.s * q;
+            m_a[j][second] = -g.s * p + g.c * q;
+            const double vp = m_v[first][j], vq = m_v[second][j];
+            m_v[first][j] = g.c * vp + g.s * vq;
+            m_v[second][j] = -g.s * vp + g.c * vq;
+        }
+    }
+    // Zeroes A(second, col) against A(first, col) by a row rotation.
+    void ZeroByRows(int first, int second, int col) {
+        if (m_a[second][col] == 0.0) return;
+        RotateRows(first, second, Make(m_a[first][col], m_a[second][col]));
+        m_a[second][col] = 0.0;
+    }
+
+    void Bidiagonalize() {
+        ZeroByRows(0, 1, 0);
+        ZeroByRows(0, 2, 0);
+        ZeroByRows(1, 2, 1);
+        // Upper triangular now; clear (0, 2) and the (1, 0) that creates.
+        ZeroByRows(1, 0, 2);
+        if (m_a[1][0] != 0.0) {
+            RotateColumns(1, 0, Make(m_a[1][1], m_a[1][0]));
+            m_a[1][0] = 0.0;
+        }
+    }
+
+    // One pass: deflation tests, then a QR sweep on the active block.
+    // Returns true once the superdiagonal has vanished.
+    bool Step() {
+        double sum = 0.0;
+        for (const auto& row : m_a)
+            for (double v : row) sum += std::fabs(v);
+        const double tol = sum * DBL_EPSILON;
+        for (int i = 0; i < 2; ++i)
+            if (std::fabs(m_a[i][i + 1]) <= tol) m_a[i][i + 1] = 0.0;
+        if (m_a[0][1] == 0.0 && m_a[1][2] == 0.0) return true;
+
+        // A (near) zero diagonal entry beside a live superdiagonal one: clear
+        // its row by rotations against the rows below, which splits the matrix.
+        for (int i = 0; i < 2; ++i) {
+            if (m_a[i][i + 1] != 0.0 && std::fabs(m_a[i][i]) <= tol) {
+                m_a[i][i] = 0.0;
+                for (int k = i + 1; k < 3; ++k) {
+                    if (m_a[i][k] == 0.0) continue;
+                    RotateRows(k, i, Make(m_a[k][k], m_a[i][k]));
+                    m_a[i][k] = 0.0;
+                }
+                return false;
+            }
+        }
+
+        const int p = m_a[0][1] == 0.0 ? 1 : 0;
+        const int q = m_a[1][2] == 0.0 ? 1 : 2;
+        Sweep(p, q);
+        return false;
+    }
+
+    // Implicit QR sweep with a Wilkinson shift on the block p..q.
+    void Sweep(int p, int q) {
+        const double dm = m_a[q - 1][q - 1], em = m_a[q - 1][q], dn = m_a[q][q];
+        const double ep = q - 1 > p ? m_a[q - 2][q - 1] : 0.0;
+        // Trailing 2 x 2 block of A^T A; the shift is its eigenvalue nearer t22.
+        const double t11 = dm * dm + ep * ep, t12 = dm * em, t22 = dn * dn + em * em;
+        const double delta = (t11 - t22) * 0.5;
+        const double root = std::sqrt(delta * delta + t12 * t12);
+        const double denom = delta + (delta >= 0.0 ? root : -root);
+        const double mu = denom != 0.0 ? t22 - t12 * t12 / denom : t22;
+
+        double y = m_a[p][p] * m_a[p][p] - mu;
+        double z = m_a[p][p] * m_a[p][p + 1];
+        for (int k = p; k < q; ++k) {
+            RotateColumns(k, k + 1, Make(y, z));
+            if (k > p) m_a[k - 1][k + 1] = 0.0;
+            y = m_a[k][k];
+            z = m_a[k + 1][k];
+            RotateRows(k, k + 1, Make(y, z));
+            m_a[k + 1][k] = 0.0;
+            if (k + 1 < q) {
+                y = m_a[k][k + 1];
+                z = m_a[k][k + 2];
+            }
+        }
+    }
+
+    void SortAndFixSigns() {
+        for (int i = 0; i < 3; ++i) {
+            if (m_a[i][i] < 0.0) {
+                m_a[i][i] = -m_a[i][i];
+                for (double& v : m_v[i]) v = -v;
+            }
+        }
+        for (int i = 0; i < 2; ++i) {
+            int best = i;
+            for (int k = i + 1; k < 3; ++k)
+                if (m_a[k][k] > m_a[best][best]) best = k;
+            if (best == i) continue;
+            std::swap(m_a[i][i], m_a[best][best]);
+            for (int j = 0; j < 3; ++j) {
+                std::swap(m_u[j][i], m_u[j][best]);
+                std::swap(m_v[i][j], m_v[best][j]);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+bool Matrix3x3::SingularValueDecomposition(const Matrix3x3& a, Matrix3x3& u, double* d, Matrix3x3& v) {
+    Svd3 svd(a.m_m);
+    const bool converged = svd.Run();
+    for (int i = 0; i < 3; ++i) {
+        d[i] = svd.m_a[i][i];
+        for (int j = 0; j < 3; ++j) {
+            u.m_m[i * 3 + j] = svd.m_u[i][j];
+            v.m_m[i * 3 + j] = svd.m_v[i][j];
+        }
+    }
+    return converged;
+}
+
+void Matrix3x3::PCA(const Point3d::Array& points, Point3d& centre, Point3d& axis1, Point3d& axis2, Point3d& axis3,
+                    double& plus1, double& minus1, double& plus2, double& minus2, double& plus3, double& minus3) {
+    const int n = points.GetSize();
+    const Point3d* p = points.GetData();
+
+    // The mean is summed in double: a float sum stalls once it is 2^24 times
+    // larger than the coordinates, and large sets would get a wrong centre.
+    double sx = 0.0, sy = 0.0, sz = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sx += p[i].x;
+        sy += p[i].y;
+        sz += p[i].z;
+    }
+    centre = n > 0 ? Point3d(sx / n, sy / n, sz / n) : Point3d();
+    const double cx = centre.x, cy = centre.y, cz = centre.z;
+
+    double sxx = 0.0, sxy = 0.0, sxz = 0.0, syy = 0.0, syz = 0.0, szz = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double dx = p[i].x - cx, dy = p[i].y - cy, dz = p[i].z - cz;
+        sxx += dx * dx;
+        sxy += dx * dy;
+        sxz += dx * dz;
+        syy += dy * dy;
+        syz += dy * dz;
+        szz += dz * dz;
+    }
+    const Matrix3x3 scatter(sxx, sxy, sxz, sxy, syy, syz, sxz, syz, szz);
+    Matrix3x3 u, v;
+    double d[3];
+    SingularValueDecomposition(scatter, u, d, v);
+    axis1 = Point3d(u.m_m[0], u.m_m[3], u.m_m[6]);
+    axis2 = Point3d(u.m_m[1], u.m_m[4], u.m_m[7]);
+    axis3 = Point3d(u.m_m[2], u.m_m[5], u.m_m[8]);
+
+    double plus[3] = {0.0, 0.0, 0.0}, minus[3] = {0.0, 0.0, 0.0};
+    const Point3d* axes[3] = {&axis1, &axis2, &axis3};
+    double ax[3][3];
+    for (int k = 0; k < 3; ++k) {
+        ax[k][0] = axes[k]->x;
+        ax[k][1] = axes[k]->y;
+        ax[k][2] = axes[k]->z;
+    }
+    for (int i = 0; i < n; ++i) {
+        const double dx = p[i].x - cx, dy = p[i].y - cy, dz = p[i].z - cz;
+        for (int k = 0; k < 3; ++k) {
+            const double t = dx * ax[k][0] + dy * ax[k][1] + dz * ax[k][2];
+            if (t > plus[k]) plus[k] = t;
+            if (-t > minus[k]) minus[k] = -t;
+        }
+    }
+    plus1 = plus[0];
+    minus1 = minus[0];
+    plus2 = plus[1];
+    minus2 = minus[1];
+    plus3 = plus[2];
+    minus3 = minus[2];
+}
+
+void Matrix3x3::BestFittingLine(const Point3d::Array& points, Point3d& end1, Point3d& end2) {
+    Point3d centre, axis1, axis2, axis3;
+    double plus1, minus1, plus2, minus2, plus3, minus3;
+    PCA(points, centre, axis1, axis2, axis3, plus1, minus1, plus2, minus2, plus3, minus3);
+    end1 = centre + axis1 * plus1;
+    end2 = centre - axis1 * minus1;
+}
+
+void Matrix3x3::BestFittingPlane(const Point3d::Array& points, Point3d* corners) {
+    Point3d centre, axis1, axis2, axis3;
+    double plus1, minus1, plus2, minus2, plus3, minus3;
+    PCA(points, centre, axis1, axis2, axis3, plus1, minus1, plus2, minus2, plus3, minus3);
+    corners[0] = centre + axis1 * plus1 + axis2 * plus2;
+    corners[1] = centre - axis1 * minus1 + axis2 * plus2;
+    corners[2] = centre - axis1 * minus1 - axis2 * minus2;
+    corners[3] = centre + axis1 * plus1 - axis2 * minus2;
+}
+
+bool IsPlanar(const Point3d::Array& points, double tol) {
+    if (points.GetSize() < 3) return true;
+    Point3d centre, axis1, axis2, axis3;
+    double plus1, minus1, plus2, minus2, plus3, minus3;
+    Matrix3x3::PCA(points, centre, axis1, axis2, axis3, plus1, minus1, plus2, minus2, plus3, minus3);
+    return plus3 <= tol;
+}
+
+}  // namespace Tessary
