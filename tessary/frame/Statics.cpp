@@ -17,23 +17,12 @@
 //   6. UniqueStringTable::null
 //   7. the module registry (registers the library)
 
-#include <type_traits>
-
-#include "tessary/color/ColorMap.h"
 #include "tessary/frame/detail/ModuleRegistry.h"
-#include "tessary/util/UniqueString.h"
-#include "tessary/util/detail/RomanNumeralCache.h"
 #include "tessary/util/Random.h"
 
 namespace Tessary {
 
 // --- 1. colour ---------------------------------------------------------------
-// Constant-initialised: it holds its value before any initialiser runs and
-// needs no destructor, so no start-up code can see it unset.
-namespace detail {
-constexpr Color g_colorMapBlack = Color::Black();
-static_assert(std::is_trivially_destructible_v<Color>, "the shared black must need no exit action");
-}  // namespace detail
 
 // --- 2. points ---------------------------------------------------------------
 // The Point2d and Point3d constants are constexpr, defined inline in their
@@ -47,13 +36,6 @@ RandomInteger g_defaultRandomInteger(1);
 // --- 4. splines --------------------------------------------------------------
 
 // --- 5, 6. interned strings --------------------------------------------------
-// The intern table first, then the shared empty string it hands out; the
-// Roman numeral cache is built with them and, like them, holds only strings.
-UniqueStringTable UniqueString::m_table;
-const CString UniqueStringTable::null;
-namespace detail {
-RomanNumeralCache g_romanNumeralCache;
-}  // namespace detail
 
 // --- 7. last: the module registry -------------------------------------------
 namespace detail {
