@@ -2,6 +2,9 @@
 
 // Umbrella header: every public header of the library.
 
+#include "tessary/color/Color.h"
+#include "tessary/color/ColorArray.h"
+#include "tessary/color/ColorMap.h"
 #include "tessary/frame/CArchive.h"
 #include "tessary/frame/CArray.h"
 #include "tessary/frame/CMap.h"

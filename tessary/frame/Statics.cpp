@@ -17,12 +17,21 @@
 //   6. UniqueStringTable::null
 //   7. the module registry (registers the library)
 
+#include <type_traits>
+
+#include "tessary/color/ColorMap.h"
 #include "tessary/frame/detail/ModuleRegistry.h"
 #include "tessary/util/Random.h"
 
 namespace Tessary {
 
 // --- 1. colour ---------------------------------------------------------------
+// Constant-initialised: it holds its value before any initialiser runs and
+// needs no destructor, so no start-up code can see it unset.
+namespace detail {
+constexpr Color g_colorMapBlack = Color::Black();
+static_assert(std::is_trivially_destructible_v<Color>, "the shared black must need no exit action");
+}  // namespace detail
 
 // --- 2. points ---------------------------------------------------------------
 // The Point2d and Point3d constants are constexpr, defined inline in their

@@ -1,0 +1,324 @@
+#include "tessary/color/ColorMap.h"
+
+#include <algorithm>
+
+#include "tessary/frame/Serialization.h"
+
+namespace Tessary {
+
+using detail::g_colorMapBlack;
+
+// ---- ColorMap ------------------------------------------------------------------
+
+ColorMap::ColorMap() : ColorMap(256) {}
+
+ColorMap::ColorMap(int n) {
+    SetSize(n);
+    SetBeginEnd(0.0, static_cast<double>(m_sizeMap - 1));
+    Ramp(true);
+}
+
+ColorMap::~ColorMap() = default;
+
+void ColorMap::SetSize(int n) {
+    m_sizeMap = std::max(n, 1);
+    m_lastIndex = m_sizeMap - 1;
+    UpdateLimits();
+}
+
+void ColorMap::UpdateLimits() {
+    // The map always holds at least one slot (every constructor builds one and
+    // loading replaces it only with a non-empty one).
+    const std::int32_t lastSlot = static_cast<std::int32_t>(m_map.size()) - 1;
+    m_maxSlot = std::max(0, std::min(m_lastIndex, lastSlot));
+    m_maxIndex = std::max(0, std::min(m_sizeMap - 1, lastSlot));
+}
+
+int ColorMap::EntryCount() const {
+    // After a load that read a count of 0 the old entries are kept but unused.
+    return std::clamp(m_sizeColors, 0, static_cast<std::int32_t>(m_entries.size()));
+}
+
+ColorMap& ColorMap::SetBeginEnd(double begin, double end) {
+    m_begin = begin;
+    m_end = end;
+    m_scale = begin != end ? static_cast<double>(m_sizeMap) / (begin - end) : 1.0;
+    return *this;
+}
+
+ColorMap& ColorMap::Resize(int n) {
+    SetSize(n);
+    Build();
+    return *this;
+}
+
+ColorMap& ColorMap::Ramp(bool blended) {
+    const Color stops[3] = {Color(0, 0, 1), Color(0, 1, 0), Color(1, 0, 0)};
+    return Ramp(3, stops, blended);
+}
+
+ColorMap& ColorMap::Ramp(Color c1, Color c2, bool blended) {
+    const Color stops[2] = {c1, c2};
+    return Ramp(2, stops, blended);
+}
+
+ColorMap& ColorMap::Ramp(Color c1, Color c2, Color c3, bool blended) {
+    const Color stops[3] = {c1, c2, c3};
+    return Ramp(3, stops, blended);
+}
+
+ColorMap& ColorMap::Ramp(int count, const Color* colors, bool blended) {
+    if (count < 1 || colors == nullptr) count = 0;
+    m_entries.assign(colors, colors + count);
+    m_sizeColors = count;
+    m_blended = blended;
+    Build();
+    return *this;
+}
+
+ColorMap& ColorMap::Ramp(const ColorArray& ramp, bool blended) {
+    return Ramp(ramp.GetSize(), ramp.GetData(), blended);
+}
+
+void ColorMap::Build() {
+    // A map loaded with a slot count of 0 still gets one slot.
+    if (m_sizeMap < 1) m_sizeMap = 1;
+    const int n = m_sizeMap;
+    const int m = EntryCount();
+    m_map.assign(static_cast<std::size_t>(n), g_colorMapBlack);
+
+    if (n == m) {
+        std::copy_n(m_entries.begin(), n, m_map.begin());
+    } else if (m == 1) {
+        std::fill(m_map.begin(), m_map.end(), m_entries[0]);
+    } else if (m == 0) {
+        // stays black
+    } else if (m_blended && n < m) {
+        // Fewer slots than stops: sample the stops, rounding down in the lower
+        // half and to nearest in the upper half; the last slot takes the last stop.
+        const double ratio = static_cast<double>(m) / static_cast<double>(n);
+        for (int i = 0; i < n; ++i) {
+            double t = i == n - 1 ? static_cast<double>(m - 1) : i * ratio;
+            if (i > n / 2) t += 0.5;
+            const int entry = std::min(static_cast<int>(t), m - 1);
+            m_map[static_cast<std::size_t>(i)] = m_entries[static_cast<std::size_t>(entry)];
+        }
+    } else if (m_blended) {
+        BuildBlendedSegments(m);
+    } else {
+        // Flat bands; the last band takes the remainder (all of the map when
+        // there are more stops than slots).
+        const int per = n / m;
+        for (int s = 0; s < m; ++s) {
+            const int first = s * per;
+            const int stop = s == m - 1 ? n : (s + 1) * per;
+            std::fill(m_map.begin() + first, m_map.begin() + stop, m_entries[static_cast<std::size_t>(s)]);
+        }
+    }
+    UpdateLimits();
+}
+
+void ColorMap::BuildBlendedSegments(int m) {
+    // One segment per pair of neighbouring stops. Inner segments stop one
+    // increment short of their second stop (which starts the next segment);
+    // the last one takes the remainder of the division and ends on its stop.
+    // The arithmetic is single precision in the unit-float view, as stored
+    // colour tables were computed.
+    const int n = m_sizeMap;
+    const int step = n / (m - 1);
+    for (int s = 0; s < m - 1; ++s) {
+        const bool last = s == m - 2;
+        const int first = s * step;
+        const int count = (last ? n : (s + 1) * step) - first;
+        int divisor = last ? count - 1 : count;
+        if (divisor == 0) divisor = 1;
+
+        const unsigned char* a = m_entries[static_cast<std::size_t>(s)];
+        const unsigned char* b = m_entries[static_cast<std::size_t>(s) + 1];
+        float start[4];
+        float delta[4];
+        for (int k = 0; k < 4; ++k) {
+            start[k] = Color::ByteToFloat(a[k]);
+            delta[k] = (Color::ByteToFloat(b[k]) - start[k]) / static_cast<float>(divisor);
+        }
+        Color* slot = m_map.data() + first;
+        for (int j = 0; j < count; ++j, ++slot) {
+            const float jf = static_cast<float>(j);
+            slot->m_r = Color::FloatToByte(start[0] + jf * delta[0]);
+            slot->m_g = Color::FloatToByte(start[1] + jf * delta[1]);
+            slot->m_b = Color::FloatToByte(start[2] + jf * delta[2]);
+            slot->m_a = Color::FloatToByte(start[3] + jf * delta[3]);
+        }
+    }
+}
+
+ColorMap& ColorMap::Invert() {
+    std::reverse(m_entries.begin(), m_entries.end());
+    std::reverse(m_map.begin(), m_map.end());
+    return *this;
+}
+
+Color ColorMap::ColorAtEntry(int i) const {
+    const int m = EntryCount();
+    if (m == 0) return g_colorMapBlack;
+    return m_entries[static_cast<std::size_t>(std::clamp(i, 0, m - 1))];
+}
+
+ColorMap& ColorMap::SetColorAtIndex(int i, Color c) {
+    if (i >= 0 && static_cast<std::size_t>(i) < m_map.size()) m_map[static_cast<std::size_t>(i)] = c;
+    return *this;
+}
+
+ColorMap& ColorMap::SetColorForRange(double from, double to, Color c) {
+    const int i = IndexOfValue(from);
+    const int j = IndexOfValue(to);
+    const int low = std::min(i, j);
+    const int high = std::max(i, j);
+    std::fill(m_map.begin() + low, m_map.begin() + high + 1, c);
+    return *this;
+}
+
+namespace {
+
+// Colours go to the archive as packed little-endian words, which is their
+// memory image; a block keeps large maps cheap to store.
+void WriteColors(CArchive& ar, const std::vector<Color>& colors, std::int32_t count) {
+    ar << count;
+    ar.Write(colors.data(), static_cast<std::size_t>(count) * sizeof(Color));
+}
+
+// Replaces `colors` only when the count read is positive; returns the count.
+std::int32_t ReadColors(CArchive& ar, std::vector<Color>& colors) {
+    const std::int32_t count = ReadElementCount(ar, sizeof(Color));
+    if (count > 0) {
+        std::vector<Color> loaded(static_cast<std::size_t>(count));
+        ar.Read(loaded.data(), loaded.size() * sizeof(Color));
+        colors.swap(loaded);
+    }
+    return count;
+}
+
+}  // namespace
+
+void ColorMap::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << static_cast<unsigned char>(m_blended ? 1 : 0) << m_lastIndex << m_begin << m_end << m_scale;
+        // Counts always match the colours written, so the file reads back
+        // even after a load that kept an old array.
+        WriteColors(ar, m_entries, EntryCount());
+        WriteColors(ar, m_map, std::clamp(m_sizeMap, 0, static_cast<std::int32_t>(m_map.size())));
+        return;
+    }
+    unsigned char blended;
+    ar >> blended;
+    m_blended = blended != 0;
+    ar >> m_lastIndex;
+    UpdateLimits();
+    ar >> m_begin >> m_end >> m_scale;
+    m_sizeColors = ReadColors(ar, m_entries);
+    const std::int32_t n = ReadColors(ar, m_map);
+    m_sizeMap = n;
+    UpdateLimits();
+}
+
+// ---- ColorMapParameters ----------------------------------------------------------
+
+ColorMapParameters::ColorMapParameters() : ColorMapParameters("Blue-Green-Red", false, 0.0, 1.0, 32) {}
+
+ColorMapParameters::ColorMapParameters(const CString& name, bool clip, double minimum, double maximum,
+                                       const BoolArray& transfer)
+    : m_spectrumName(name), m_clip(clip), m_minimum(minimum), m_maximum(maximum), m_transferFunction(transfer) {}
+
+ColorMapParameters::ColorMapParameters(const CString& name, bool clip, double minimum, double maximum, int count)
+    : m_spectrumName(name), m_clip(clip), m_minimum(minimum), m_maximum(maximum) {
+    m_transferFunction.SetSize(count);
+    for (bool& on : m_transferFunction) on = true;
+}
+
+ColorMapParameters::~ColorMapParameters() = default;
+
+void ColorMapParameters::Rebuild() {
+    const int n = m_transferFunction.GetSize();
+    m_map.SetSize(n);
+    m_map.SetBeginEnd(m_minimum, m_maximum);
+    m_map.Ramp(ColorArray::Named(m_spectrumName), true);
+    for (int i = 0; i < n; ++i) {
+        if (!m_transferFunction[i]) m_map.SetColorAtIndex(i, g_colorMapBlack);
+    }
+    m_dirty = false;
+}
+
+ColorMapParameters& ColorMapParameters::SetSpectrumName(const CString& name) {
+    m_spectrumName = name;
+    m_dirty = true;
+    return *this;
+}
+
+ColorMapParameters& ColorMapParameters::SetClip(bool clip) {
+    m_clip = clip;
+    m_dirty = true;
+    return *this;
+}
+
+ColorMapParameters& ColorMapParameters::SetMinimum(double minimum) {
+    m_minimum = minimum;
+    m_dirty = true;
+    return *this;
+}
+
+ColorMapParameters& ColorMapParameters::SetMaximum(double maximum) {
+    m_maximum = maximum;
+    m_dirty = true;
+    return *this;
+}
+
+ColorMapParameters& ColorMapParameters::SetTransferFunction(const BoolArray& transfer) {
+    m_transferFunction.Copy(transfer);
+    m_dirty = true;
+    return *this;
+}
+
+bool ColorMapParameters::operator==(const ColorMapParameters& other) const {
+    if (this == &other) return true;
+    return m_spectrumName.CompareNoCase(other.m_spectrumName) == 0 && m_clip == other.m_clip &&
+           m_minimum == other.m_minimum && m_maximum == other.m_maximum &&
+           m_transferFunction == other.m_transferFunction;
+}
+
+int ColorMapParameters::Compare(const ColorMapParameters& other) const {
+    if (const int byName = m_spectrumName.CompareNoCase(other.m_spectrumName)) return byName;
+    if (m_clip != other.m_clip) return m_clip ? 1 : -1;
+    if (m_minimum < other.m_minimum) return -1;
+    if (m_minimum > other.m_minimum) return 1;
+    if (m_maximum < other.m_maximum) return -1;
+    if (m_maximum > other.m_maximum) return 1;
+    const int size = m_transferFunction.GetSize();
+    const int otherSize = other.m_transferFunction.GetSize();
+    if (size != otherSize) return size < otherSize ? -1 : 1;
+    for (int i = 0; i < size; ++i) {
+        if (m_transferFunction[i] != other.m_transferFunction[i]) return m_transferFunction[i] ? 1 : -1;
+    }
+    return 0;
+}
+
+void ColorMapParameters::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << m_spectrumName << static_cast<unsigned char>(m_clip ? 1 : 0) << m_minimum << m_maximum;
+        const std::int32_t n = m_transferFunction.GetSize();
+        ar << n;
+        for (bool on : m_transferFunction) ar << static_cast<unsigned char>(on ? 1 : 0);
+        return;
+    }
+    m_dirty = true;
+    unsigned char clip;
+    ar >> m_spectrumName >> clip;
+    m_clip = clip != 0;
+    ar >> m_minimum >> m_maximum;
+    const std::int32_t n = ReadElementCount(ar, 1);
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(n));
+    ar.Read(bytes.data(), bytes.size());
+    m_transferFunction.RemoveAll();
+    for (unsigned char byte : bytes) m_transferFunction.Add(byte != 0);
+}
+
+}  // namespace Tessary
