@@ -18,5 +18,8 @@
 #include "tessary/geometry/Plane.h"
 #include "tessary/geometry/Point2d.h"
 #include "tessary/geometry/Point3d.h"
+#include "tessary/geometry/QuadraticMatrix.h"
+#include "tessary/geometry/RMSBestFit.h"
+#include "tessary/geometry/Spline.h"
 #include "tessary/geometry/SquareMatrix.h"
 #include "tessary/util/Random.h"

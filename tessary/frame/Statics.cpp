@@ -21,6 +21,7 @@
 
 #include "tessary/color/ColorMap.h"
 #include "tessary/frame/detail/ModuleRegistry.h"
+#include "tessary/geometry/Spline.h"
 #include "tessary/util/Random.h"
 
 namespace Tessary {
@@ -43,6 +44,12 @@ RandomInteger g_defaultRandomInteger(1);
 }  // namespace detail
 
 // --- 4. splines --------------------------------------------------------------
+// The basis-matrix cache: flag, matrix and last type are constant-initialised
+// data; only the parameter array is built at start-up.
+bool Spline::m_recalcMatrix = true;
+double Spline::m_matrix[4][4] = {};
+Spline::SplineType Spline::m_oldType = Spline::BetaSpline;
+DoubleArray Spline::m_alpha;
 
 // --- 5, 6. interned strings --------------------------------------------------
 
