@@ -2,6 +2,9 @@
 
 // Umbrella header: every public header of the library.
 
+#include "tessary/chemistry/AnisotropicDisplacement.h"
+#include "tessary/chemistry/CoordinationGeometry.h"
+#include "tessary/chemistry/NeighborList.h"
 #include "tessary/color/Color.h"
 #include "tessary/color/ColorArray.h"
 #include "tessary/color/ColorMap.h"

@@ -1,0 +1,328 @@
+#include "tessary/chemistry/NeighborList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "tests/support/Molecule.h"
+
+namespace Tessary {
+namespace {
+
+std::uint64_t TestSeed() {
+    const char* env = std::getenv("TESSARY_TEST_SEED");
+    return env ? std::strtoull(env, nullptr, 10) : 20261207u;
+}
+
+std::vector<int> Values(const IntArray& a) { return std::vector<int>(a.begin(), a.end()); }
+
+using PairSet = std::set<std::pair<int, int>>;
+
+// Pairs as unordered pairs; fails the test on a pair reported twice or a self pair.
+PairSet CollectPairs(const IntArray& first, const IntArray& second, int from = 0) {
+    PairSet pairs;
+    EXPECT_EQ(first.GetSize(), second.GetSize());
+    for (int i = from; i < first.GetSize(); ++i) {
+        const int a = std::min(first[i], second[i]), b = std::max(first[i], second[i]);
+        EXPECT_NE(a, b);
+        EXPECT_TRUE(pairs.insert({a, b}).second) << "pair reported twice: " << a << " " << b;
+    }
+    return pairs;
+}
+
+PairSet BrutePairs(const std::vector<Point3d>& points, double cutoff) {
+    PairSet pairs;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        for (std::size_t j = i + 1; j < points.size(); ++j)
+            if (points[i].Distance2(points[j]) < cutoff * cutoff)
+                pairs.insert({static_cast<int>(i), static_cast<int>(j)});
+    return pairs;
+}
+
+// Checks one radius query against brute force: the same set, each once, and
+// the nearest at the smallest distance.
+void CheckQuery(const NeighborList& list, const std::vector<Point3d>& points, const Point3d& q, double radius) {
+    IntArray found;
+    found.Add(-7);  // results are appended
+    const int nearest = list.GetNeighbors(q, radius, found);
+    ASSERT_GE(found.GetSize(), 1);
+    EXPECT_EQ(found[0], -7);
+    std::vector<int> got(found.begin() + 1, found.end());
+    std::sort(got.begin(), got.end());
+    std::vector<int> expected;
+    double best = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const double d2 = q.Distance2(points[i]);
+        if (d2 < radius * radius) {
+            expected.push_back(static_cast<int>(i));
+            best = std::min(best, d2);
+        }
+    }
+    ASSERT_EQ(got, expected);
+    if (expected.empty()) {
+        EXPECT_EQ(nearest, -1);
+    } else {
+        ASSERT_GE(nearest, 0);
+        EXPECT_EQ(q.Distance2(points[static_cast<std::size_t>(nearest)]), best);
+    }
+}
+
+class Probe : public NeighborList {
+public:
+    using NeighborList::NeighborList;
+    using NeighborList::GetIndex;
+    using NeighborList::GetSubIndex;
+};
+
+// ---------------------------------------------------------------------------
+TEST(NeighborList, SmallExample) {
+    NeighborList list(2.0, 10);
+    EXPECT_EQ(list.Add(Point3d(0, 0, 0)), 0);
+    EXPECT_EQ(list.Add(Point3d(1.5, 0, 0)), 1);
+    EXPECT_EQ(list.Add(Point3d(3, 0, 0)), 2);
+    IntArray found;
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), found), 0);
+    EXPECT_EQ(Values(found), (std::vector<int>{0, 1}));
+    IntArray first, second;
+    EXPECT_EQ(list.GetPairs(first, second), 2);
+    EXPECT_EQ(CollectPairs(first, second), (PairSet{{0, 1}, {1, 2}}));
+}
+
+TEST(NeighborList, ExactlyOneCutoffApartIsNotClose) {
+    NeighborList list(2.0, 10);
+    list.Add(Point3d(0.5, 0.25, 0));
+    list.Add(Point3d(2.5, 0.25, 0));
+    IntArray found, first, second;
+    EXPECT_EQ(list.GetNeighbors(Point3d(0.5, 0.25, 0), found), 0);
+    EXPECT_EQ(Values(found), std::vector<int>{0});
+    EXPECT_EQ(list.GetPairs(first, second), 0);
+}
+
+TEST(NeighborList, EmptyListAppendsNothing) {
+    NeighborList list(1.5, 0);
+    IntArray found, first, second;
+    found.Add(5);
+    first.Add(1);
+    first.Add(2);
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), found), -1);
+    EXPECT_EQ(Values(found), std::vector<int>{5});
+    EXPECT_EQ(list.GetPairs(first, second), 2);
+    EXPECT_EQ(second.GetSize(), 0);
+}
+
+TEST(NeighborList, SmallerRadiusSearchesTheSameCells) {
+    NeighborList list(3.0, 10);
+    list.Add(Point3d(0, 0, 0));
+    list.Add(Point3d(0.9, 0, 0));
+    list.Add(Point3d(0, 1.5, 0));
+    list.Add(Point3d(0, 0, -2.9));
+    IntArray found;
+    EXPECT_EQ(list.GetNeighbors(Point3d(0.1, 0, 0), 1.0, found), 0);
+    std::vector<int> got = Values(found);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<int>{0, 1}));
+    found.RemoveAll();
+    EXPECT_EQ(list.GetNeighbors(Point3d(0.1, 0, 0), found), 0);
+    EXPECT_EQ(found.GetSize(), 4);
+    // Not positive: nothing is closer than that.
+    found.RemoveAll();
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), -1.0, found), -1);
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), 0.0, found), -1);
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), std::nan(""), found), -1);
+    EXPECT_EQ(found.GetSize(), 0);
+}
+
+TEST(NeighborList, CrowdedAdjacentCells) {
+    // Many points in one cell, one point across the boundary: every close
+    // pair between the cells is reported, wherever it sits in the cell.
+    NeighborList list(1.0, 10);
+    std::vector<Point3d> points;
+    for (int i = 0; i < 12; ++i) points.push_back(Point3d(0.95 - 0.07 * i, 0.5, 0.5));
+    points.push_back(Point3d(1.05, 0.5, 0.5));
+    for (const Point3d& p : points) list.Add(p);
+    IntArray first, second;
+    list.GetPairs(first, second);
+    EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, 1.0));
+}
+
+TEST(NeighborList, VisitOrderAndTheFirstMetNearest) {
+    // Equal distances: the query's own cell is searched before the cell at
+    // -x, so the later point, met first, is the nearest; within a cell the
+    // earlier added point comes first.
+    NeighborList list(2.0, 10);
+    list.Add(Point3d(-0.25, 1, 1));  // cell -1 in x
+    list.Add(Point3d(0.75, 1, 1));   // the query's cell
+    list.Add(Point3d(0.25, 1.5, 1));
+    list.Add(Point3d(0.25, 0.5, 1));
+    IntArray found;
+    EXPECT_EQ(list.GetNeighbors(Point3d(0.25, 1, 1), found), 1);
+    EXPECT_EQ(Values(found), (std::vector<int>{1, 2, 3, 0}));
+}
+
+TEST(NeighborList, NonFinitePointsAreNumberedButNeverFound) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    NeighborList list(2.0, 10);
+    EXPECT_EQ(list.Add(Point3d(0, 0, 0)), 0);
+    EXPECT_EQ(list.Add(Point3d(nan, 0, 0)), 1);
+    EXPECT_EQ(list.Add(Point3d(0, inf, 0)), 2);
+    EXPECT_EQ(list.Add(Point3d(0.5, 0, 0)), 3);
+    IntArray found, first, second;
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), found), 0);
+    EXPECT_EQ(Values(found), (std::vector<int>{0, 3}));
+    EXPECT_EQ(list.GetNeighbors(Point3d(nan, 0, 0), found), -1);
+    EXPECT_EQ(list.GetNeighbors(Point3d(0, -inf, 0), found), -1);
+    EXPECT_EQ(found.GetSize(), 2);
+    EXPECT_EQ(list.GetPairs(first, second), 1);
+    EXPECT_EQ(CollectPairs(first, second), (PairSet{{0, 3}}));
+}
+
+TEST(NeighborList, CutoffThatIsNotPositiveFiniteFindsNothing) {
+    for (double cutoff : {0.0, -2.0, std::nan(""), std::numeric_limits<double>::infinity(), 1e-320}) {
+        SCOPED_TRACE(cutoff);
+        NeighborList list(cutoff, 10);
+        EXPECT_EQ(list.Add(Point3d(0, 0, 0)), 0);
+        EXPECT_EQ(list.Add(Point3d(0, 0, 0)), 1);
+        IntArray found, first, second;
+        EXPECT_EQ(list.GetNeighbors(Point3d(0, 0, 0), 1.0, found), -1);
+        EXPECT_EQ(found.GetSize(), 0);
+        EXPECT_EQ(list.GetPairs(first, second), 0);
+    }
+}
+
+TEST(NeighborList, CellArithmetic) {
+    Probe probe(2.0, 10);
+    EXPECT_EQ(probe.GetSubIndex(0.0), 0);
+    EXPECT_EQ(probe.GetSubIndex(1.99), 0);
+    EXPECT_EQ(probe.GetSubIndex(-0.01), -1);  // floor, not truncation
+    EXPECT_EQ(probe.GetSubIndex(-2.5), -2);
+    EXPECT_EQ(probe.GetSubIndex(5000.0), 2499);  // far beyond the old +-645 cells
+    EXPECT_EQ(probe.GetSubIndex(1e300), probe.GetSubIndex(1e200));  // clamped, no overflow
+    EXPECT_EQ(probe.GetSubIndex(-1e300), probe.GetSubIndex(-1e200));
+    EXPECT_EQ(probe.GetIndex(1, 0, 0) - probe.GetIndex(0, 0, 0), 1);  // x runs fastest
+    EXPECT_NE(probe.GetIndex(0, 1, 0), probe.GetIndex(0, 0, 1));
+    EXPECT_EQ(probe.GetIndex(Point3d(std::nanf(""), 0, 0)), -1);
+    EXPECT_GE(probe.GetIndex(Point3d(-3.0e38, 3.0e38, 0)), 0);
+}
+
+TEST(NeighborList, SameArrayForBothHalvesGetsPairsInTurn) {
+    NeighborList list(2.0, 10);
+    list.Add(Point3d(0, 0, 0));
+    list.Add(Point3d(1, 0, 0));
+    IntArray both;
+    both.Add(9);
+    EXPECT_EQ(list.GetPairs(both, both), 3);
+    EXPECT_EQ(both[0], 9);
+    EXPECT_EQ(std::min(both[1], both[2]), 0);
+    EXPECT_EQ(std::max(both[1], both[2]), 1);
+}
+
+TEST(NeighborList, PairsAppendToArraysOfDifferentSizes) {
+    NeighborList list(2.0, 10);
+    list.Add(Point3d(0, 0, 0));
+    list.Add(Point3d(1, 0, 0));
+    IntArray first, second;
+    first.Add(4);
+    first.Add(4);
+    second.Add(5);
+    EXPECT_EQ(list.GetPairs(first, second), 3);
+    ASSERT_EQ(second.GetSize(), 2);
+    EXPECT_EQ(first[0], 4);
+    EXPECT_EQ(second[0], 5);
+    EXPECT_EQ(std::set<int>({first[2], second[1]}), (std::set<int>{0, 1}));
+}
+
+// ---- randomized comparison with brute force -----------------------------------
+struct Scene {
+    const char* name;
+    double cutoff;
+    double offset;  // where the cloud sits on every axis
+    double side;
+};
+
+TEST(NeighborList, MatchesBruteForce) {
+    const std::uint64_t seed = TestSeed();
+    SCOPED_TRACE(testing::Message() << "TESSARY_TEST_SEED=" << seed);
+    std::mt19937_64 rng(seed);
+    const Scene scenes[] = {
+        {"dense cube", 1.0, 0.0, 6.0},
+        {"sparse cube around the origin", 2.5, -20.0, 40.0},
+        {"far beyond +645 cutoffs", 1.0, 700.0, 8.0},
+        {"far beyond -645 cutoffs", 3.0, -3000.0, 20.0},
+        {"beyond the key range", 0.5, 1.0e7, 4.0},
+        {"huge coordinates", 1.0e30, -1.0e32, 3.0e30},
+    };
+    for (const Scene& scene : scenes) {
+        SCOPED_TRACE(scene.name);
+        std::uniform_real_distribution<double> u(scene.offset, scene.offset + scene.side);
+        std::vector<Point3d> points;
+        NeighborList list(scene.cutoff, 64);
+        for (int i = 0; i < 700; ++i) {
+            points.push_back(Point3d(u(rng), u(rng), u(rng)));
+            // Some duplicates and points exactly on cell boundaries.
+            if (i % 50 == 0) points.push_back(points.back());
+            if (i % 70 == 0) points.push_back(Point3d(scene.offset + scene.cutoff * 3, u(rng), u(rng)));
+        }
+        for (std::size_t i = 0; i < points.size(); ++i) ASSERT_EQ(list.Add(points[i]), static_cast<int>(i));
+
+        IntArray first, second;
+        const int size = list.GetPairs(first, second);
+        EXPECT_EQ(size, first.GetSize());
+        EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, scene.cutoff));
+
+        for (int q = 0; q < 150; ++q) {
+            const Point3d query = q % 3 == 0 ? points[static_cast<std::size_t>(q)] : Point3d(u(rng), u(rng), u(rng));
+            const double radius = scene.cutoff * (q % 2 ? 1.0 : std::uniform_real_distribution<double>(0.1, 1.0)(rng));
+            CheckQuery(list, points, query, radius);
+        }
+    }
+}
+
+// Adds and queries interleaved: newcomers are searched before the next
+// layout, layouts merge them with earlier points, and pairs stay exact.
+TEST(NeighborList, InterleavedAddsAndQueries) {
+    const std::uint64_t seed = TestSeed() + 1;
+    SCOPED_TRACE(testing::Message() << "TESSARY_TEST_SEED=" << seed - 1);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> u(0.0, 12.0);
+    NeighborList list(1.5, 4);
+    std::vector<Point3d> points;
+    for (int round = 0; round < 6; ++round) {
+        const int batch = round == 0 ? 3 : 400 * round;
+        for (int i = 0; i < batch; ++i) {
+            points.push_back(Point3d(u(rng), u(rng), u(rng) + round));  // some cells are new each round
+            ASSERT_EQ(list.Add(points.back()), static_cast<int>(points.size()) - 1);
+            if (i % 37 == 0) CheckQuery(list, points, Point3d(u(rng), u(rng), u(rng)), 1.5);
+        }
+        IntArray first, second;
+        list.GetPairs(first, second);
+        EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, 1.5));
+        for (int q = 0; q < 30; ++q) CheckQuery(list, points, Point3d(u(rng), u(rng), u(rng)), 1.5);
+    }
+}
+
+TEST(NeighborList, BondsOfARealProtein) {
+    const TessaryTest::Molecule mol =
+        TessaryTest::ReadMolecule(std::string(TESSARY_SOURCE_DIR) + "/data/molecules/1ubq.pdb");
+    ASSERT_EQ(mol.Size(), 660u);
+    std::vector<Point3d> points;
+    NeighborList list(2.0, 256);
+    for (const TessaryTest::Atom& a : mol.atoms) {
+        points.push_back(Point3d(a.x, a.y, a.z));
+        list.Add(points.back());
+    }
+    IntArray first, second;
+    const int pairs = list.GetPairs(first, second);
+    EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, 2.0));
+    EXPECT_GT(pairs, 600);  // about one bond per heavy atom
+    EXPECT_LT(pairs, 720);
+}
+
+}  // namespace
+}  // namespace Tessary
