@@ -29,7 +29,8 @@ TEST(ColorArray, ConstructionAndCopy) {
     EXPECT_EQ(Elements(copy), Elements(named));
     ColorArray assigned;
     assigned = named;
-    assigned = assigned;
+    const ColorArray& self = assigned;
+    assigned = self;
     EXPECT_EQ(assigned.GetName(), CString("Mine"));
     EXPECT_EQ(Elements(assigned), (std::vector<Color>{Color(), Color(1, 2, 3, 4), Color::Red()}));
     assigned.SetName("Other");

@@ -30,7 +30,7 @@ void ColorMap::UpdateLimits() {
     // The map always holds at least one slot (every constructor builds one and
     // loading replaces it only with a non-empty one).
     const std::int32_t lastSlot = static_cast<std::int32_t>(m_map.size()) - 1;
-    m_maxSlot = std::max(0, std::min(m_lastIndex, lastSlot));
+    m_maxSlotValue = static_cast<double>(std::max(0, std::min(m_lastIndex, lastSlot)));
     m_maxIndex = std::max(0, std::min(m_sizeMap - 1, lastSlot));
 }
 

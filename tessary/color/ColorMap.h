@@ -76,9 +76,12 @@ public:
     // The slot of v: (begin - v) * scale truncated toward zero, clamped to the
     // slots (NaN gives slot 0).
     int IndexOfValue(double v) const {
-        const double t = (m_begin - v) * m_scale;
-        if (!(t > 0.0)) return 0;
-        if (t >= static_cast<double>(m_maxSlot)) return m_maxSlot;
+        // Clamping before truncation gives the same slot and keeps the
+        // conversion defined; the selects compile without branches, which
+        // matters on data that often falls outside the range.
+        double t = (m_begin - v) * m_scale;
+        t = t > m_firstSlotValue ? t : m_firstSlotValue;
+        t = t < m_maxSlotValue ? t : m_maxSlotValue;
         return static_cast<int>(t);
     }
     Color ColorAtValue(double v) const { return m_map[static_cast<std::size_t>(IndexOfValue(v))]; }
@@ -119,7 +122,10 @@ private:
     std::vector<Color> m_entries;
     std::vector<Color> m_map;
     // Upper clamps of the lookups: never past the last slot that exists.
-    std::int32_t m_maxSlot = 0;       // by value: min(last index, slots - 1)
+    double m_maxSlotValue = 0.0;      // by value: min(last index, slots - 1)
+    // Always 0. Held as data because compilers turn a select against a
+    // variable, but not against the constant, into a branch-free max.
+    double m_firstSlotValue = 0.0;
     std::int32_t m_maxIndex = 0;      // by index: min(N - 1, slots - 1)
 };
 
