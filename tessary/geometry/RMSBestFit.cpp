@@ -1,6 +1,11 @@
 #include "tessary/geometry/RMSBestFit.h"
 
 #include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "tessary/geometry/QuadraticMatrix.h"
 
@@ -20,11 +25,68 @@ struct FitSums {
     double ab[3][3] = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
 };
 
+// Point3d is three packed floats; the SSE2 paths below load four floats
+// from a point (the fourth belongs to the next point and is ignored), so the
+// last point of an array always takes the scalar path.
+#if defined(__SSE2__)
+#define TESSARY_FIT_SSE2 1
+inline __m128 LoadWithNext(const Point3d* p) { return _mm_loadu_ps(&p->x); }
+inline __m128d Low(__m128d v) { return _mm_unpacklo_pd(v, v); }
+inline __m128d High(__m128d v) { return _mm_unpackhi_pd(v, v); }
+#endif
+
 void Accumulate(const Point3d* A, const Point3d* B, int n, FitSums& s) {
     float fa0 = 0.0f, fa1 = 0.0f, fa2 = 0.0f, fb0 = 0.0f, fb1 = 0.0f, fb2 = 0.0f;
     double a0 = 0.0, a1 = 0.0, a2 = 0.0, b0 = 0.0, b1 = 0.0, b2 = 0.0;
     double s00 = 0.0, s01 = 0.0, s02 = 0.0, s10 = 0.0, s11 = 0.0, s12 = 0.0, s20 = 0.0, s21 = 0.0, s22 = 0.0;
-    for (int i = 0; i < n; ++i) {
+    int i = 0;
+#if defined(TESSARY_FIT_SSE2)
+    {
+        // Lane by lane the single-precision sums are the plain sequential ones.
+        __m128 fa = _mm_setzero_ps(), fb = _mm_setzero_ps();
+        __m128d axySum = _mm_setzero_pd(), azSum = axySum, bxySum = axySum, bzSum = axySum;
+        __m128d row0 = axySum, row1 = axySum, row2 = axySum, colZ = axySum, zz = axySum;
+        for (; i + 1 < n; ++i) {
+            const __m128 a4 = LoadWithNext(A + i);
+            const __m128 b4 = LoadWithNext(B + i);
+            fa = _mm_add_ps(fa, a4);
+            fb = _mm_add_ps(fb, b4);
+            const __m128d axy = _mm_cvtps_pd(a4), azw = _mm_cvtps_pd(_mm_movehl_ps(a4, a4));
+            const __m128d bxy = _mm_cvtps_pd(b4), bzw = _mm_cvtps_pd(_mm_movehl_ps(b4, b4));
+            axySum = _mm_add_pd(axySum, axy);
+            azSum = _mm_add_pd(azSum, azw);
+            bxySum = _mm_add_pd(bxySum, bxy);
+            bzSum = _mm_add_pd(bzSum, bzw);
+            row0 = _mm_add_pd(row0, _mm_mul_pd(Low(axy), bxy));   // (ax bx, ax by)
+            row1 = _mm_add_pd(row1, _mm_mul_pd(High(axy), bxy));  // (ay bx, ay by)
+            row2 = _mm_add_pd(row2, _mm_mul_pd(Low(azw), bxy));   // (az bx, az by)
+            colZ = _mm_add_pd(colZ, _mm_mul_pd(axy, Low(bzw)));   // (ax bz, ay bz)
+            zz = _mm_add_pd(zz, _mm_mul_pd(azw, bzw));            // (az bz, -)
+        }
+        alignas(16) float f[4];
+        _mm_store_ps(f, fa);
+        fa0 = f[0], fa1 = f[1], fa2 = f[2];
+        _mm_store_ps(f, fb);
+        fb0 = f[0], fb1 = f[1], fb2 = f[2];
+        alignas(16) double d[2];
+        _mm_store_pd(d, axySum);
+        a0 = d[0], a1 = d[1];
+        a2 = _mm_cvtsd_f64(azSum);
+        _mm_store_pd(d, bxySum);
+        b0 = d[0], b1 = d[1];
+        b2 = _mm_cvtsd_f64(bzSum);
+        _mm_store_pd(d, row0);
+        s00 = d[0], s01 = d[1];
+        _mm_store_pd(d, row1);
+        s10 = d[0], s11 = d[1];
+        _mm_store_pd(d, row2);
+        s20 = d[0], s21 = d[1];
+        _mm_store_pd(d, colZ);
+        s02 = d[0], s12 = d[1];
+        s22 = _mm_cvtsd_f64(zz);
+    }
+#endif
+    for (; i < n; ++i) {
         const float ax = A[i].x, ay = A[i].y, az = A[i].z;
         const float bx = B[i].x, by = B[i].y, bz = B[i].z;
         fa0 += ax;
@@ -91,7 +153,8 @@ Fit Correlate(const Point3d::Array& A, const Point3d::Array& B, int n) {
     return fit;
 }
 
-// p' = p * M + t for every point of C, computed in double.
+// p' = p * M + t for every point of C, computed in double (the vector path
+// adds in the same order as the scalar one, so both round alike).
 void ApplyMotion(const double M[3][3], const double t[3], Point3d::Array& C) {
     Point3d* p = C.GetData();
     const int n = C.GetSize();
@@ -99,7 +162,25 @@ void ApplyMotion(const double M[3][3], const double t[3], Point3d::Array& C) {
     const double m10 = M[1][0], m11 = M[1][1], m12 = M[1][2];
     const double m20 = M[2][0], m21 = M[2][1], m22 = M[2][2];
     const double t0 = t[0], t1 = t[1], t2 = t[2];
-    for (int i = 0; i < n; ++i) {
+    int i = 0;
+#if defined(TESSARY_FIT_SSE2)
+    const __m128d row0 = _mm_set_pd(m01, m00), row1 = _mm_set_pd(m11, m10), row2 = _mm_set_pd(m21, m20);
+    const __m128d txy = _mm_set_pd(t1, t0), col2 = _mm_set_pd(m12, m02);
+    const __m128d z2 = _mm_set_sd(m22), tz = _mm_set_sd(t2);
+    for (; i + 1 < n; ++i) {
+        const __m128 p4 = LoadWithNext(p + i);
+        const __m128d xy = _mm_cvtps_pd(p4), zw = _mm_cvtps_pd(_mm_movehl_ps(p4, p4));
+        const __m128d x = Low(xy), y = High(xy), z = Low(zw);
+        const __m128d outXY = _mm_add_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, row0), _mm_mul_pd(y, row1)), _mm_mul_pd(z, row2)), txy);
+        const __m128d zTerms = _mm_mul_pd(xy, col2);
+        __m128d outZ = _mm_add_sd(zTerms, High(zTerms));
+        outZ = _mm_add_sd(_mm_add_sd(outZ, _mm_mul_sd(zw, z2)), tz);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&p[i].x), _mm_cvtpd_ps(outXY));
+        _mm_store_ss(&p[i].z, _mm_cvtsd_ss(_mm_setzero_ps(), outZ));
+    }
+#endif
+    for (; i < n; ++i) {
         const double x = p[i].x, y = p[i].y, z = p[i].z;
         p[i].x = static_cast<float>(x * m00 + y * m10 + z * m20 + t0);
         p[i].y = static_cast<float>(x * m01 + y * m11 + z * m21 + t1);
