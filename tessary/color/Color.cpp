@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iomanip>
+#include <locale>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -43,6 +44,7 @@ Color& Color::SetRGB(const CString& text) {
     // 32-bit extraction: a number that does not fit fails as it does for a
     // 32-bit long, rather than being clamped.
     std::istringstream in(text.str());
+    in.imbue(std::locale::classic());  // a host's global locale must not change what parses
     std::int32_t r, g, b;
     if (!(in >> r >> g >> b)) return *this;
     auto clamp = [](std::int32_t v) { return static_cast<unsigned char>(std::clamp<std::int32_t>(v, 0, 255)); };

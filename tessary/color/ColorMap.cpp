@@ -133,8 +133,10 @@ void ColorMap::BuildBlendedSegments(int m) {
         int divisor = last ? count - 1 : count;
         if (divisor == 0) divisor = 1;
 
-        const unsigned char* a = m_entries[static_cast<std::size_t>(s)];
-        const unsigned char* b = m_entries[static_cast<std::size_t>(s) + 1];
+        const Color& from = m_entries[static_cast<std::size_t>(s)];
+        const Color& to = m_entries[static_cast<std::size_t>(s) + 1];
+        const unsigned char a[4] = {from.GetR(), from.GetG(), from.GetB(), from.GetA()};
+        const unsigned char b[4] = {to.GetR(), to.GetG(), to.GetB(), to.GetA()};
         float start[4];
         float delta[4];
         for (int k = 0; k < 4; ++k) {
@@ -143,11 +145,14 @@ void ColorMap::BuildBlendedSegments(int m) {
         }
         Color* slot = m_map.data() + first;
         for (int j = 0; j < count; ++j, ++slot) {
+            // Products and sums in separate statements: a fused multiply-add
+            // would round differently and change stored tables.
             const float jf = static_cast<float>(j);
-            slot->m_r = Color::FloatToByte(start[0] + jf * delta[0]);
-            slot->m_g = Color::FloatToByte(start[1] + jf * delta[1]);
-            slot->m_b = Color::FloatToByte(start[2] + jf * delta[2]);
-            slot->m_a = Color::FloatToByte(start[3] + jf * delta[3]);
+            const float stepR = jf * delta[0], stepG = jf * delta[1], stepB = jf * delta[2], stepA = jf * delta[3];
+            slot->m_r = Color::FloatToByte(start[0] + stepR);
+            slot->m_g = Color::FloatToByte(start[1] + stepG);
+            slot->m_b = Color::FloatToByte(start[2] + stepB);
+            slot->m_a = Color::FloatToByte(start[3] + stepA);
         }
     }
 }
