@@ -57,12 +57,13 @@ TEST(QuadraticMatrix, StorageIsZeroFilledRowMajorAndOwned) {
     // One block, row after row.
     EXPECT_EQ(rows[1], rows[0] + 3);
     EXPECT_EQ(rows[2], rows[0] + 6);
-    rows[2][1] = 7.5;
+    m[2][1] = 7.5;  // the row array indexes like a plain 2D array
     EXPECT_EQ(m(2, 1), 7.5);
 
     const QuadraticMatrix& cm = m;
     const double* const* crows = cm;
-    EXPECT_EQ(crows[2][1], 7.5);
+    EXPECT_EQ(crows[2], rows[2]);
+    EXPECT_EQ(cm[2][1], 7.5);
 
     const QuadraticMatrix m3(Tessary::Matrix3x3(1, 2, 3, 4, 5, 6, 7, 8, 9));
     ASSERT_EQ(m3.Dimension(), 3);
