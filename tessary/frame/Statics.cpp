@@ -23,6 +23,8 @@
 #include "tessary/frame/detail/ModuleRegistry.h"
 #include "tessary/geometry/Spline.h"
 #include "tessary/util/Random.h"
+#include "tessary/util/UniqueString.h"
+#include "tessary/util/detail/RomanNumeralCache.h"
 
 namespace Tessary {
 
@@ -52,6 +54,13 @@ Spline::SplineType Spline::m_oldType = Spline::BetaSpline;
 DoubleArray Spline::m_alpha;
 
 // --- 5, 6. interned strings --------------------------------------------------
+// The intern table first, then the shared empty string it hands out; the
+// Roman numeral cache is built with them and, like them, holds only strings.
+UniqueStringTable UniqueString::m_table;
+const CString UniqueStringTable::null;
+namespace detail {
+RomanNumeralCache g_romanNumeralCache;
+}  // namespace detail
 
 // --- 7. last: the module registry -------------------------------------------
 namespace detail {

@@ -1,0 +1,102 @@
+#pragma once
+
+// RegExpression: a small regular-expression filter for names and labels.
+//
+// Syntax: literals, "." (any character), bracket sets "[a-z]" and "[^...]",
+// groups "(...)" (at most nine), alternation with "|" or a newline, the
+// repeats "*", "+" and "?", the anchors "^" and "$", word boundaries "\<" and
+// "\>", and "\" to take the next character literally. A pattern that starts
+// with "*" (after trimming) is read as ".*" + the rest, as a shell user means.
+//
+// The expression is compiled on the first Match into a compact node program
+// and run by a backtracking matcher that keeps its choice points on the heap,
+// so neither long subjects nor deep patterns can exhaust the call stack. A
+// search that backtracks beyond a fixed work budget gives up and reports no
+// match rather than running for minutes.
+//
+// Edge-case contract:
+// * Match of an empty subject is true only for the expression ".*".
+// * A match must consume at least one character: a pattern that matches only
+//   the empty string at the search position reports no match.
+// * GetSubstring(0) is the whole match, 1..9 the groups, stopping at the first
+//   group that did not take part or matched nothing. The table always
+//   describes the last Match, a failed one included (then it is empty).
+// * An expression that does not compile makes every Match return false;
+//   GetErrorMessage() says why.
+// * Subjects are compared as bytes over their full length (embedded NUL
+//   bytes are ordinary characters); the expression text ends at its first NUL.
+
+#include "tessary/frame/CArray.h"
+#include "tessary/frame/CString.h"
+#include "tessary/frame/Export.h"
+#include "tessary/util/Pattern.h"
+
+namespace Tessary {
+
+namespace detail {
+struct RegProgram;
+}
+
+class TESSARY_API RegExpression : public Pattern<CString> {
+public:
+    // Node opcodes of the compiled program.
+    enum Opcode : unsigned char {
+        Stop = 0,
+        AtStart = 1,
+        AtEnd = 2,
+        AnyChar = 3,
+        InSet = 4,
+        NotInSet = 5,
+        Alternative = 6,
+        LoopBack = 7,
+        Literal = 8,
+        Empty = 9,
+        RepeatStar = 10,
+        RepeatPlus = 11,
+        WordStart = 12,
+        WordEnd = 13,
+        GroupOpen = 20,   // + group number 1..9
+        GroupClose = 30,  // + group number 1..9
+    };
+    static constexpr unsigned char Magic = 0x9C;
+    static constexpr int MaxProgramSize = 0x7FFF;
+
+    // Trims `text`; nothing is compiled until the first Match.
+    RegExpression(const CString& text, bool flag);
+    // Copies start without a compiled program.
+    RegExpression(const RegExpression& other);
+    RegExpression& operator=(const RegExpression& other);
+    ~RegExpression() override;
+
+    Pattern<CString>* Copy() const override;
+    bool Match(const CString& subject, bool whole) override;
+
+    // Substring i of the last Match; empty when i is out of range.
+    virtual CString GetSubstring(int i) const;
+    virtual int GetSubstringCount() const;
+
+    // True when `text` holds any of the characters "*+\.^[]$&()".
+    static bool IsRegExpression(const CString& text);
+
+    // The expression as it is compiled (trimmed, leading "*" expanded).
+    const CString& GetText() const { return m_text; }
+    // Why the last compile or search failed, or null when it did not.
+    const char* GetErrorMessage() const { return m_error; }
+
+protected:
+    // The compiled program from its magic byte on (null before the first
+    // successful compile); `size` receives its length in bytes.
+    const unsigned char* GetProgram(int& size) const;
+    // The search hints of the compiled program. False when not compiled.
+    bool GetProgramHints(char& firstChar, bool& anchored, CString& mustString) const;
+
+    CString m_text;
+    CStringArray m_substrings;
+    detail::RegProgram* m_program = nullptr;
+    const char* m_error = nullptr;
+
+private:
+    void ReleaseProgram();
+};
+
+}  // namespace Tessary
