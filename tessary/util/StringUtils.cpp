@@ -12,6 +12,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "tessary/geometry/Point3d.h"
+
 namespace Tessary {
 
 namespace {
@@ -100,6 +102,32 @@ CString StringUtils::ParseQuotedString(CString& text) {
 
 double StringUtils::ParseRealNumber(CString& text, const char* delims) { return Atof(Parse(text, delims)); }
 double StringUtils::ParseRealNumber(CString& text, char delim) { return Atof(Parse(text, delim)); }
+
+Point3d StringUtils::ParsePoint(CString& text, const char* delims) {
+    const CString a = Parse(text, delims);
+    const CString b = Parse(text, delims);
+    const CString c = Parse(text, delims);
+    double x, y, z;
+    if (a.IsEmpty() || b.IsEmpty() || c.IsEmpty() || !StringToReal(a, x) || !StringToReal(b, y) ||
+        !StringToReal(c, z))
+        return Point3d();
+    return Point3d(x, y, z);
+}
+
+Point3d StringUtils::ParsePoint(CString& text, char delim) {
+    const char delims[2] = {delim, '\0'};
+    return ParsePoint(text, delims);
+}
+
+Point3d StringUtils::PeekPoint(const CString& text, const char* delims) {
+    CString copy(text);
+    return ParsePoint(copy, delims);
+}
+
+Point3d StringUtils::PeekPoint(const CString& text, char delim) {
+    CString copy(text);
+    return ParsePoint(copy, delim);
+}
 
 CString StringUtils::Peek(const CString& text) {
     const int start = SkipSpaces(text, 0);
@@ -277,6 +305,19 @@ bool StringUtils::StringToReal(const char* s, float& x) {
     if (!StringToReal(s, value)) return false;
     if (std::isfinite(value) && std::fabs(value) > FLT_MAX) return false;
     x = static_cast<float>(value);
+    return true;
+}
+
+bool StringUtils::StringToPoint(const char* s, Point3d& p) {
+    CString text(s);
+    const CString a = Parse(text);
+    const CString b = Parse(text);
+    const CString c = Parse(text);
+    double x, y, z;
+    if (a.IsEmpty() || b.IsEmpty() || c.IsEmpty() || !StringToReal(a, x) || !StringToReal(b, y) ||
+        !StringToReal(c, z))
+        return false;
+    p = Point3d(x, y, z);
     return true;
 }
 

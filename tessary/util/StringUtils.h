@@ -28,6 +28,8 @@
 
 namespace Tessary {
 
+class Point3d;
+
 struct TESSARY_API StringUtils {
     // Consuming token extraction.
     static CString Parse(CString& text);
@@ -37,6 +39,9 @@ struct TESSARY_API StringUtils {
     // atof of the Parse token; an empty token gives 0.
     static double ParseRealNumber(CString& text, const char* delims);
     static double ParseRealNumber(CString& text, char delim);
+    // Three Parse tokens, always consumed; (0, 0, 0) unless all three convert.
+    static Point3d ParsePoint(CString& text, const char* delims);
+    static Point3d ParsePoint(CString& text, char delim);
 
     // Non-consuming token extraction.
     static CString Peek(const CString& text);
@@ -47,6 +52,8 @@ struct TESSARY_API StringUtils {
     static CString PeekQuotedString(const CString& text);
     static double PeekRealNumber(const CString& text, const char* delims);
     static double PeekRealNumber(const CString& text, char delim);
+    static Point3d PeekPoint(const CString& text, const char* delims);
+    static Point3d PeekPoint(const CString& text, char delim);
 
     // Checks and edits.
     static bool CheckNextCharacter(char c, const CString& text);
@@ -73,6 +80,8 @@ struct TESSARY_API StringUtils {
     static bool StringToReal(const char* s, double& x);
     // Also fails for a finite value beyond the range of float.
     static bool StringToReal(const char* s, float& x);
+    // Three blank-separated numbers; text after the third is ignored.
+    static bool StringToPoint(const char* s, Point3d& p);
 
     static constexpr int kMaxLineLength = 8191;
 };

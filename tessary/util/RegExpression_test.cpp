@@ -1,0 +1,398 @@
+#include "tessary/util/RegExpression.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tessary/util/RegNumber.h"
+
+namespace Tessary {
+namespace {
+
+// Opens up the compiled program for inspection.
+class InspectedExpression : public RegExpression {
+public:
+    using RegExpression::RegExpression;
+    std::vector<unsigned char> Program() {
+        int size = 0;
+        const unsigned char* code = GetProgram(size);
+        return code ? std::vector<unsigned char>(code, code + size) : std::vector<unsigned char>();
+    }
+    std::vector<unsigned char> Compiled() {
+        Match("compile", false);
+        return Program();
+    }
+    bool Hints(char& first, bool& anchored, CString& must) const { return GetProgramHints(first, anchored, must); }
+};
+
+bool Matches(const char* pattern, const CString& subject, bool whole = false) {
+    RegExpression re(pattern, false);
+    return re.Match(subject, whole);
+}
+
+std::vector<std::string> Groups(const char* pattern, const char* subject) {
+    RegExpression re(pattern, false);
+    re.Match(subject, false);
+    std::vector<std::string> groups;
+    for (int i = 0; i < re.GetSubstringCount(); ++i) groups.push_back(re.GetSubstring(i).str());
+    return groups;
+}
+
+using Bytes = std::vector<unsigned char>;
+
+TEST(RegExpressionProgram, NodeLayoutWithBigEndianOffsets) {
+    EXPECT_EQ(InspectedExpression("abc", false).Compiled(),
+              (Bytes{0x9C, 6, 0, 10, 8, 0, 7, 'a', 'b', 'c', 0, 0, 0, 0}));
+    EXPECT_EQ(InspectedExpression("a|b", false).Compiled(),
+              (Bytes{0x9C, 6, 0, 8, 8, 0, 13, 'a', 0, 6, 0, 8, 8, 0, 5, 'b', 0, 0, 0, 0}));
+    EXPECT_EQ(InspectedExpression("a*", false).Compiled(),
+              (Bytes{0x9C, 6, 0, 11, 10, 0, 8, 8, 0, 0, 'a', 0, 0, 0, 0}));
+}
+
+TEST(RegExpressionProgram, GroupLoopCountsLoopBackBackwards) {
+    const Bytes expected{0x9C, 6,  0, 29, 6, 0, 20, 21, 0, 3, 6, 0, 8, 8, 0, 5, 'a',
+                         0,    31, 0, 3,  7, 0, 17, 6,  0, 3, 9, 0, 3, 0, 0, 0};
+    EXPECT_EQ(InspectedExpression("(a)*", false).Compiled(), expected);
+}
+
+TEST(RegExpressionProgram, NewlineAndBarBuildTheSameAlternation) {
+    EXPECT_EQ(InspectedExpression("a|b", false).Compiled(), InspectedExpression("a\nb", false).Compiled());
+}
+
+TEST(RegExpressionProgram, RunStopsBeforeARepeatedLastCharacter) {
+    // "abc*" is the literal "ab", then c repeated.
+    const Bytes program = InspectedExpression("abc*", false).Compiled();
+    ASSERT_GE(program.size(), 10u);
+    EXPECT_EQ(program[4], RegExpression::Literal);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&program[7])), "ab");
+    EXPECT_EQ(program[10], RegExpression::RepeatStar);
+    EXPECT_TRUE(Matches("abc*", "ab", true));
+    EXPECT_TRUE(Matches("abc*", "abccc", true));
+    EXPECT_FALSE(Matches("abc*", "abcabc", true));
+}
+
+TEST(RegExpressionProgram, SearchHints) {
+    char first = 0;
+    bool anchored = false;
+    CString must;
+    InspectedExpression literal("abc", false);
+    literal.Compiled();
+    ASSERT_TRUE(literal.Hints(first, anchored, must));
+    EXPECT_EQ(first, 'a');
+    EXPECT_FALSE(anchored);
+    EXPECT_TRUE(must.IsEmpty());
+
+    InspectedExpression start("^x", false);
+    start.Compiled();
+    start.Hints(first, anchored, must);
+    EXPECT_EQ(first, '\0');
+    EXPECT_TRUE(anchored);
+
+    // A leading star: the longest literal of the chain must occur, the later
+    // one winning a tie.
+    InspectedExpression star("x*ab.cd", false);
+    star.Compiled();
+    star.Hints(first, anchored, must);
+    EXPECT_EQ(must, "cd");
+    InspectedExpression longer("x*abc.cd", false);
+    longer.Compiled();
+    longer.Hints(first, anchored, must);
+    EXPECT_EQ(must, "abc");
+
+    // Two top-level alternatives: no hints at all.
+    InspectedExpression two("^a|b", false);
+    two.Compiled();
+    two.Hints(first, anchored, must);
+    EXPECT_EQ(first, '\0');
+    EXPECT_FALSE(anchored);
+}
+
+TEST(RegExpressionCompile, EveryErrorHasItsMessage) {
+    const struct {
+        const char* pattern;
+        const char* message;
+    } cases[] = {
+        {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)", "too many ()"},
+        {"(ab", "unmatched ()"},
+        {"ab)", "unmatched ()"},
+        {"(a*)*", "*+ operand could be empty"},
+        {"(^)+", "*+ operand could be empty"},
+        {"(a|)*", "*+ operand could be empty"},
+        {"a**", "nested *?+"},
+        {"a?+", "nested *?+"},
+        {"+a", "?+* follows nothing"},
+        {"a|*b", "?+* follows nothing"},
+        {"[abc", "unmatched []"},
+        {"[c-a]", "invalid [] range"},
+        {"ab\\", "trailing \\"},
+        {std::string(40000, 'a').c_str(), "regexp too big"},
+    };
+    for (const auto& c : cases) {
+        RegExpression re(c.pattern, false);
+        EXPECT_FALSE(re.Match("abc", false)) << c.pattern;
+        ASSERT_NE(re.GetErrorMessage(), nullptr) << c.pattern;
+        EXPECT_STREQ(re.GetErrorMessage(), c.message) << c.pattern;
+        EXPECT_EQ(re.GetSubstringCount(), 0);
+    }
+    // Nine groups are fine; "(a?)*" is not, "(a?)" alone is.
+    EXPECT_TRUE(Matches("(a)(b)(c)(d)(e)(f)(g)(h)(i)", "abcdefghi"));
+    EXPECT_TRUE(Matches("x(a?)y", "xy"));
+}
+
+TEST(RegExpressionCompile, SizeLimitIsTheProgramBytes) {
+    // Magic + Alternative + Literal header + NUL + Stop = 11 bytes around the run.
+    EXPECT_TRUE(Matches(std::string(32766 - 11, 'a').c_str(), std::string(32766 - 11, 'a').c_str(), true));
+    RegExpression tooBig(std::string(32767 - 11, 'a').c_str(), false);
+    EXPECT_FALSE(tooBig.Match("a", false));
+    EXPECT_STREQ(tooBig.GetErrorMessage(), "regexp too big");
+}
+
+TEST(RegExpressionMatch, LiteralsSetsAndAnchors) {
+    EXPECT_TRUE(Matches("C[AB]", "CA", true));
+    EXPECT_TRUE(Matches("C[AB]", "XCB"));
+    EXPECT_FALSE(Matches("C[AB]", "XCB", true));
+    EXPECT_FALSE(Matches("C[AB]", "CC"));
+    EXPECT_TRUE(Matches("[^H].*", "CA", true));
+    EXPECT_FALSE(Matches("[^H]", "H"));
+    EXPECT_TRUE(Matches("[]a]", "]"));
+    EXPECT_TRUE(Matches("[-a]", "-"));
+    EXPECT_TRUE(Matches("[a-]", "-"));
+    EXPECT_TRUE(Matches("[^]]", "a"));
+    EXPECT_FALSE(Matches("[^]]", "]"));
+    EXPECT_TRUE(Matches("[a-cx]", "b"));
+    EXPECT_FALSE(Matches("[a-cx]", "d"));
+    EXPECT_TRUE(Matches("^O.*", "OXT", true));
+    EXPECT_FALSE(Matches("^O.*", "HO"));
+    EXPECT_TRUE(Matches("(CA|CB|N)$", "HN"));
+    EXPECT_FALSE(Matches("(CA|CB|N)$", "NA"));
+    EXPECT_TRUE(Matches("a\\.b", "a.b"));
+    EXPECT_FALSE(Matches("a\\.b", "axb"));
+    EXPECT_TRUE(Matches("a\\*", "a*"));
+    // Case-sensitive bytes.
+    EXPECT_FALSE(Matches("ca", "CA"));
+    EXPECT_TRUE(Matches("\xE9t\xE9", "\xE9t\xE9"));
+}
+
+TEST(RegExpressionMatch, RepeatsOnNodesAndGroups) {
+    EXPECT_TRUE(Matches("ab+c", "abbbc", true));
+    EXPECT_FALSE(Matches("ab+c", "ac"));
+    EXPECT_TRUE(Matches("ab?c", "ac", true));
+    EXPECT_TRUE(Matches("ab?c", "abc", true));
+    EXPECT_FALSE(Matches("ab?c", "abbc"));
+    EXPECT_TRUE(Matches("(ab)+c", "ababc", true));
+    EXPECT_FALSE(Matches("(ab)+c", "c"));
+    EXPECT_TRUE(Matches("x(ab)*c", "xc", true));
+    EXPECT_TRUE(Matches("(ab)?c", "abc", true));
+    EXPECT_TRUE(Matches("a.*b", "aXXbYYb", true));
+    EXPECT_TRUE(Matches("(a|b)*c", "ababbc", true));
+    // Greedy with back-off.
+    EXPECT_EQ(Groups("(a*)(a)", "aaa"), (std::vector<std::string>{"aaa", "aa", "a"}));
+    EXPECT_EQ(Groups("(.*)b(.*)", "abab"), (std::vector<std::string>{"abab", "aba"}));
+}
+
+TEST(RegExpressionMatch, WordBoundaries) {
+    EXPECT_TRUE(Matches("\\<ab", "x ab"));
+    EXPECT_FALSE(Matches("\\<ab", "xab"));
+    EXPECT_TRUE(Matches("\\<ab", "ab"));
+    EXPECT_TRUE(Matches("ab\\>", "ab c"));
+    EXPECT_TRUE(Matches("ab\\>", "ab"));
+    EXPECT_FALSE(Matches("ab\\>", "abc"));
+    EXPECT_TRUE(Matches("\\<a_1\\>", "(a_1)"));
+}
+
+TEST(RegExpressionMatch, GroupsAndSubstrings) {
+    EXPECT_EQ(Groups("(a)(b)(c)", "xabc"), (std::vector<std::string>{"abc", "a", "b", "c"}));
+    // Nested groups.
+    EXPECT_EQ(Groups("((a)b)", "ab"), (std::vector<std::string>{"ab", "ab", "a"}));
+    // A group that did not take part hides the later ones.
+    EXPECT_EQ(Groups("(a)(x)?(c)", "ac"), (std::vector<std::string>{"ac", "a"}));
+    // So does an empty one.
+    EXPECT_EQ(Groups("(a)(x*)(c)", "ac"), (std::vector<std::string>{"ac", "a"}));
+    // Inside a repeat the last iteration wins.
+    EXPECT_EQ(Groups("(a|b)+c", "abc"), (std::vector<std::string>{"abc", "b"}));
+    EXPECT_EQ(Groups("((a)|(b))+", "ab"), (std::vector<std::string>{"ab", "b", "a", "b"}));
+    // Positions from a failed alternative are not kept.
+    EXPECT_EQ(Groups("(a)x|(a)y", "ay"), (std::vector<std::string>{"ay"}));
+
+    RegExpression re("(a)(b)", false);
+    EXPECT_EQ(re.GetSubstringCount(), 0);
+    EXPECT_TRUE(re.Match("ab", true));
+    EXPECT_EQ(re.GetSubstringCount(), 3);
+    EXPECT_EQ(re.GetSubstring(2), "b");
+    EXPECT_EQ(re.GetSubstring(3), "");
+    EXPECT_EQ(re.GetSubstring(-1), "");
+    // A failed match clears the table, whichever way it failed.
+    EXPECT_FALSE(re.Match("xx", false));  // lacks the first character
+    EXPECT_EQ(re.GetSubstringCount(), 0);
+    EXPECT_TRUE(re.Match("ab", false));
+    EXPECT_FALSE(re.Match("", false));
+    EXPECT_EQ(re.GetSubstringCount(), 0);
+    RegExpression must("x*abc", false);
+    EXPECT_TRUE(must.Match("abc", false));
+    EXPECT_FALSE(must.Match("abd", false));  // lacks the must string
+    EXPECT_EQ(must.GetSubstringCount(), 0);
+}
+
+TEST(RegExpressionMatch, EmptyMatchesAndEmptySubjects) {
+    // Only the empty string at the first position: no match.
+    EXPECT_FALSE(Matches("b*", "ab"));
+    EXPECT_TRUE(Matches("b*", "ba"));
+    EXPECT_FALSE(Matches("^", "abc"));
+    EXPECT_TRUE(Matches(".*", ""));
+    EXPECT_TRUE(Matches("*", ""));
+    EXPECT_TRUE(Matches("  .*  ", ""));
+    EXPECT_FALSE(Matches("a*", ""));
+    EXPECT_FALSE(Matches("^$", ""));
+    EXPECT_FALSE(Matches("", "abc"));
+}
+
+TEST(RegExpressionMatch, LeadingStarAndTrimming) {
+    RegExpression re("  *abc ", true);
+    EXPECT_EQ(re.GetText(), ".*abc");
+    EXPECT_TRUE(re.GetFlag());
+    EXPECT_TRUE(re.Match("xxabc", true));
+    EXPECT_TRUE(Matches("*1", "HD1", true));
+    EXPECT_FALSE(Matches("*1", "HD2"));
+}
+
+TEST(RegExpressionMatch, SubjectWithEmbeddedNul) {
+    const CString subject(std::string("a\0b", 3));
+    EXPECT_TRUE(Matches("a.b", subject, true));
+    EXPECT_FALSE(Matches("a[^x]b", "axb"));
+    EXPECT_TRUE(Matches("a[^x]b", subject, true));
+    EXPECT_FALSE(Matches("a[xyz]b", subject));
+}
+
+TEST(RegExpressionCopy, CopiesTextAndSubstringsButNotTheProgram) {
+    InspectedExpression re("(a)b", true);
+    ASSERT_TRUE(re.Match("ab", false));
+    InspectedExpression copy(re);
+    EXPECT_TRUE(copy.Program().empty());
+    EXPECT_EQ(copy.GetSubstringCount(), 2);
+    EXPECT_EQ(copy.GetSubstring(1), "a");
+    EXPECT_TRUE(copy.GetFlag());
+
+    std::unique_ptr<Pattern<CString>> clone(re.Copy());
+    EXPECT_TRUE(clone->Match("xab", false));
+    EXPECT_FALSE(clone->Match("xab", true));
+
+    InspectedExpression other("zz", false);
+    ASSERT_TRUE(other.Match("zz", false));
+    other = re;
+    EXPECT_TRUE(other.Program().empty());
+    EXPECT_EQ(other.GetText(), "(a)b");
+    EXPECT_TRUE(other.Match("ab", true));
+    other = other;
+    EXPECT_TRUE(other.Match("ab", true));
+}
+
+TEST(RegExpressionMatch, IsRegExpression) {
+    for (const char* text : {"C*", "a+", "\\x", "a.b", "^a", "[a]", "b]", "a$", "a&b", "(a", "a)"})
+        EXPECT_TRUE(RegExpression::IsRegExpression(text)) << text;
+    for (const char* text : {"", "CA", "a?b", "a|b", "a-b"}) EXPECT_FALSE(RegExpression::IsRegExpression(text)) << text;
+}
+
+// Long subjects and big programs must neither exhaust the stack nor hang.
+TEST(RegExpressionLimits, LongSubjects) {
+    std::string many(10 * 1024 * 1024, 'a');
+    EXPECT_FALSE(Matches(".*x", many.c_str()));
+    EXPECT_TRUE(Matches("a+", many.c_str(), true));
+    many.back() = 'x';
+    EXPECT_TRUE(Matches(".*x", many.c_str(), true));
+    EXPECT_TRUE(Matches("[^b]*x$", many.c_str(), true));
+
+    std::string pairs;
+    for (int i = 0; i < 1024 * 1024; ++i) pairs += "ab";
+    RegExpression loop("(ab)*", false);
+    EXPECT_TRUE(loop.Match(pairs.c_str(), true));
+    EXPECT_EQ(loop.GetSubstring(1), "ab");
+    EXPECT_TRUE(Matches("(a|b)+$", pairs.c_str(), true));
+    EXPECT_TRUE(Matches("^(ab)+$", pairs.c_str(), true));
+}
+
+TEST(RegExpressionLimits, BacktrackingStaysBounded) {
+    const std::string as(40, 'a');
+    EXPECT_FALSE(Matches("(a|aa)*b", as.c_str()));
+    EXPECT_FALSE(Matches("(a|aa)+c", (as + "b").c_str()));
+    EXPECT_TRUE(Matches("(a|aa)+b", (as + "b").c_str(), true));
+    const std::string longer(3000, 'a');
+    EXPECT_FALSE(Matches("(a|a)*(a|a)*(a|a)*c", longer.c_str()));
+    EXPECT_FALSE(Matches("(.*)(.*)(.*)(.*)(.*)[b]", longer.c_str()));
+}
+
+TEST(RegExpressionLimits, BigAlternationNearTheLimit) {
+    std::string pattern;
+    int n = 0;
+    // Each alternative "wNNNNN|" costs an Alternative and a Literal node, 13 bytes.
+    while (pattern.size() < 17000) pattern += "w" + std::to_string(10000 + n++) + "|";
+    pattern += "last";
+    RegExpression re(pattern.c_str(), false);
+    EXPECT_TRUE(re.Match("xlast", false)) << (re.GetErrorMessage() ? re.GetErrorMessage() : "");
+    EXPECT_TRUE(re.Match("w10007", true));
+    EXPECT_FALSE(re.Match("w9", false));
+}
+
+TEST(RegNumber, RangesAndSingleNumbers) {
+    RegNumber range("10-20");
+    EXPECT_TRUE(range.Match("15", false));
+    EXPECT_TRUE(range.Match("20", false));
+    EXPECT_TRUE(range.Match("10", false));
+    EXPECT_FALSE(range.Match("21", false));
+    EXPECT_FALSE(range.Match("15", true));
+
+    RegNumber negative("-5--1");
+    EXPECT_EQ(negative.GetMinimum(), -5);
+    EXPECT_EQ(negative.GetMaximum(), -1);
+    EXPECT_TRUE(negative.Match("-3", false));
+    EXPECT_FALSE(negative.Match("0", false));
+
+    RegNumber single("-5");
+    EXPECT_EQ(single.GetMinimum(), -5);
+    EXPECT_EQ(single.GetMaximum(), -5);
+
+    RegNumber seven("7");
+    EXPECT_TRUE(seven.Match("7", true));
+    EXPECT_TRUE(seven.Match("7abc", true));
+    EXPECT_FALSE(seven.Match("8", true));
+
+    RegNumber open("5-");
+    EXPECT_EQ(open.GetMinimum(), 5);
+    EXPECT_EQ(open.GetMaximum(), 5);
+
+    RegNumber empty("");
+    EXPECT_TRUE(empty.Match("0", false));
+    EXPECT_TRUE(empty.Match("1", false));
+    EXPECT_TRUE(empty.Match("x", false));  // no digits reads as 0
+    EXPECT_FALSE(empty.Match("2", false));
+
+    RegNumber reversed("20-10");
+    EXPECT_FALSE(reversed.Match("15", false));
+
+    // Out-of-range ends saturate rather than wrap.
+    RegNumber huge("0-99999999999");
+    EXPECT_EQ(huge.GetMaximum(), INT32_MAX);
+    EXPECT_TRUE(huge.Match("4294967296", false));
+    EXPECT_FALSE(range.GetFlag());
+
+    std::unique_ptr<Pattern<CString>> copy(range.Copy());
+    EXPECT_TRUE(copy->Match("12", false));
+}
+
+TEST(RegNumber, IsRegNumber) {
+    EXPECT_FALSE(RegNumber::IsRegNumber("12"));
+    EXPECT_TRUE(RegNumber::IsRegNumber("1-2"));
+    EXPECT_TRUE(RegNumber::IsRegNumber("--5"));
+    EXPECT_TRUE(RegNumber::IsRegNumber("-5--1"));
+    EXPECT_TRUE(RegNumber::IsRegNumber("+1-+2"));
+    EXPECT_FALSE(RegNumber::IsRegNumber("1-"));
+    EXPECT_FALSE(RegNumber::IsRegNumber(""));
+    EXPECT_FALSE(RegNumber::IsRegNumber("-"));
+    EXPECT_FALSE(RegNumber::IsRegNumber("a-2"));
+    EXPECT_FALSE(RegNumber::IsRegNumber("1-2-3"));
+    EXPECT_FALSE(RegNumber::IsRegNumber("1-2x"));
+}
+
+}  // namespace
+}  // namespace Tessary

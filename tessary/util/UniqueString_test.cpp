@@ -1,0 +1,89 @@
+#include "tessary/util/UniqueString.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Tessary {
+namespace {
+
+TEST(UniqueString, EqualTextsShareOneString) {
+    const UniqueString a("CA");
+    const UniqueString b(CString("CA"));
+    const UniqueString c("ca");
+    EXPECT_EQ(a.StringPtr(), b.StringPtr());
+    EXPECT_NE(a.StringPtr(), c.StringPtr());
+    EXPECT_EQ(a.String(), "CA");
+    EXPECT_TRUE(a == b);
+    EXPECT_TRUE(a != c);
+
+    UniqueString d(a);
+    EXPECT_EQ(d.StringPtr(), a.StringPtr());
+    d = "N";
+    EXPECT_EQ(d.String(), "N");
+    d = CString("CA");
+    EXPECT_EQ(d.StringPtr(), a.StringPtr());
+    d = c;
+    EXPECT_EQ(d.StringPtr(), c.StringPtr());
+}
+
+TEST(UniqueString, NullAndEmptyShareTheNullString) {
+    const UniqueString empty("");
+    const UniqueString null(static_cast<const char*>(nullptr));
+    const UniqueString emptyCString{CString()};
+    EXPECT_EQ(empty.StringPtr(), &UniqueStringTable::null);
+    EXPECT_EQ(null.StringPtr(), &UniqueStringTable::null);
+    EXPECT_EQ(emptyCString.StringPtr(), &UniqueStringTable::null);
+    EXPECT_TRUE(UniqueStringTable::null.IsEmpty());
+}
+
+TEST(UniqueString, FindNeverAdds) {
+    UniqueStringTable& table = UniqueString::m_table;
+    const int before = table.GetCount();
+    EXPECT_EQ(table.Find("never-interned-xyz"), &UniqueStringTable::null);
+    EXPECT_EQ(table.Find(static_cast<const char*>(nullptr)), &UniqueStringTable::null);
+    EXPECT_EQ(table.GetCount(), before);
+    const CString* added = table.Add("now-interned-xyz");
+    EXPECT_EQ(table.GetCount(), before + 1);
+    EXPECT_EQ(table.Find("now-interned-xyz"), added);
+    EXPECT_EQ(table.Add(std::string_view("now-interned-xyz")), added);
+    EXPECT_EQ(table.GetCount(), before + 1);
+}
+
+TEST(UniqueString, PointersStayValidAsTheTableGrows) {
+    const UniqueString first("grow-0");
+    const CString* address = first.StringPtr();
+    std::vector<const CString*> pointers;
+    for (int i = 0; i < 20000; ++i) pointers.push_back(UniqueString(("grow-" + std::to_string(i)).c_str()).StringPtr());
+    EXPECT_EQ(pointers[0], address);
+    EXPECT_EQ(*address, "grow-0");
+    for (int i = 0; i < 20000; i += 997) {
+        EXPECT_EQ(UniqueString(("grow-" + std::to_string(i)).c_str()).StringPtr(), pointers[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(pointers[static_cast<std::size_t>(i)]->str(), "grow-" + std::to_string(i));
+    }
+}
+
+TEST(UniqueString, ArchiveRoundTrip) {
+    std::vector<unsigned char> bytes;
+    {
+        CArchive ar(bytes, CArchive::store);
+        UniqueString name("HETATM");
+        name.Serialize(ar);
+        UniqueString empty("");
+        empty.Serialize(ar);
+    }
+    EXPECT_EQ(bytes, (std::vector<unsigned char>{6, 'H', 'E', 'T', 'A', 'T', 'M', 0}));
+
+    CArchive in(bytes, CArchive::load);
+    UniqueString loaded("x");
+    loaded.Serialize(in);
+    EXPECT_EQ(loaded.StringPtr(), UniqueString("HETATM").StringPtr());
+    loaded.Serialize(in);
+    EXPECT_EQ(loaded.StringPtr(), &UniqueStringTable::null);
+    EXPECT_THROW(loaded.Serialize(in), CArchiveException);
+    EXPECT_EQ(loaded.StringPtr(), &UniqueStringTable::null);
+}
+
+}  // namespace
+}  // namespace Tessary
