@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Tessary {
 
@@ -26,6 +32,7 @@ constexpr std::uint64_t KeyDelta(int di, int dj, int dk) {
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(di) + (static_cast<std::int64_t>(dj) << kFieldBits) +
                                       (static_cast<std::int64_t>(dk) << (2 * kFieldBits)));
 }
+constexpr std::uint64_t Field(std::uint64_t key, int axis) { return (key >> (axis * kFieldBits)) & kFieldMask; }
 
 // The cell edge is the cutoff enlarged by a relative 2^-26. Two points closer
 // than the cutoff then always differ by less than one cell in scaled
@@ -44,18 +51,176 @@ constexpr int kPairRows[4][2] = {{-1, 0}, {1, 1}, {0, 1}, {-1, 1}};
 
 bool IsFinite(const Point3d& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
-std::uint64_t HashKey(std::uint64_t key, int shift) { return (key * 0x9E3779B97F4A7C15ull) >> shift; }
-
 int BitWidth(std::uint64_t v) {
     int bits = 0;
-    while (v) {
-        ++bits;
-        v >>= 1;
-    }
+    for (; v; v >>= 1) ++bits;
     return bits;
 }
 
+// Open addressing from cell key to a 32-bit value, linear probing, at most
+// half full.
+class KeyTable {
+public:
+    void Clear() {
+        m_buckets.clear();
+        m_size = 0;
+    }
+    std::int32_t Find(std::uint64_t key) const {
+        if (m_buckets.empty()) return -1;
+        for (std::size_t slot = Hash(key);; slot = (slot + 1) & m_mask) {
+            const Bucket& bucket = m_buckets[slot];
+            if (bucket.key == key) return bucket.value;
+            if (bucket.key == kEmptyKey) return -1;
+        }
+    }
+    // The value stored for key, or `value` after storing it.
+    std::int32_t FindOrAdd(std::uint64_t key, std::int32_t value, std::size_t expected = 8) {
+        if (2 * (m_size + 1) > m_buckets.size()) Grow(std::max(expected, m_size + 1));
+        for (std::size_t slot = Hash(key);; slot = (slot + 1) & m_mask) {
+            Bucket& bucket = m_buckets[slot];
+            if (bucket.key == key) return bucket.value;
+            if (bucket.key == kEmptyKey) {
+                bucket = Bucket{key, value};
+                ++m_size;
+                return value;
+            }
+        }
+    }
+    std::size_t Bytes() const { return m_buckets.size() * sizeof(Bucket); }
+
+private:
+    struct Bucket {
+        std::uint64_t key;
+        std::int32_t value;
+    };
+    std::size_t Hash(std::uint64_t key) const { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> m_shift); }
+    void Grow(std::size_t entries) {
+        const int bits = std::max(4, BitWidth(2 * std::max(entries, 2 * m_size) - 1));
+        std::vector<Bucket> old(std::size_t{1} << bits, Bucket{kEmptyKey, -1});
+        old.swap(m_buckets);
+        m_shift = 64 - bits;
+        m_mask = m_buckets.size() - 1;
+        for (const Bucket& bucket : old) {
+            if (bucket.key == kEmptyKey) continue;
+            std::size_t slot = Hash(bucket.key);
+            while (m_buckets[slot].key != kEmptyKey) slot = (slot + 1) & m_mask;
+            m_buckets[slot] = bucket;
+        }
+    }
+
+    std::vector<Bucket> m_buckets;
+    std::size_t m_size = 0;
+    std::size_t m_mask = 0;
+    int m_shift = 64;
+};
+
+// A stable counting pass over digit(key) for every element of `order`.
+template <class Digit>
+void CountingPass(const std::vector<std::uint64_t>& keys, const std::vector<std::uint32_t>& order,
+                  std::vector<std::uint32_t>& out, std::size_t buckets, Digit digit) {
+    std::vector<std::uint32_t> start(buckets + 1, 0);
+    for (std::uint32_t i : order) ++start[digit(keys[i]) + 1];
+    for (std::size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
+    for (std::uint32_t i : order) out[start[digit(keys[i])]++] = i;
+}
+
 }  // namespace
+
+// Everything behind the interface: the points sorted by cell, the cells, the
+// structure that finds a cell by key for point queries, and the points added
+// since the last sort.
+struct NeighborList::Impl {
+    explicit Impl(int hashSize) : hashSize(static_cast<std::size_t>(std::clamp(hashSize, 8, 1 << 20))) {}
+
+    std::size_t hashSize;
+
+    // The points sorted by cell, and the points added since.
+    std::vector<VoxelData> sorted;
+    std::vector<VoxelData> pending;
+
+    std::size_t LaidOut() const { return sorted.size(); }
+    std::size_t Total() const { return sorted.size() + pending.size(); }
+
+    // Laid-out cells in key order: cell c holds voxels[cellStart[c] .. cellStart[c + 1]).
+    std::vector<std::uint64_t> cellKey;
+    std::vector<std::uint32_t> cellStart;
+
+    // Cell lookup for point queries, built on the first query after a sort:
+    // a dense array over the occupied box when that is not much larger than
+    // the cells themselves, else a hash table.
+    bool locatorReady = false;
+    std::uint64_t boxLo[3] = {0, 0, 0};
+    std::uint64_t boxSize[3] = {0, 0, 0};
+    std::vector<std::int32_t> denseCell;
+    KeyTable cellTable;
+
+    // The pair search's gathered candidates of one cell, coordinates apart.
+    std::vector<float> candX, candY, candZ;
+    std::vector<std::int32_t> candId;
+
+    // Chains of the points added since the last sort, per cell key.
+    KeyTable chainTable;  // key -> chain number
+    std::vector<std::int32_t> chainHead, chainTail;
+    std::vector<std::int32_t> chainNext;  // by pending point
+    std::size_t chained = 0;
+
+    std::int32_t Locate(std::uint64_t key) const {
+        if (!denseCell.empty()) {
+            std::uint64_t index = 0;
+            for (int axis = 2; axis >= 0; --axis) {
+                const std::uint64_t offset = Field(key, axis) - boxLo[axis];  // wraps when below: then too large
+                if (offset >= boxSize[axis]) return -1;
+                index = index * boxSize[axis] + offset;
+            }
+            return denseCell[index];
+        }
+        return cellTable.Find(key);
+    }
+
+    void BuildLocator() {
+        locatorReady = true;
+        denseCell.clear();
+        cellTable.Clear();
+        if (cellKey.empty()) return;
+        const std::uint64_t volume = boxSize[0] * boxSize[1] * boxSize[2];
+        if (volume <= 8 * cellKey.size() + 4096) {
+            denseCell.assign(volume, -1);
+            for (std::size_t c = 0; c < cellKey.size(); ++c) {
+                std::uint64_t index = 0;
+                for (int axis = 2; axis >= 0; --axis) index = index * boxSize[axis] + (Field(cellKey[c], axis) - boxLo[axis]);
+                denseCell[index] = static_cast<std::int32_t>(c);
+            }
+            return;
+        }
+        for (std::size_t c = 0; c < cellKey.size(); ++c)
+            cellTable.FindOrAdd(cellKey[c], static_cast<std::int32_t>(c), std::max(cellKey.size(), hashSize));
+    }
+
+    template <class KeyOf>
+    void LinkPending(KeyOf keyOf) {
+        for (; chained < pending.size(); ++chained) {
+            const auto q = static_cast<std::int32_t>(chained);
+            chainNext.push_back(-1);
+            const auto fresh = static_cast<std::int32_t>(chainHead.size());
+            const std::int32_t chain = chainTable.FindOrAdd(keyOf(pending[chained].position), fresh);
+            if (chain == fresh) {
+                chainHead.push_back(q);
+                chainTail.push_back(q);
+                continue;
+            }
+            chainNext[static_cast<std::size_t>(chainTail[static_cast<std::size_t>(chain)])] = q;
+            chainTail[static_cast<std::size_t>(chain)] = q;
+        }
+    }
+
+    void DropChains() {
+        chainTable.Clear();
+        chainHead.clear();
+        chainTail.clear();
+        chainNext.clear();
+        chained = 0;
+    }
+};
 
 // Appends pairs straight into the caller's arrays, growing them geometrically;
 // the kernels then store every tested pair and advance only past close ones,
@@ -124,15 +289,17 @@ NeighborList::NeighborList(double cutoff, int hashSize)
       m_inverseCell(1.0 / (cutoff * kCellMargin)),
       m_cutoff2(cutoff * cutoff),
       m_active(std::isfinite(cutoff) && cutoff > 0.0 && std::isfinite(m_inverseCell)),
-      m_hashSize(std::clamp(hashSize, 8, 1 << 20)) {}
+      m_floatFilter(m_cutoff2 >= 1e-30 && m_cutoff2 <= 1e30),
+      m_impl(std::make_unique<Impl>(hashSize)) {}
 
 NeighborList::~NeighborList() = default;
 
 int NeighborList::GetSubIndex(double v) const {
-    double s = std::floor(v * m_inverseCell);
-    if (!(s >= kMinIndex)) s = kMinIndex;  // also catches NaN
-    if (s > kMaxIndex) s = kMaxIndex;
-    return static_cast<int>(s);
+    const double s = v * m_inverseCell;
+    if (!(s >= kMinIndex)) return kMinIndex;  // also catches NaN
+    if (s >= kMaxIndex) return kMaxIndex;
+    const int t = static_cast<int>(s);  // toward zero; floor below
+    return t - (static_cast<double>(t) > s ? 1 : 0);
 }
 
 std::int64_t NeighborList::GetIndex(int i, int j, int k) const {
@@ -145,203 +312,138 @@ std::int64_t NeighborList::GetIndex(const Point3d& p) const {
     return GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z));
 }
 
-// ---- the cell table ----------------------------------------------------------
-std::int32_t NeighborList::FindCell(std::uint64_t key) const {
-    if (m_table.empty()) return -1;
-    const std::size_t mask = m_table.size() - 1;
-    for (std::size_t slot = HashKey(key, m_tableShift);; slot = (slot + 1) & mask) {
-        const Bucket& bucket = m_table[slot];
-        if (bucket.key == key) return bucket.cell;
-        if (bucket.key == kEmptyKey) return -1;
-    }
-}
-
-std::int32_t NeighborList::FindOrAddCell(std::uint64_t key) {
-    if (2 * (m_cellKey.size() + 1) > m_table.size()) GrowTable();
-    const std::size_t mask = m_table.size() - 1;
-    for (std::size_t slot = HashKey(key, m_tableShift);; slot = (slot + 1) & mask) {
-        Bucket& bucket = m_table[slot];
-        if (bucket.key == key) return bucket.cell;
-        if (bucket.key == kEmptyKey) {
-            bucket.key = key;
-            bucket.cell = static_cast<std::int32_t>(m_cellKey.size());
-            m_cellKey.push_back(key);
-            return bucket.cell;
-        }
-    }
-}
-
-void NeighborList::GrowTable() {
-    std::size_t size = m_table.empty() ? 2 * static_cast<std::size_t>(m_hashSize) : 2 * m_table.size();
-    int bits = BitWidth(size - 1);
-    size = std::size_t{1} << bits;
-    std::vector<Bucket> old(size, Bucket{kEmptyKey, -1});
-    old.swap(m_table);
-    m_tableShift = 64 - bits;
-    const std::size_t mask = size - 1;
-    for (const Bucket& bucket : old) {
-        if (bucket.key == kEmptyKey) continue;
-        std::size_t slot = HashKey(bucket.key, m_tableShift);
-        while (m_table[slot].key != kEmptyKey) slot = (slot + 1) & mask;
-        m_table[slot] = bucket;
-    }
-}
-
-// ---- adding and laying out -----------------------------------------------------
 int NeighborList::Add(const Point3d& p) {
     if (m_count == std::numeric_limits<std::int32_t>::max()) return -1;
     const std::int32_t number = m_count++;
-    if (!m_active) return number;  // nothing can ever be found: keep nothing
-    PendingPoint pending{p.x, p.y, p.z, -1};
-    if (IsFinite(p)) pending.cell = FindOrAddCell(static_cast<std::uint64_t>(GetIndex(p)));
-    m_pending.push_back(pending);
+    if (!m_active || !IsFinite(p)) return number;  // numbered, never found
+    m_impl->pending.push_back(VoxelData{number, p});  // filed into its cell by the next sort
     return number;
 }
 
-// Cell numbers in key order, by a radix sort of the keys squeezed to the bits
-// that the occupied range of each axis needs.
-std::vector<std::int32_t> NeighborList::SortCellsByKey() const {
-    const std::size_t n = m_cellKey.size();
-    std::uint64_t lo[3] = {kFieldMask, kFieldMask, kFieldMask}, hi[3] = {0, 0, 0};
-    for (std::uint64_t key : m_cellKey)
-        for (int f = 0; f < 3; ++f) {
-            const std::uint64_t v = (key >> (f * kFieldBits)) & kFieldMask;
-            lo[f] = std::min(lo[f], v);
-            hi[f] = std::max(hi[f], v);
-        }
-    int width[3], shift[3], total = 0;
-    for (int f = 0; f < 3; ++f) {
-        width[f] = n ? BitWidth(hi[f] - lo[f]) : 0;
-        shift[f] = total;
-        total += width[f];
-    }
-    std::vector<std::uint64_t> keys(n), keysTmp(n);
-    std::vector<std::int32_t> order(n), orderTmp(n);
-    for (std::size_t c = 0; c < n; ++c) {
-        std::uint64_t compact = 0;
-        for (int f = 0; f < 3; ++f) compact |= (((m_cellKey[c] >> (f * kFieldBits)) & kFieldMask) - lo[f]) << shift[f];
-        keys[c] = compact;
-        order[c] = static_cast<std::int32_t>(c);
-    }
-    constexpr int kDigitBits = 11;
-    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    std::vector<std::uint32_t> histogram(kBuckets);
-    for (int pass = 0; pass * kDigitBits < total; ++pass) {
-        const int digitShift = pass * kDigitBits;
-        std::fill(histogram.begin(), histogram.end(), 0u);
-        for (std::uint64_t key : keys) ++histogram[(key >> digitShift) & (kBuckets - 1)];
-        std::uint32_t sum = 0;
-        for (std::uint32_t& h : histogram) {
-            const std::uint32_t count = h;
-            h = sum;
-            sum += count;
-        }
-        for (std::size_t c = 0; c < n; ++c) {
-            const std::uint32_t to = histogram[(keys[c] >> digitShift) & (kBuckets - 1)]++;
-            keysTmp[to] = keys[c];
-            orderTmp[to] = order[c];
-        }
-        keys.swap(keysTmp);
-        order.swap(orderTmp);
-    }
-    return order;
-}
-
+// Sorts every point by cell, stably: a cell keeps its points in the order of
+// addition. A counting sort over the occupied box when the box holds no more
+// cells than about twice the points (one pass, like a dense grid), else a
+// radix sort of the keys squeezed to the bits each axis needs.
 void NeighborList::Layout() const {
-    if (m_pending.empty()) return;
-    const std::size_t numCells = m_cellKey.size();
-    const std::size_t oldCells = m_laidOutCells;
+    Impl& m = *m_impl;
+    const std::size_t old = m.LaidOut(), total = m.Total();
+    if (total == old) return;
+    m.DropChains();
 
-    std::vector<std::uint32_t> pendingCount(numCells, 0);
-    for (const PendingPoint& p : m_pending)
-        if (p.cell >= 0) ++pendingCount[static_cast<std::size_t>(p.cell)];
-
-    // New cells break the key order: renumber every cell by key.
-    const bool renumber = numCells > oldCells;
-    std::vector<std::int32_t> order, rankOf;
-    if (renumber) {
-        order = SortCellsByKey();
-        rankOf.resize(numCells);
-        for (std::size_t r = 0; r < numCells; ++r) rankOf[static_cast<std::size_t>(order[r])] = static_cast<std::int32_t>(r);
+    // The occupied box, in cell indices: the cells laid out so far, and the
+    // cells of the extreme coordinates of the new points (the index is monotone).
+    std::uint64_t lo[3] = {kFieldMask, kFieldMask, kFieldMask}, hi[3] = {0, 0, 0};
+    const auto widen = [&](std::uint64_t key) {
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = std::min(lo[axis], Field(key, axis));
+            hi[axis] = std::max(hi[axis], Field(key, axis));
+        }
+    };
+    for (std::uint64_t key : m.cellKey) widen(key);
+    Point3d low = m.pending[0].position, high = low;
+    for (const VoxelData& v : m.pending) {
+        const Point3d& p = v.position;
+        low.x = std::min(low.x, p.x);
+        low.y = std::min(low.y, p.y);
+        low.z = std::min(low.z, p.z);
+        high.x = std::max(high.x, p.x);
+        high.y = std::max(high.y, p.y);
+        high.z = std::max(high.z, p.z);
     }
-    const auto cellAt = [&](std::size_t rank) { return renumber ? static_cast<std::size_t>(order[rank]) : rank; };
-    const auto oldCount = [&](std::size_t cell) {
-        return cell < oldCells ? m_cellStart[cell + 1] - m_cellStart[cell] : 0u;
+    widen(static_cast<std::uint64_t>(GetIndex(low)));
+    widen(static_cast<std::uint64_t>(GetIndex(high)));
+    std::uint64_t size[3];
+    for (int axis = 0; axis < 3; ++axis) size[axis] = hi[axis] - lo[axis] + 1;
+    const std::uint64_t volume = size[0] * size[1] * size[2];  // at most 2^63
+    const bool dense = volume <= 2 * static_cast<std::uint64_t>(total) + 4096;
+
+    // Each point's sort key, in the current order; earlier points through their cells.
+    int width[3] = {0, 0, 0};
+    if (!dense)
+        for (int axis = 0; axis < 3; ++axis) width[axis] = BitWidth(size[axis] - 1);
+    const auto sortKey = [&](std::uint64_t key) {
+        const std::uint64_t x = Field(key, 0) - lo[0], y = Field(key, 1) - lo[1], z = Field(key, 2) - lo[2];
+        return dense ? (z * size[1] + y) * size[0] + x : (z << (width[0] + width[1])) | (y << width[0]) | x;
+    };
+    const auto fillKeys = [&](auto& keys) {
+        using Key = typename std::decay_t<decltype(keys)>::value_type;
+        keys.resize(total);
+        for (std::size_t c = 0; c < m.cellKey.size(); ++c)
+            std::fill(keys.begin() + m.cellStart[c], keys.begin() + m.cellStart[c + 1],
+                      static_cast<Key>(sortKey(m.cellKey[c])));
+        for (std::size_t i = old; i < total; ++i)
+            keys[i] = static_cast<Key>(sortKey(static_cast<std::uint64_t>(GetIndex(m.pending[i - old].position))));
     };
 
-    std::vector<std::uint32_t> start(numCells + 1);
-    std::uint32_t total = 0;
-    for (std::size_t r = 0; r < numCells; ++r) {
-        const std::size_t cell = cellAt(r);
-        start[r] = total;
-        total += oldCount(cell) + pendingCount[cell];
-    }
-    start[numCells] = total;
-
-    // A cell's earlier points come first, then the new ones in order of addition.
-    std::vector<VoxelData> voxels(total);
-    std::vector<std::uint32_t>& cursor = pendingCount;  // reused: next free slot by rank
-    for (std::size_t r = 0; r < numCells; ++r) {
-        const std::size_t cell = cellAt(r);
-        const std::uint32_t count = oldCount(cell);
-        if (count) std::copy_n(m_voxels.begin() + m_cellStart[cell], count, voxels.begin() + start[r]);
-        cursor[r] = start[r] + count;
-    }
-    std::int32_t number = m_pendingBase;
-    for (const PendingPoint& p : m_pending) {
-        if (p.cell >= 0) {
-            const std::size_t rank = renumber ? static_cast<std::size_t>(rankOf[static_cast<std::size_t>(p.cell)])
-                                              : static_cast<std::size_t>(p.cell);
-            voxels[cursor[rank]++] = VoxelData{number, Point3d(p.x, p.y, p.z)};
+    std::vector<VoxelData> sorted(total);
+    const auto move = [&](std::size_t from, std::size_t to) {
+        sorted[to] = from < old ? m.sorted[from] : m.pending[from - old];
+    };
+    std::vector<std::uint64_t> cellKey;
+    std::vector<std::uint32_t> cellStart;
+    const auto addCell = [&](std::uint64_t x, std::uint64_t y, std::uint64_t z, std::uint32_t start) {
+        cellKey.push_back(((z + lo[2]) << (2 * kFieldBits)) | ((y + lo[1]) << kFieldBits) | (x + lo[0]));
+        cellStart.push_back(start);
+    };
+    if (dense) {
+        std::vector<std::uint32_t> keys;  // the box index: below 2^32 as the box is small
+        fillKeys(keys);
+        std::vector<std::uint32_t> end(volume + 1, 0);
+        for (std::uint32_t key : keys) ++end[key + 1];
+        for (std::uint64_t d = 0; d < volume; ++d) end[d + 1] += end[d];
+        for (std::size_t i = 0; i < total; ++i) move(i, end[keys[i]]++);
+        // end[d] is now where cell d ends and cell d + 1 starts.
+        std::uint64_t d = 0;
+        for (std::uint64_t z = 0; z < size[2]; ++z)
+            for (std::uint64_t y = 0; y < size[1]; ++y)
+                for (std::uint64_t x = 0; x < size[0]; ++x, ++d) {
+                    const std::uint32_t begin = d ? end[d - 1] : 0;
+                    if (end[d] > begin) addCell(x, y, z, begin);
+                }
+    } else {
+        std::vector<std::uint64_t> keys;
+        fillKeys(keys);
+        std::vector<std::uint32_t> order(total), next(total);
+        for (std::size_t i = 0; i < total; ++i) order[i] = static_cast<std::uint32_t>(i);
+        constexpr int kDigitBits = 11;
+        for (int shift = 0; shift < width[0] + width[1] + width[2]; shift += kDigitBits) {
+            CountingPass(keys, order, next, std::size_t{1} << kDigitBits,
+                         [shift](std::uint64_t key) { return (key >> shift) & ((1u << kDigitBits) - 1); });
+            order.swap(next);
         }
-        ++number;
+        const std::uint64_t maskX = (std::uint64_t{1} << width[0]) - 1, maskY = (std::uint64_t{1} << width[1]) - 1;
+        for (std::size_t k = 0; k < total; ++k) {
+            move(order[k], k);
+            const std::uint64_t key = keys[order[k]];
+            if (k == 0 || key != keys[order[k - 1]])
+                addCell(key & maskX, (key >> width[0]) & maskY, key >> (width[0] + width[1]), static_cast<std::uint32_t>(k));
+        }
     }
+    cellStart.push_back(static_cast<std::uint32_t>(total));
 
-    if (renumber) {
-        std::vector<std::uint64_t> keys(numCells);
-        for (std::size_t r = 0; r < numCells; ++r) keys[r] = m_cellKey[static_cast<std::size_t>(order[r])];
-        m_cellKey.swap(keys);
-        for (Bucket& bucket : m_table)
-            if (bucket.key != kEmptyKey) bucket.cell = rankOf[static_cast<std::size_t>(bucket.cell)];
+    m.sorted.swap(sorted);
+    std::vector<VoxelData>().swap(m.pending);
+    m.cellKey.swap(cellKey);
+    m.cellStart.swap(cellStart);
+    for (int axis = 0; axis < 3; ++axis) {
+        m.boxLo[axis] = lo[axis];
+        m.boxSize[axis] = size[axis];
     }
-    m_cellStart.swap(start);
-    m_voxels.swap(voxels);
-    m_laidOutCells = numCells;
-
-    std::vector<PendingPoint>().swap(m_pending);
-    m_pendingBase = m_count;
-    m_chainHead.clear();
-    m_chainTail.clear();
-    m_chainNext.clear();
-    m_chained = 0;
-}
-
-void NeighborList::LinkPending() const {
-    if (m_chainHead.size() < m_cellKey.size()) {
-        m_chainHead.resize(m_cellKey.size(), -1);
-        m_chainTail.resize(m_cellKey.size(), -1);
-    }
-    for (; m_chained < m_pending.size(); ++m_chained) {
-        const auto q = static_cast<std::int32_t>(m_chained);
-        m_chainNext.push_back(-1);
-        const std::int32_t cell = m_pending[m_chained].cell;
-        if (cell < 0) continue;
-        std::int32_t& tail = m_chainTail[static_cast<std::size_t>(cell)];
-        if (tail >= 0) m_chainNext[static_cast<std::size_t>(tail)] = q;
-        else m_chainHead[static_cast<std::size_t>(cell)] = q;
-        tail = q;
-    }
+    m.locatorReady = false;
 }
 
 // ---- queries -----------------------------------------------------------------
 int NeighborList::GetNeighbors(const Point3d& p, IntArray& found) const { return GetNeighbors(p, m_cutoff, found); }
 
 int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found) const {
-    if (!m_active || !(radius > 0.0) || !IsFinite(p) || m_cellKey.empty()) return -1;
-    // A new layout costs a pass over all points; until a good share of them is
-    // new, the newcomers are searched through their cells' chains instead.
-    if (m_pending.size() > 256 + m_voxels.size() / 4) Layout();
-    else if (!m_pending.empty()) LinkPending();
+    Impl& m = *m_impl;
+    if (!m_active || !(radius > 0.0) || !IsFinite(p) || m.Total() == 0) return -1;
+    // A sort costs a pass over all points; until a good share of them is new,
+    // the newcomers are searched through their cells' chains instead.
+    if (m.pending.size() > 256 + m.LaidOut() / 4) Layout();
+    if (!m.locatorReady) m.BuildLocator();
+    const bool chains = !m.pending.empty();
+    if (chains) m.LinkPending([this](const Point3d& q) { return static_cast<std::uint64_t>(GetIndex(q)); });
 
     const double r2 = radius * radius;
     const double px = p.x, py = p.y, pz = p.z;
@@ -358,119 +460,204 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
             }
         }
     };
-    const auto visit = [&](std::int32_t cell) {
-        if (cell < 0) return;
-        const auto c = static_cast<std::size_t>(cell);
-        if (c < m_laidOutCells)
-            for (std::uint32_t v = m_cellStart[c], end = m_cellStart[c + 1]; v < end; ++v)
-                test(m_voxels[v].index, m_voxels[v].position.x, m_voxels[v].position.y, m_voxels[v].position.z);
-        if (c < m_chainHead.size())
-            for (std::int32_t q = m_chainHead[c]; q >= 0; q = m_chainNext[static_cast<std::size_t>(q)]) {
-                const PendingPoint& pp = m_pending[static_cast<std::size_t>(q)];
-                test(m_pendingBase + q, pp.x, pp.y, pp.z);
+    // A cell's sorted points first, then those added since: the order of addition.
+    const auto visit = [&](std::int32_t cell, std::uint64_t key) {
+        if (cell >= 0) {
+            const auto c = static_cast<std::size_t>(cell);
+            for (std::uint32_t v = m.cellStart[c], end = m.cellStart[c + 1]; v < end; ++v)
+                test(m.sorted[v].index, m.sorted[v].position.x, m.sorted[v].position.y, m.sorted[v].position.z);
+        }
+        if (chains) {
+            const std::int32_t chain = m.chainTable.Find(key);
+            if (chain < 0) return;
+            for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
+                 q = m.chainNext[static_cast<std::size_t>(q)])
+            {
+                const VoxelData& v = m.pending[static_cast<std::size_t>(q)];
+                test(v.index, v.position.x, v.position.y, v.position.z);
             }
+        }
     };
 
-    const bool newCells = m_cellKey.size() > m_laidOutCells;
     const auto here = static_cast<std::uint64_t>(GetIndex(GetSubIndex(px), GetSubIndex(py), GetSubIndex(pz)));
+    const std::size_t numCells = m.cellKey.size();
     for (const auto& row : kQueryRows) {
         const std::uint64_t key = here + KeyDelta(0, row[0], row[1]);
-        const std::int32_t center = FindCell(key);
+        const std::int32_t center = m.Locate(key);
         std::int32_t minus, plus;
-        if (center >= 0 && static_cast<std::size_t>(center) < m_laidOutCells) {
-            // Laid-out cells are in key order: the row's neighbours sit beside it.
+        if (center >= 0) {
+            // Cells are in key order: the row's neighbours sit beside it.
             const auto c = static_cast<std::size_t>(center);
-            minus = c > 0 && m_cellKey[c - 1] == key - 1 ? center - 1 : newCells ? FindCell(key - 1) : -1;
-            plus = c + 1 < m_laidOutCells && m_cellKey[c + 1] == key + 1 ? center + 1
-                   : newCells                                               ? FindCell(key + 1)
-                                                                            : -1;
+            minus = c > 0 && m.cellKey[c - 1] == key - 1 ? center - 1 : -1;
+            plus = c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? center + 1 : -1;
         } else {
-            minus = FindCell(key - 1);
-            plus = FindCell(key + 1);
+            minus = m.Locate(key - 1);
+            plus = m.Locate(key + 1);
         }
-        visit(center);
-        visit(minus);
-        visit(plus);
+        visit(center, key);
+        visit(minus, key - 1);
+        visit(plus, key + 1);
     }
     return nearest;
 }
 
-void NeighborList::AddPairsWithin(const VoxelData* a, const VoxelData* aEnd, PairSink& sink) const {
-    const std::size_t n = static_cast<std::size_t>(aEnd - a);
-    if (n < 2) return;
-    if (!sink.Reserve(n * (n - 1) / 2)) {
-        for (const VoxelData* p = a; p < aEnd; ++p)
-            for (const VoxelData* q = p + 1; q < aEnd; ++q)
-                if (p->position.Distance2(q->position) < m_cutoff2 && !sink.Put(p->index, q->index)) return;
-        return;
+namespace {
+
+struct PairScreen {
+    double cutoff2;
+    bool useFloat;  // screen in float; decide near the cutoff in double
+    float lo, hi;
+};
+
+// Candidates j >= first of the gathered arrays against point (ax, ay, az):
+// stores every candidate at out[n] and advances n past the close ones, so the
+// loop has no unpredictable branch. With the float screen, distances are
+// computed four at a time in single precision over arrays padded with
+// infinitely distant points; only candidates within a relative 2^-20 of the
+// cutoff (well beyond the rounding of that computation) are decided again in
+// double, exactly as a point query decides them.
+inline std::size_t PairRun(const float* x, const float* y, const float* z, const std::int32_t* id, std::size_t first,
+                           std::size_t last, float ax, float ay, float az, std::int32_t ida, const PairScreen& screen,
+                           std::int32_t* f, std::int32_t* s, std::size_t n) {
+    const auto exact = [&](std::size_t j) {
+        const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
+        return dx * dx + dy * dy + dz * dz < screen.cutoff2;
+    };
+    std::size_t j = first;
+    if (!screen.useFloat) {
+        for (; j < last; ++j) {
+            f[n] = ida;
+            s[n] = id[j];
+            n += exact(j) ? 1 : 0;
+        }
+        return n;
     }
-    std::int32_t* f = sink.m_f;
-    std::int32_t* s = sink.m_s;
-    std::size_t count = sink.m_count;
-    const double c2 = m_cutoff2;
-    for (const VoxelData* p = a; p < aEnd; ++p) {
-        const double x = p->position.x, y = p->position.y, z = p->position.z;
-        const std::int32_t first = p->index;
-        for (const VoxelData* q = p + 1; q < aEnd; ++q) {
-            const double dx = x - q->position.x, dy = y - q->position.y, dz = z - q->position.z;
-            f[count] = first;
-            s[count] = q->index;
-            count += (dx * dx + dy * dy + dz * dz < c2) ? 1 : 0;
+#if defined(__SSE2__)
+    const __m128 vx = _mm_set1_ps(ax), vy = _mm_set1_ps(ay), vz = _mm_set1_ps(az);
+    const __m128 vlo = _mm_set1_ps(screen.lo), vhi = _mm_set1_ps(screen.hi);
+    for (; j < last; j += 4) {  // the padding makes up the last four
+        const __m128 dx = _mm_sub_ps(_mm_loadu_ps(x + j), vx);
+        const __m128 dy = _mm_sub_ps(_mm_loadu_ps(y + j), vy);
+        const __m128 dz = _mm_sub_ps(_mm_loadu_ps(z + j), vz);
+        const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+        int keep = _mm_movemask_ps(_mm_cmplt_ps(d2, vlo));
+        const int near = _mm_movemask_ps(_mm_cmplt_ps(d2, vhi)) & ~keep;
+        if (near)
+            for (int lane = 0; lane < 4; ++lane)
+                if ((near >> lane) & 1) keep |= exact(j + static_cast<std::size_t>(lane)) << lane;
+        for (int lane = 0; lane < 4; ++lane) {
+            f[n] = ida;
+            s[n] = id[j + static_cast<std::size_t>(lane)];
+            n += static_cast<std::size_t>((keep >> lane) & 1);
         }
     }
-    sink.m_count = count;
+#else
+    for (; j < last; ++j) {
+        const float dx = x[j] - ax, dy = y[j] - ay, dz = z[j] - az;
+        const float d2 = dx * dx + dy * dy + dz * dz;
+        bool keep = d2 < screen.lo;
+        // Bitwise, not short-circuit: `keep` itself is unpredictable, `near` almost never set.
+        const bool near = (d2 < screen.hi) & !keep;
+        if (near) keep = exact(j);
+        f[n] = ida;
+        s[n] = id[j];
+        n += keep ? 1 : 0;
+    }
+#endif
+    return n;
 }
 
-void NeighborList::AddPairs(const VoxelData* a, const VoxelData* aEnd, const VoxelData* b, const VoxelData* bEnd,
+constexpr std::size_t kPad = 4;
+
+}  // namespace
+
+void NeighborList::AddPairs(std::size_t cell, std::uint32_t ahead, const std::uint32_t (*runs)[2], int numRuns,
                             PairSink& sink) const {
-    const std::size_t na = static_cast<std::size_t>(aEnd - a), nb = static_cast<std::size_t>(bEnd - b);
-    if (!sink.Reserve(na * nb)) {
-        for (const VoxelData* p = a; p < aEnd; ++p)
-            for (const VoxelData* q = b; q < bEnd; ++q)
-                if (p->position.Distance2(q->position) < m_cutoff2 && !sink.Put(p->index, q->index)) return;
-        return;
+    Impl& m = *m_impl;
+    const VoxelData* v = m.sorted.data();
+    const std::uint32_t begin = m.cellStart[cell], end = m.cellStart[cell + 1];
+
+    // Gather the cell, the cell at +x and the rows into one run, coordinates
+    // apart: each point of the cell then meets everything after it.
+    std::size_t count = ahead - begin;
+    for (int r = 0; r < numRuns; ++r) count += runs[r][1] - runs[r][0];
+    if (m.candX.size() < count + kPad) {
+        const std::size_t size = std::max(count + kPad, 2 * m.candX.size());
+        m.candX.resize(size);
+        m.candY.resize(size);
+        m.candZ.resize(size);
+        m.candId.resize(size);
     }
-    std::int32_t* f = sink.m_f;
-    std::int32_t* s = sink.m_s;
-    std::size_t count = sink.m_count;
-    const double c2 = m_cutoff2;
-    for (const VoxelData* p = a; p < aEnd; ++p) {
-        const double x = p->position.x, y = p->position.y, z = p->position.z;
-        const std::int32_t first = p->index;
-        for (const VoxelData* q = b; q < bEnd; ++q) {
-            const double dx = x - q->position.x, dy = y - q->position.y, dz = z - q->position.z;
-            f[count] = first;
-            s[count] = q->index;
-            count += (dx * dx + dy * dy + dz * dz < c2) ? 1 : 0;
+    float* x = m.candX.data();
+    float* y = m.candY.data();
+    float* z = m.candZ.data();
+    std::int32_t* id = m.candId.data();
+    std::size_t k = 0;
+    const auto gather = [&](std::uint32_t from, std::uint32_t to) {
+        for (std::uint32_t j = from; j < to; ++j, ++k) {
+            x[k] = v[j].position.x;
+            y[k] = v[j].position.y;
+            z[k] = v[j].position.z;
+            id[k] = v[j].index;
         }
+    };
+    gather(begin, ahead);
+    for (int r = 0; r < numRuns; ++r) gather(runs[r][0], runs[r][1]);
+    for (std::size_t pad = 0; pad < kPad; ++pad, ++k) {
+        x[k] = y[k] = z[k] = std::numeric_limits<float>::infinity();
+        id[k] = -1;
     }
-    sink.m_count = count;
+
+    const float c2f = static_cast<float>(m_cutoff2);
+    const PairScreen screen{m_cutoff2, m_floatFilter, c2f * (1.0f - 1.0f / (1 << 20)), c2f * (1.0f + 1.0f / (1 << 20))};
+    for (std::size_t a = 0; a < end - begin; ++a) {
+        // Room for every candidate of this point (never more than one point's
+        // worth beyond the pairs found).
+        if (!sink.Reserve(count - a - 1 + kPad)) {
+            // The arrays cannot grow that far: store pairs one by one until full.
+            const double ax = x[a], ay = y[a], az = z[a];
+            for (std::size_t j = a + 1; j < count; ++j) {
+                const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
+                if (dx * dx + dy * dy + dz * dz < m_cutoff2 && !sink.Put(id[a], id[j])) return;
+            }
+            continue;
+        }
+        sink.m_count = PairRun(x, y, z, id, a + 1, count, x[a], y[a], z[a], id[a], screen, sink.m_f, sink.m_s,
+                               sink.m_count);
+    }
 }
 
 int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
-    if (!m_active || m_cellKey.empty()) return pairFirst.GetSize();
+    const Impl& m = *m_impl;
+    if (!m_active || m.Total() == 0) return pairFirst.GetSize();
     Layout();
     PairSink sink(pairFirst, pairSecond);
-    const std::size_t numCells = m_cellKey.size();
-    const VoxelData* voxels = m_voxels.data();
+    const std::size_t numCells = m.cellKey.size();
     std::size_t cursor[4] = {0, 0, 0, 0};  // per half-shell row: first cell not below its reach
 
     for (std::size_t c = 0; c < numCells; ++c) {
-        const std::uint64_t key = m_cellKey[c];
-        const VoxelData* a = voxels + m_cellStart[c];
-        const VoxelData* aEnd = voxels + m_cellStart[c + 1];
-        AddPairsWithin(a, aEnd, sink);
-        if (c + 1 < numCells && m_cellKey[c + 1] == key + 1)
-            AddPairs(a, aEnd, voxels + m_cellStart[c + 1], voxels + m_cellStart[c + 2], sink);
+        const std::uint64_t key = m.cellKey[c];
+        // The cell itself and the cell at +x are one run: each point meets the
+        // points stored after it.
+        const std::uint32_t ahead = m.cellStart[c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? c + 2 : c + 1];
         // Cells are in key order and each row's reach rises with the key, so
-        // every row keeps a cursor that only moves forward: a merge, no hashing.
+        // every row keeps a cursor that only moves forward: a merge, no lookups.
+        // The up to three cells of a row are one run too.
+        std::uint32_t runs[4][2];
+        int numRuns = 0;
         for (int r = 0; r < 4; ++r) {
             const std::uint64_t lo = key + KeyDelta(-1, kPairRows[r][0], kPairRows[r][1]);
             std::size_t& d = cursor[r];
-            while (d < numCells && m_cellKey[d] < lo) ++d;
-            for (std::size_t e = d; e < numCells && m_cellKey[e] <= lo + 2; ++e)
-                AddPairs(a, aEnd, voxels + m_cellStart[e], voxels + m_cellStart[e + 1], sink);
+            while (d < numCells && m.cellKey[d] < lo) ++d;
+            std::size_t e = d;
+            while (e < numCells && m.cellKey[e] <= lo + 2) ++e;
+            if (e > d) {
+                runs[numRuns][0] = m.cellStart[d];
+                runs[numRuns][1] = m.cellStart[e];
+                ++numRuns;
+            }
         }
+        AddPairs(c, ahead, runs, numRuns, sink);
     }
     return sink.Finish();
 }

@@ -7,9 +7,11 @@
 // 64-bit cell keys, so every finite point is found wherever it lies.
 //
 // Points are numbered from 0 in the order of addition. The points of each
-// cell are kept contiguous, in the order they were added, in one array laid
-// out on the first query after an Add (Add itself only files the point), so a
-// query walks memory instead of chasing per-cell allocations.
+// cell are kept contiguous, in the order they were added, in one array sorted
+// by cell (a counting sort) when a query needs it: Add only appends, and a
+// point query made after a few Adds searches the newcomers through per-cell
+// chains until they are worth a new sort. Queries thus walk memory instead of
+// chasing per-cell allocations.
 //
 // Odd cases: a point with a non-finite coordinate gets its number but is
 // never reported; with a cutoff that is not a positive finite number every
@@ -20,7 +22,7 @@
 // queries are const but the first one after an Add lays out the cells.
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "tessary/frame/CArray.h"
 #include "tessary/frame/Export.h"
@@ -69,53 +71,22 @@ protected:
     std::int64_t GetIndex(const Point3d& p) const;
 
 private:
-    struct PendingPoint {
-        float x, y, z;
-        std::int32_t cell;  // -1: not filed (non-finite)
-    };
-    struct Bucket {
-        std::uint64_t key;
-        std::int32_t cell;
-    };
+    struct Impl;
     class PairSink;
 
-    std::int32_t FindCell(std::uint64_t key) const;
-    std::int32_t FindOrAddCell(std::uint64_t key);
-    void GrowTable();
     void Layout() const;
-    void LinkPending() const;
-    std::vector<std::int32_t> SortCellsByKey() const;
-    void AddPairs(const VoxelData* a, const VoxelData* aEnd, const VoxelData* b, const VoxelData* bEnd,
+    // The pair test of one laid-out cell: each of its points against the
+    // points stored after it up to `ahead`, and against the runs [first, last).
+    void AddPairs(std::size_t cell, std::uint32_t ahead, const std::uint32_t (*runs)[2], int numRuns,
                   PairSink& sink) const;
-    void AddPairsWithin(const VoxelData* a, const VoxelData* aEnd, PairSink& sink) const;
 
     std::int32_t m_count = 0;
     double m_cutoff;
     double m_inverseCell;  // 1 / cell edge
     double m_cutoff2;
-    bool m_active;  // the cutoff is a positive finite number
-    int m_hashSize;
-
-    // Cells, by cell number. After a layout the numbers follow the key order
-    // and m_cellStart[c] .. m_cellStart[c + 1] is the cell's run in m_voxels;
-    // cells created by later Adds are numbered after them until the next layout.
-    mutable std::vector<std::uint64_t> m_cellKey;
-    mutable std::vector<std::uint32_t> m_cellStart;
-    mutable std::vector<VoxelData> m_voxels;
-    mutable std::size_t m_laidOutCells = 0;  // cells covered by m_cellStart
-
-    // Points added since the last layout, numbered from m_pendingBase. Until
-    // there are enough of them to pay for a new layout, point queries reach
-    // them through per-cell chains (linked lazily, oldest first).
-    mutable std::vector<PendingPoint> m_pending;
-    mutable std::int32_t m_pendingBase = 0;
-    mutable std::vector<std::int32_t> m_chainHead;  // by cell
-    mutable std::vector<std::int32_t> m_chainTail;  // by cell
-    mutable std::vector<std::int32_t> m_chainNext;  // by pending point
-    mutable std::size_t m_chained = 0;              // pending points linked so far
-
-    mutable std::vector<Bucket> m_table;  // open addressing, key -> cell number
-    int m_tableShift = 64;        // 64 - log2(table size)
+    bool m_active;       // the cutoff is a positive finite number
+    bool m_floatFilter;  // cutoff^2 is well inside the float range: pairs are screened in float
+    std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace Tessary

@@ -244,6 +244,7 @@ struct Scene {
     double cutoff;
     double offset;  // where the cloud sits on every axis
     double side;
+    double split;  // every other point moves this far on every axis (a sparse box)
 };
 
 TEST(NeighborList, MatchesBruteForce) {
@@ -251,12 +252,15 @@ TEST(NeighborList, MatchesBruteForce) {
     SCOPED_TRACE(testing::Message() << "TESSARY_TEST_SEED=" << seed);
     std::mt19937_64 rng(seed);
     const Scene scenes[] = {
-        {"dense cube", 1.0, 0.0, 6.0},
-        {"sparse cube around the origin", 2.5, -20.0, 40.0},
-        {"far beyond +645 cutoffs", 1.0, 700.0, 8.0},
-        {"far beyond -645 cutoffs", 3.0, -3000.0, 20.0},
-        {"beyond the key range", 0.5, 1.0e7, 4.0},
-        {"huge coordinates", 1.0e30, -1.0e32, 3.0e30},
+        {"dense cube", 1.0, 0.0, 6.0, 0.0},
+        {"sparse cube around the origin", 2.5, -20.0, 40.0, 0.0},
+        {"far beyond +645 cutoffs", 1.0, 700.0, 8.0, 0.0},
+        {"far beyond -645 cutoffs", 3.0, -3000.0, 20.0, 0.0},
+        {"two clusters far apart", 1.0, -50.0, 7.0, 2000.0},
+        {"clusters on both sides of the key range", 1.0, -2.0e6, 9.0, 4.0e6},
+        {"beyond the key range", 0.5, 1.0e7, 4.0, 0.0},
+        {"huge coordinates", 1.0e30, -1.0e32, 3.0e30, 0.0},
+        {"tiny coordinates", 1.0e-16, 1.0e-15, 5.0e-16, 0.0},
     };
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(scene.name);
@@ -264,7 +268,8 @@ TEST(NeighborList, MatchesBruteForce) {
         std::vector<Point3d> points;
         NeighborList list(scene.cutoff, 64);
         for (int i = 0; i < 700; ++i) {
-            points.push_back(Point3d(u(rng), u(rng), u(rng)));
+            const double shift = i % 2 ? scene.split : 0.0;
+            points.push_back(Point3d(u(rng) + shift, u(rng) + shift, u(rng) + shift));
             // Some duplicates and points exactly on cell boundaries.
             if (i % 50 == 0) points.push_back(points.back());
             if (i % 70 == 0) points.push_back(Point3d(scene.offset + scene.cutoff * 3, u(rng), u(rng)));
@@ -277,10 +282,33 @@ TEST(NeighborList, MatchesBruteForce) {
         EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, scene.cutoff));
 
         for (int q = 0; q < 150; ++q) {
-            const Point3d query = q % 3 == 0 ? points[static_cast<std::size_t>(q)] : Point3d(u(rng), u(rng), u(rng));
+            const double shift = q % 4 < 2 ? scene.split : 0.0;
+            const Point3d query = q % 3 == 0 ? points[static_cast<std::size_t>(q)]
+                                             : Point3d(u(rng) + shift, u(rng) + shift, u(rng) + shift);
             const double radius = scene.cutoff * (q % 2 ? 1.0 : std::uniform_real_distribution<double>(0.1, 1.0)(rng));
             CheckQuery(list, points, query, radius);
         }
+    }
+}
+
+// A lattice whose spacing divides the cutoff: crowded cells, and many pairs
+// at exactly the cutoff, which the pair test must leave out whatever
+// arithmetic screens the candidates.
+TEST(NeighborList, LatticeAtExactlyTheCutoff) {
+    for (double spacing : {0.5, 0.25, 1.0 / 3.0}) {
+        SCOPED_TRACE(spacing);
+        NeighborList list(1.0, 64);
+        std::vector<Point3d> points;
+        for (int i = 0; i < 7; ++i)
+            for (int j = 0; j < 7; ++j)
+                for (int k = 0; k < 7; ++k) {
+                    points.push_back(Point3d(i * spacing - 1.0, j * spacing, k * spacing + 3.0));
+                    list.Add(points.back());
+                }
+        IntArray first, second;
+        list.GetPairs(first, second);
+        EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, 1.0));
+        for (std::size_t q = 0; q < points.size(); q += 17) CheckQuery(list, points, points[q], 1.0);
     }
 }
 
