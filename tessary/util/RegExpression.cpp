@@ -454,6 +454,7 @@ struct Frame {
     std::int32_t pos;     // subject position of the choice (repeat: where it started)
     std::uint32_t log;    // group-log length at the choice
     std::int32_t count;   // repeat: the count in use; -1 for an alternative
+    std::int32_t limit;   // repeat: the most repetitions available
 };
 
 // A group boundary passed on the current path.
@@ -470,10 +471,11 @@ struct GroupMark {
 // Every loop body consumes at least one character (the compiler rejects
 // empty operands), so the state (node, position) can come round again only
 // after it failed. When a search runs long, such states are remembered and
-// not explored twice; a hard work budget bounds the rest.
+// not explored twice; a repeat that failed over a run of characters is not
+// retried from inside that run; a hard work budget bounds the rest.
 class Matcher {
 public:
-    static constexpr std::uint64_t kBudget = std::uint64_t{1} << 28;
+    static constexpr std::uint64_t kBudget = std::uint64_t{1} << 26;
     static constexpr std::size_t kMaxEntries = std::size_t{1} << 24;
     static constexpr std::uint64_t kMemoBits = std::uint64_t{1} << 28;
 
@@ -645,7 +647,7 @@ private:
                         break;
                     case Op::Alternative:
                         if (next != 0 && m_code[next] == Op::Alternative) {
-                            if (!PushFrame({next, pos, static_cast<std::uint32_t>(m_log.Size()), -1})) return false;
+                            if (!PushFrame({next, pos, static_cast<std::uint32_t>(m_log.Size()), -1, 0})) return false;
                         }
                         scan += 3;
                         continue;
@@ -655,12 +657,16 @@ private:
                         const char nextChar = next != 0 && m_code[next] == Op::Literal
                                                   ? static_cast<char>(m_code[next + 3])
                                                   : '\0';
+                        if (InFailedRun(scan, pos)) goto backtrack;
                         const int available = Repeat(scan + 3, pos);
                         if (available < 0) return false;
                         const int count = BackOff(available, min, pos, nextChar);
-                        if (count < 0) goto backtrack;
-                        if (count > min &&
-                            !PushFrame({scan, pos, static_cast<std::uint32_t>(m_log.Size()), count}))
+                        if (count < 0) {
+                            RecordFailedRun(scan, pos, pos + available);
+                            goto backtrack;
+                        }
+                        // Kept until every count failed, so that the failure can be recorded.
+                        if (!PushFrame({scan, pos, static_cast<std::uint32_t>(m_log.Size()), count, available}))
                             return false;
                         pos += count;
                         break;
@@ -699,16 +705,32 @@ private:
                     next != 0 && m_code[next] == Op::Literal ? static_cast<char>(m_code[next + 3]) : '\0';
                 const int count = BackOff(top.count - 1, min, top.pos, nextChar);
                 if (count < 0) {
+                    RecordFailedRun(repeat, top.pos, top.pos + top.limit);
                     m_stack.Pop();
                     continue;
                 }
                 pos = top.pos + count;
-                if (count > min) top.count = count;
-                else m_stack.Pop();
+                top.count = count;
                 scan = next;
                 break;
             }
         }
+    }
+
+    // A repeat that failed from `start`, where its operand ran to `end`, fails
+    // from every position in between too: what it could reach from there it
+    // could reach from `start`. This keeps ".*x"-like searches linear.
+    bool InFailedRun(int node, int pos) const {
+        for (int i = 0; i < m_failedCount; ++i) {
+            const FailedRun& run = m_failedRuns[i];
+            if (run.node == node && run.start <= pos && pos <= run.end) return true;
+        }
+        return false;
+    }
+    void RecordFailedRun(int node, int start, int end) {
+        m_failedRuns[m_failedNext] = FailedRun{node, start, end};
+        m_failedNext = (m_failedNext + 1) % kFailedRuns;
+        if (m_failedCount < kFailedRuns) ++m_failedCount;
     }
 
     bool PushFrame(const Frame& frame) {
@@ -727,6 +749,15 @@ private:
     bool m_memoTried = false;
     std::vector<std::uint64_t> m_memo;
     std::vector<std::uint16_t> m_nodeIndex;
+    struct FailedRun {
+        int node;
+        int start;
+        int end;
+    };
+    static constexpr int kFailedRuns = 8;
+    FailedRun m_failedRuns[kFailedRuns];
+    int m_failedNext = 0;
+    int m_failedCount = 0;
     SmallStack<Frame, 32> m_stack;
     SmallStack<GroupMark, 32> m_log;
 };

@@ -322,6 +322,23 @@ TEST(RegExpressionLimits, BacktrackingStaysBounded) {
     EXPECT_FALSE(Matches("(.*)(.*)(.*)(.*)(.*)[b]", longer.c_str()));
 }
 
+TEST(RegExpressionLimits, UnanchoredStarSearchesStayLinear) {
+    // Without a first character every position is tried; a repeat that failed
+    // over a run is not retried from inside it.
+    const std::string as(4 * 1024 * 1024, 'a');
+    EXPECT_FALSE(Matches(".*[b]", as.c_str()));
+    EXPECT_FALSE(Matches("(.*)[b]", as.c_str()));
+    EXPECT_FALSE(Matches("[^b]+[b]", as.c_str()));
+    std::string words;
+    while (words.size() < 65536) words += " word xx";
+    EXPECT_FALSE(Matches(".*[-]x?.+\\>", words.c_str()));
+    // The shortcut never hides a match.
+    EXPECT_TRUE(Matches("[ab]*c", "ababab c"));
+    EXPECT_EQ(Groups("a*ab", "xaaab"), (std::vector<std::string>{"aaab"}));
+    EXPECT_EQ(Groups("(a|b)*c", "abxbac"), (std::vector<std::string>{"bac", "a"}));
+    EXPECT_EQ(Groups("[a-c]+d", "abcabce abd"), (std::vector<std::string>{"abd"}));
+}
+
 TEST(RegExpressionLimits, BigAlternationNearTheLimit) {
     std::string pattern;
     int n = 0;
