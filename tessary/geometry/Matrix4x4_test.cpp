@@ -193,23 +193,28 @@ TEST(Matrix4x4, ProductAppliesTheLeftFactorFirst) {
 }
 
 TEST(Matrix4x4, BulkTransformMatchesSinglePoints) {
-    const float inf = std::numeric_limits<float>::infinity();
-    std::vector<Point3d> points = {Point3d(1, 2, 3), Point3d(-4, 0.5, 1e30), Point3d(0, 0, 0)};
-    Point3d odd(1, 1, 1);
-    odd.z = inf;
-    points.push_back(odd);
-    odd.z = std::numeric_limits<float>::quiet_NaN();
-    points.push_back(odd);
+    // Blocks of four go through a vector path: cover whole blocks, blocks
+    // holding a non-finite point, and a remainder, bit for bit.
+    std::mt19937 rng(TestSeed());
+    std::uniform_real_distribution<float> dist(-1e3f, 1e3f);
+    std::vector<Point3d> points(1003, Point3d(Point3d::UninitializedPoint));
+    for (Point3d& p : points) p = Point3d(dist(rng), dist(rng), dist(rng));
+    points[5].z = std::numeric_limits<float>::infinity();
+    points[10].x = std::numeric_limits<float>::quiet_NaN();
+    points[11].y = -std::numeric_limits<float>::infinity();
+    points[1001] = Point3d(1e30, -3e38, 1e-40);
 
     Matrix4x4 affine(Point3d(1, 2, 3), Point3d(4, 5, 6), 33);
+    affine(3, 0) = 1e6;
     Matrix4x4 projective = affine;
     projective(1, 3) = 0.25;
     for (const Matrix4x4& m : {affine, projective}) {
         std::vector<Point3d> bulk = points;
         m.Transform(bulk.data(), bulk.size());
         for (std::size_t i = 0; i < points.size(); ++i)
-            EXPECT_TRUE(SamePoint(bulk[i], points[i] * m)) << "point " << i;
+            ASSERT_TRUE(SamePoint(bulk[i], points[i] * m)) << "point " << i;
     }
+    EXPECT_TRUE(SamePoint(points[5] * affine, Point3d::maximum));
     Point3d::Array array;
     array.Add(Point3d(1, 2, 3));
     affine.Transform(array);
