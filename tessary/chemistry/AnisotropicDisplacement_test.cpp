@@ -50,7 +50,8 @@ TEST(AnisotropicDisplacement, TwelveArgumentsComeBackInOrder) {
 
     AnisotropicDisplacement copy;
     copy = d;
-    copy = copy;
+    const AnisotropicDisplacement& alias = copy;
+    copy = alias;  // assignment to itself changes nothing
     ExpectMatrix(copy.GetUncertaintyMatrix(), {0.01f, 0.04f, 0.05f, 0.04f, 0.02f, 0.06f, 0.05f, 0.06f, 0.03f});
     const AnisotropicDisplacement constructed(d);
     EXPECT_EQ(constructed.GetU23(), 0.3f);

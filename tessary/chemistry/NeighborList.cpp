@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -29,8 +30,8 @@ constexpr std::uint64_t kFieldMask = (std::uint64_t{1} << kFieldBits) - 1;
 constexpr std::uint64_t kEmptyKey = ~std::uint64_t{0};  // no packed key has the top bit set
 
 constexpr std::uint64_t KeyDelta(int di, int dj, int dk) {
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(di) + (static_cast<std::int64_t>(dj) << kFieldBits) +
-                                      (static_cast<std::int64_t>(dk) << (2 * kFieldBits)));
+    constexpr std::int64_t kRow = std::int64_t{1} << kFieldBits, kPlane = kRow << kFieldBits;
+    return static_cast<std::uint64_t>(std::int64_t{di} + std::int64_t{dj} * kRow + std::int64_t{dk} * kPlane);
 }
 constexpr std::uint64_t Field(std::uint64_t key, int axis) { return (key >> (axis * kFieldBits)) & kFieldMask; }
 
@@ -151,7 +152,7 @@ struct NeighborList::Impl {
     bool locatorReady = false;
     std::uint64_t boxLo[3] = {0, 0, 0};
     std::uint64_t boxSize[3] = {0, 0, 0};
-    std::vector<std::int32_t> denseCell;
+    std::vector<std::uint32_t> denseStart;  // by box cell: where its points start in `sorted`
     KeyTable cellTable;
 
     // The pair search's gathered candidates of one cell, coordinates apart.
@@ -164,32 +165,30 @@ struct NeighborList::Impl {
     std::vector<std::int32_t> chainNext;  // by pending point
     std::size_t chained = 0;
 
-    std::int32_t Locate(std::uint64_t key) const {
-        if (!denseCell.empty()) {
-            std::uint64_t index = 0;
-            for (int axis = 2; axis >= 0; --axis) {
-                const std::uint64_t offset = Field(key, axis) - boxLo[axis];  // wraps when below: then too large
-                if (offset >= boxSize[axis]) return -1;
-                index = index * boxSize[axis] + offset;
-            }
-            return denseCell[index];
-        }
-        return cellTable.Find(key);
-    }
+    // The laid-out cell with this key, or -1 (hash lookup).
+    std::int32_t Locate(std::uint64_t key) const { return cellTable.Find(key); }
+
+    // The box cell (x, y, z) offsets of a key; an offset outside the box
+    // wraps to a huge value and fails the bound check.
+    std::uint64_t BoxOffset(std::uint64_t key, int axis) const { return Field(key, axis) - boxLo[axis]; }
 
     void BuildLocator() {
         locatorReady = true;
-        denseCell.clear();
+        denseStart.clear();
         cellTable.Clear();
         if (cellKey.empty()) return;
         const std::uint64_t volume = boxSize[0] * boxSize[1] * boxSize[2];
         if (volume <= 8 * cellKey.size() + 4096) {
-            denseCell.assign(volume, -1);
+            // Box cells and laid-out cells share one order, so the starts of
+            // the empty box cells are filled in from the next occupied one.
+            denseStart.resize(volume + 1);
+            std::uint64_t d = 0;
             for (std::size_t c = 0; c < cellKey.size(); ++c) {
-                std::uint64_t index = 0;
-                for (int axis = 2; axis >= 0; --axis) index = index * boxSize[axis] + (Field(cellKey[c], axis) - boxLo[axis]);
-                denseCell[index] = static_cast<std::int32_t>(c);
+                const std::uint64_t at =
+                    (BoxOffset(cellKey[c], 2) * boxSize[1] + BoxOffset(cellKey[c], 1)) * boxSize[0] + BoxOffset(cellKey[c], 0);
+                for (; d <= at; ++d) denseStart[d] = cellStart[c];
             }
+            for (; d <= volume; ++d) denseStart[d] = cellStart.back();
             return;
         }
         for (std::size_t c = 0; c < cellKey.size(); ++c)
@@ -445,44 +444,60 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
     const bool chains = !m.pending.empty();
     if (chains) m.LinkPending([this](const Point3d& q) { return static_cast<std::uint64_t>(GetIndex(q)); });
 
+    // Candidates are screened in float; the ones that pass are decided in
+    // double. The screen admits a relative 2^-20 beyond the radius, far more
+    // than the float rounding, so it never drops a point that is close.
     const double r2 = radius * radius;
-    const double px = p.x, py = p.y, pz = p.z;
+    const bool screen = r2 >= 1e-30 && r2 <= 1e30;
+    const float screenR2 = screen ? static_cast<float>(r2) * (1.0f + 1.0f / (1 << 20)) : 0.0f;
+    const float qx = p.x, qy = p.y, qz = p.z;
     double best = std::numeric_limits<double>::infinity();
     int nearest = -1;
-    const auto test = [&](std::int32_t number, double x, double y, double z) {
-        const double dx = x - px, dy = y - py, dz = z - pz;
-        const double d2 = dx * dx + dy * dy + dz * dz;
+    const auto test = [&](const VoxelData& v) {
+        if (screen) {
+            const float dx = v.position.x - qx, dy = v.position.y - qy, dz = v.position.z - qz;
+            if (!(dx * dx + dy * dy + dz * dz < screenR2)) return;
+        }
+        const double d2 = p.Distance2(v.position);
         if (d2 < r2) {
-            found.Add(number);
+            found.Add(v.index);
             if (d2 < best) {
                 best = d2;
-                nearest = number;
+                nearest = v.index;
             }
         }
     };
-    // A cell's sorted points first, then those added since: the order of addition.
-    const auto visit = [&](std::int32_t cell, std::uint64_t key) {
-        if (cell >= 0) {
-            const auto c = static_cast<std::size_t>(cell);
-            for (std::uint32_t v = m.cellStart[c], end = m.cellStart[c + 1]; v < end; ++v)
-                test(m.sorted[v].index, m.sorted[v].position.x, m.sorted[v].position.y, m.sorted[v].position.z);
-        }
-        if (chains) {
-            const std::int32_t chain = m.chainTable.Find(key);
-            if (chain < 0) return;
-            for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
-                 q = m.chainNext[static_cast<std::size_t>(q)])
-            {
-                const VoxelData& v = m.pending[static_cast<std::size_t>(q)];
-                test(v.index, v.position.x, v.position.y, v.position.z);
-            }
-        }
+    const auto scan = [&](std::uint32_t first, std::uint32_t last) {
+        for (std::uint32_t v = first; v < last; ++v) test(m.sorted[v]);
+    };
+    // A cell's points added since the last sort come after its sorted ones:
+    // together, the order of addition.
+    const auto scanChain = [&](std::uint64_t key) {
+        if (!chains) return;
+        const std::int32_t chain = m.chainTable.Find(key);
+        if (chain < 0) return;
+        for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
+             q = m.chainNext[static_cast<std::size_t>(q)])
+            test(m.pending[static_cast<std::size_t>(q)]);
     };
 
-    const auto here = static_cast<std::uint64_t>(GetIndex(GetSubIndex(px), GetSubIndex(py), GetSubIndex(pz)));
+    const auto here = static_cast<std::uint64_t>(GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z)));
     const std::size_t numCells = m.cellKey.size();
+    const std::uint64_t x = m.BoxOffset(here, 0), sizeX = m.boxSize[0];
     for (const auto& row : kQueryRows) {
         const std::uint64_t key = here + KeyDelta(0, row[0], row[1]);
+        if (!m.denseStart.empty()) {
+            // A row of the box: its three cells' starts sit side by side.
+            const std::uint64_t y = m.BoxOffset(key, 1), z = m.BoxOffset(key, 2);
+            const bool inBox = y < m.boxSize[1] && z < m.boxSize[2];
+            const std::uint32_t* start = m.denseStart.data() + (inBox ? (z * m.boxSize[1] + y) * sizeX : 0);
+            for (int di : {0, -1, 1}) {
+                const std::uint64_t at = x + static_cast<std::uint64_t>(di);
+                if (inBox && at < sizeX) scan(start[at], start[at + 1]);
+                scanChain(key + static_cast<std::uint64_t>(di));
+            }
+            continue;
+        }
         const std::int32_t center = m.Locate(key);
         std::int32_t minus, plus;
         if (center >= 0) {
@@ -494,9 +509,10 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
             minus = m.Locate(key - 1);
             plus = m.Locate(key + 1);
         }
-        visit(center, key);
-        visit(minus, key - 1);
-        visit(plus, key + 1);
+        for (auto [cell, cellKey] : {std::pair{center, key}, {minus, key - 1}, {plus, key + 1}}) {
+            if (cell >= 0) scan(m.cellStart[static_cast<std::size_t>(cell)], m.cellStart[static_cast<std::size_t>(cell) + 1]);
+            scanChain(cellKey);
+        }
     }
     return nearest;
 }

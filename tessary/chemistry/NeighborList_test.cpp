@@ -139,6 +139,16 @@ TEST(NeighborList, SmallerRadiusSearchesTheSameCells) {
     EXPECT_EQ(found.GetSize(), 0);
 }
 
+TEST(NeighborList, LargerRadiusSearchesOnlyTheAdjacentCells) {
+    NeighborList list(1.0, 10);
+    list.Add(Point3d(0.5, 0.5, 0.5));
+    list.Add(Point3d(1.9, 0.5, 0.5));  // the next cell
+    list.Add(Point3d(2.6, 0.5, 0.5));  // two cells on
+    IntArray found;
+    EXPECT_EQ(list.GetNeighbors(Point3d(0.5, 0.5, 0.5), 3.0, found), 0);
+    EXPECT_EQ(Values(found), (std::vector<int>{0, 1}));
+}
+
 TEST(NeighborList, CrowdedAdjacentCells) {
     // Many points in one cell, one point across the boundary: every close
     // pair between the cells is reported, wherever it sits in the cell.
@@ -321,17 +331,20 @@ TEST(NeighborList, InterleavedAddsAndQueries) {
     std::uniform_real_distribution<double> u(0.0, 12.0);
     NeighborList list(1.5, 4);
     std::vector<Point3d> points;
-    for (int round = 0; round < 6; ++round) {
-        const int batch = round == 0 ? 3 : 400 * round;
+    for (int round = 0; round < 8; ++round) {
+        const int batch = round == 0 ? 3 : 300 * round;
         for (int i = 0; i < batch; ++i) {
-            points.push_back(Point3d(u(rng), u(rng), u(rng) + round));  // some cells are new each round
+            // Some cells are new each round; from round 6 on, a far cluster
+            // makes the occupied box sparse.
+            const double far = round >= 6 && i % 2 ? 5000.0 : 0.0;
+            points.push_back(Point3d(u(rng) + far, u(rng), u(rng) + round));
             ASSERT_EQ(list.Add(points.back()), static_cast<int>(points.size()) - 1);
-            if (i % 37 == 0) CheckQuery(list, points, Point3d(u(rng), u(rng), u(rng)), 1.5);
+            if (i % 37 == 0) CheckQuery(list, points, Point3d(u(rng) + far, u(rng), u(rng) + round), 1.5);
         }
         IntArray first, second;
         list.GetPairs(first, second);
         EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, 1.5));
-        for (int q = 0; q < 30; ++q) CheckQuery(list, points, Point3d(u(rng), u(rng), u(rng)), 1.5);
+        for (int q = 0; q < 30; ++q) CheckQuery(list, points, Point3d(u(rng) + (q % 2 ? 5000.0 : 0.0), u(rng), u(rng)), 1.5);
     }
 }
 
