@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tessary/geometry/Matrix4x4.h"
+#include "tessary/geometry/detail/PointBlocks.h"
 
 namespace Tessary {
 
@@ -197,6 +198,145 @@ bool Matrix3x3::SingularValueDecomposition(const Matrix3x3& a, Matrix3x3& u, dou
     return converged;
 }
 
+namespace {
+
+// The three passes of the principal-axes analysis over the points, plain and
+// (where available) four points at a time. They add in a different order, so
+// the two can differ in the last bits.
+
+void SumScalar(const Point3d* p, int from, int n, double* sum) {
+    for (int i = from; i < n; ++i) {
+        sum[0] += p[i].x;
+        sum[1] += p[i].y;
+        sum[2] += p[i].z;
+    }
+}
+
+// s = xx, xy, xz, yy, yz, zz of the deviations from c.
+void ScatterScalar(const Point3d* p, int from, int n, const double* c, double* s) {
+    for (int i = from; i < n; ++i) {
+        const double dx = p[i].x - c[0], dy = p[i].y - c[1], dz = p[i].z - c[2];
+        s[0] += dx * dx;
+        s[1] += dx * dy;
+        s[2] += dx * dz;
+        s[3] += dy * dy;
+        s[4] += dy * dz;
+        s[5] += dz * dz;
+    }
+}
+
+// hi[k] / lo[k]: the largest / smallest (p - c) . axis[k], kept at 0 or beyond.
+void ExtentsScalar(const Point3d* p, int from, int n, const double* c, const double (*axis)[3], double* hi,
+                   double* lo) {
+    for (int i = from; i < n; ++i) {
+        const double dx = p[i].x - c[0], dy = p[i].y - c[1], dz = p[i].z - c[2];
+        for (int k = 0; k < 3; ++k) {
+            const double t = dx * axis[k][0] + dy * axis[k][1] + dz * axis[k][2];
+            if (t > hi[k]) hi[k] = t;
+            if (t < lo[k]) lo[k] = t;
+        }
+    }
+}
+
+#if TESSARY_POINT_BLOCKS
+TESSARY_AVX_TARGET void SumAvx(const Point3d* p, int n, double* sum) {
+    __m256d sx = _mm256_setzero_pd(), sy = sx, sz = sx;
+    const int blocks = n / 4;
+    for (int b = 0; b < blocks; ++b) {
+        __m256d x, y, z;
+        detail::LoadPoints4(&p[4 * b].x, x, y, z);
+        sx = _mm256_add_pd(sx, x);
+        sy = _mm256_add_pd(sy, y);
+        sz = _mm256_add_pd(sz, z);
+    }
+    sum[0] = detail::HorizontalSum(sx);
+    sum[1] = detail::HorizontalSum(sy);
+    sum[2] = detail::HorizontalSum(sz);
+    _mm256_zeroupper();
+    SumScalar(p, 4 * blocks, n, sum);
+}
+
+TESSARY_AVX_TARGET void ScatterAvx(const Point3d* p, int n, const double* c, double* s) {
+    const __m256d cx = _mm256_set1_pd(c[0]), cy = _mm256_set1_pd(c[1]), cz = _mm256_set1_pd(c[2]);
+    __m256d acc[6];
+    for (__m256d& v : acc) v = _mm256_setzero_pd();
+    const int blocks = n / 4;
+    for (int b = 0; b < blocks; ++b) {
+        __m256d x, y, z;
+        detail::LoadPoints4(&p[4 * b].x, x, y, z);
+        x = _mm256_sub_pd(x, cx);
+        y = _mm256_sub_pd(y, cy);
+        z = _mm256_sub_pd(z, cz);
+        acc[0] = _mm256_add_pd(acc[0], _mm256_mul_pd(x, x));
+        acc[1] = _mm256_add_pd(acc[1], _mm256_mul_pd(x, y));
+        acc[2] = _mm256_add_pd(acc[2], _mm256_mul_pd(x, z));
+        acc[3] = _mm256_add_pd(acc[3], _mm256_mul_pd(y, y));
+        acc[4] = _mm256_add_pd(acc[4], _mm256_mul_pd(y, z));
+        acc[5] = _mm256_add_pd(acc[5], _mm256_mul_pd(z, z));
+    }
+    for (int k = 0; k < 6; ++k) s[k] = detail::HorizontalSum(acc[k]);
+    _mm256_zeroupper();
+    ScatterScalar(p, 4 * blocks, n, c, s);
+}
+
+TESSARY_AVX_TARGET void ExtentsAvx(const Point3d* p, int n, const double* c, const double (*axis)[3], double* hi,
+                                   double* lo) {
+    const __m256d cx = _mm256_set1_pd(c[0]), cy = _mm256_set1_pd(c[1]), cz = _mm256_set1_pd(c[2]);
+    __m256d a[3][3], vhi[3], vlo[3];
+    for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < 3; ++j) a[k][j] = _mm256_set1_pd(axis[k][j]);
+        vhi[k] = vlo[k] = _mm256_setzero_pd();
+    }
+    const int blocks = n / 4;
+    for (int b = 0; b < blocks; ++b) {
+        __m256d x, y, z;
+        detail::LoadPoints4(&p[4 * b].x, x, y, z);
+        x = _mm256_sub_pd(x, cx);
+        y = _mm256_sub_pd(y, cy);
+        z = _mm256_sub_pd(z, cz);
+        for (int k = 0; k < 3; ++k) {
+            const __m256d t = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(x, a[k][0]), _mm256_mul_pd(y, a[k][1])),
+                                            _mm256_mul_pd(z, a[k][2]));
+            // With t first, a NaN t keeps the running value, as in the plain pass.
+            vhi[k] = _mm256_max_pd(t, vhi[k]);
+            vlo[k] = _mm256_min_pd(t, vlo[k]);
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        hi[k] = detail::HorizontalMax(vhi[k]);
+        lo[k] = detail::HorizontalMin(vlo[k]);
+    }
+    _mm256_zeroupper();
+    ExtentsScalar(p, 4 * blocks, n, c, axis, hi, lo);
+}
+#endif
+
+void SumPoints(const Point3d* p, int n, double* sum) {
+    sum[0] = sum[1] = sum[2] = 0.0;
+#if TESSARY_POINT_BLOCKS
+    if (detail::HaveAvx()) return SumAvx(p, n, sum);
+#endif
+    SumScalar(p, 0, n, sum);
+}
+
+void ScatterPoints(const Point3d* p, int n, const double* c, double* s) {
+    for (int k = 0; k < 6; ++k) s[k] = 0.0;
+#if TESSARY_POINT_BLOCKS
+    if (detail::HaveAvx()) return ScatterAvx(p, n, c, s);
+#endif
+    ScatterScalar(p, 0, n, c, s);
+}
+
+void PointExtents(const Point3d* p, int n, const double* c, const double (*axis)[3], double* hi, double* lo) {
+    for (int k = 0; k < 3; ++k) hi[k] = lo[k] = 0.0;
+#if TESSARY_POINT_BLOCKS
+    if (detail::HaveAvx()) return ExtentsAvx(p, n, c, axis, hi, lo);
+#endif
+    ExtentsScalar(p, 0, n, c, axis, hi, lo);
+}
+
+}  // namespace
+
 void Matrix3x3::PCA(const Point3d::Array& points, Point3d& centre, Point3d& axis1, Point3d& axis2, Point3d& axis3,
                     double& plus1, double& minus1, double& plus2, double& minus2, double& plus3, double& minus3) {
     const int n = points.GetSize();
@@ -204,26 +344,14 @@ void Matrix3x3::PCA(const Point3d::Array& points, Point3d& centre, Point3d& axis
 
     // The mean is summed in double: a float sum stalls once it is 2^24 times
     // larger than the coordinates, and large sets would get a wrong centre.
-    double sx = 0.0, sy = 0.0, sz = 0.0;
-    for (int i = 0; i < n; ++i) {
-        sx += p[i].x;
-        sy += p[i].y;
-        sz += p[i].z;
-    }
-    centre = n > 0 ? Point3d(sx / n, sy / n, sz / n) : Point3d();
-    const double cx = centre.x, cy = centre.y, cz = centre.z;
+    double sum[3];
+    SumPoints(p, n, sum);
+    centre = n > 0 ? Point3d(sum[0] / n, sum[1] / n, sum[2] / n) : Point3d();
+    const double c[3] = {centre.x, centre.y, centre.z};
 
-    double sxx = 0.0, sxy = 0.0, sxz = 0.0, syy = 0.0, syz = 0.0, szz = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double dx = p[i].x - cx, dy = p[i].y - cy, dz = p[i].z - cz;
-        sxx += dx * dx;
-        sxy += dx * dy;
-        sxz += dx * dz;
-        syy += dy * dy;
-        syz += dy * dz;
-        szz += dz * dz;
-    }
-    const Matrix3x3 scatter(sxx, sxy, sxz, sxy, syy, syz, sxz, syz, szz);
+    double s[6];
+    ScatterPoints(p, n, c, s);
+    const Matrix3x3 scatter(s[0], s[1], s[2], s[1], s[3], s[4], s[2], s[4], s[5]);
     Matrix3x3 u, v;
     double d[3];
     SingularValueDecomposition(scatter, u, d, v);
@@ -231,7 +359,8 @@ void Matrix3x3::PCA(const Point3d::Array& points, Point3d& centre, Point3d& axis
     axis2 = Point3d(u.m_m[1], u.m_m[4], u.m_m[7]);
     axis3 = Point3d(u.m_m[2], u.m_m[5], u.m_m[8]);
 
-    double plus[3] = {0.0, 0.0, 0.0}, minus[3] = {0.0, 0.0, 0.0};
+    // Extents along the axes as stored (floats), so that centre + axis * plus
+    // reaches the outermost point.
     const Point3d* axes[3] = {&axis1, &axis2, &axis3};
     double ax[3][3];
     for (int k = 0; k < 3; ++k) {
@@ -239,20 +368,15 @@ void Matrix3x3::PCA(const Point3d::Array& points, Point3d& centre, Point3d& axis
         ax[k][1] = axes[k]->y;
         ax[k][2] = axes[k]->z;
     }
-    for (int i = 0; i < n; ++i) {
-        const double dx = p[i].x - cx, dy = p[i].y - cy, dz = p[i].z - cz;
-        for (int k = 0; k < 3; ++k) {
-            const double t = dx * ax[k][0] + dy * ax[k][1] + dz * ax[k][2];
-            if (t > plus[k]) plus[k] = t;
-            if (-t > minus[k]) minus[k] = -t;
-        }
-    }
-    plus1 = plus[0];
-    minus1 = minus[0];
-    plus2 = plus[1];
-    minus2 = minus[1];
-    plus3 = plus[2];
-    minus3 = minus[2];
+    double hi[3], lo[3];
+    PointExtents(p, n, c, ax, hi, lo);
+    plus1 = hi[0];
+    plus2 = hi[1];
+    plus3 = hi[2];
+    // 0 - lo, not -lo: no extent comes out as -0.
+    minus1 = 0.0 - lo[0];
+    minus2 = 0.0 - lo[1];
+    minus3 = 0.0 - lo[2];
 }
 
 void Matrix3x3::BestFittingLine(const Point3d::Array& points, Point3d& end1, Point3d& end2) {

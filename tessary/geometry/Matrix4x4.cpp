@@ -2,13 +2,7 @@
 
 #include <cmath>
 
-// x86-64 builds carry a four-point AVX path, chosen at run time.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define TESSARY_TRANSFORM_AVX 1
-#include <immintrin.h>
-#else
-#define TESSARY_TRANSFORM_AVX 0
-#endif
+#include "tessary/geometry/detail/PointBlocks.h"
 
 namespace Tessary {
 
@@ -59,49 +53,28 @@ void TransformAffineScalar(const double* m, Point3d* points, std::size_t count) 
     }
 }
 
-#if TESSARY_TRANSFORM_AVX
-// Four points (twelve floats) per step: transposed to x, y and z vectors,
-// widened to four doubles each, transformed, narrowed and transposed back.
-// The transpositions use blends where they can, which do not compete with
-// the shuffles and conversions for one execution port.
-__attribute__((target("avx"))) void TransformAffineAvx(const double* m, Point3d* points, std::size_t count) {
+#if TESSARY_POINT_BLOCKS
+TESSARY_AVX_TARGET void TransformAffineAvx(const double* m, Point3d* points, std::size_t count) {
     __m256d c[4][3];  // c[k][j]: m(k, j) in all four lanes
     for (int k = 0; k < 4; ++k)
         for (int j = 0; j < 3; ++j) c[k][j] = _mm256_set1_pd(m[k * 4 + j]);
     const std::size_t blocks = count / 4;
     for (std::size_t n = 0; n < blocks; ++n) {
         float* f = &points[4 * n].x;
-        // a = x0 y0 z0 x1, b = y1 z1 x2 y2, d = z2 x3 y3 z3
-        const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 4), d = _mm_loadu_ps(f + 8);
-        // x0 x3 x2 x1, y1 y0 y3 y2, z2 z1 z0 z3
-        const __m128 rx = _mm_blend_ps(_mm_blend_ps(a, b, 0x4), d, 0x2);
-        const __m128 ry = _mm_blend_ps(_mm_blend_ps(a, b, 0x9), d, 0x4);
-        const __m128 rz = _mm_blend_ps(_mm_blend_ps(a, b, 0x2), d, 0x9);
-        const __m128 x = _mm_shuffle_ps(rx, rx, _MM_SHUFFLE(1, 2, 3, 0));
-        const __m128 y = _mm_shuffle_ps(ry, ry, _MM_SHUFFLE(2, 3, 0, 1));
-        const __m128 z = _mm_shuffle_ps(rz, rz, _MM_SHUFFLE(3, 0, 1, 2));
-        const __m256d vx = _mm256_cvtps_pd(x), vy = _mm256_cvtps_pd(y), vz = _mm256_cvtps_pd(z);
-        const __m256d sum = _mm256_add_pd(_mm256_add_pd(vx, vy), vz);
+        __m256d x, y, z;
+        detail::LoadPoints4(f, x, y, z);
+        const __m256d sum = _mm256_add_pd(_mm256_add_pd(x, y), z);
         const __m256d finite = _mm256_cmp_pd(_mm256_sub_pd(sum, sum), _mm256_setzero_pd(), _CMP_EQ_OQ);
         if (_mm256_movemask_pd(finite) != 0xF) {
             TransformAffineScalar(m, points + 4 * n, 4);
             continue;
         }
-        __m128 out[3];
-        for (int j = 0; j < 3; ++j) {
-            const __m256d r = _mm256_add_pd(
-                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(vx, c[0][j]), _mm256_mul_pd(vy, c[1][j])),
-                              _mm256_mul_pd(vz, c[2][j])),
-                c[3][j]);
-            out[j] = _mm256_cvtpd_ps(r);
-        }
-        // Back to the rotated orders, then blended into the three blocks.
-        const __m128 ox = _mm_shuffle_ps(out[0], out[0], _MM_SHUFFLE(1, 2, 3, 0));
-        const __m128 oy = _mm_shuffle_ps(out[1], out[1], _MM_SHUFFLE(2, 3, 0, 1));
-        const __m128 oz = _mm_shuffle_ps(out[2], out[2], _MM_SHUFFLE(3, 0, 1, 2));
-        _mm_storeu_ps(f, _mm_blend_ps(_mm_blend_ps(ox, oy, 0x2), oz, 0x4));
-        _mm_storeu_ps(f + 4, _mm_blend_ps(_mm_blend_ps(oy, oz, 0x2), ox, 0x4));
-        _mm_storeu_ps(f + 8, _mm_blend_ps(_mm_blend_ps(oz, ox, 0x2), oy, 0x4));
+        __m256d out[3];
+        for (int j = 0; j < 3; ++j)
+            out[j] = _mm256_add_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(x, c[0][j]), _mm256_mul_pd(y, c[1][j])),
+                                                 _mm256_mul_pd(z, c[2][j])),
+                                   c[3][j]);
+        detail::StorePoints4(f, out[0], out[1], out[2]);
     }
     // Clear the upper halves before plain SSE code runs again (the compiler
     // does not always do so for a function with its own target).
@@ -111,9 +84,8 @@ __attribute__((target("avx"))) void TransformAffineAvx(const double* m, Point3d*
 #endif
 
 void TransformAffine(const double* m, Point3d* points, std::size_t count) {
-#if TESSARY_TRANSFORM_AVX
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx")) {
+#if TESSARY_POINT_BLOCKS
+    if (detail::HaveAvx()) {
         TransformAffineAvx(m, points, count);
         return;
     }
