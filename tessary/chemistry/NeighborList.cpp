@@ -287,7 +287,7 @@ NeighborList::NeighborList(double cutoff, int hashSize)
     : m_cutoff(cutoff),
       m_inverseCell(1.0 / (cutoff * kCellMargin)),
       m_cutoff2(cutoff * cutoff),
-      m_active(std::isfinite(cutoff) && cutoff > 0.0 && std::isfinite(m_inverseCell)),
+      m_active(std::isfinite(cutoff) && cutoff > 0.0 && std::isfinite(1.0 / cutoff)),
       m_floatFilter(m_cutoff2 >= 1e-30 && m_cutoff2 <= 1e30),
       m_impl(std::make_unique<Impl>(hashSize)) {}
 
