@@ -346,11 +346,11 @@ TEST(Matrix3x3, ArchiveAndText) {
         Matrix3x3(m).Serialize(ar);
     }
     ASSERT_EQ(bytes.size(), 144u);
-    double first;
-    std::memcpy(&first, bytes.data() + 8, sizeof first);
-    EXPECT_EQ(first, 2.0);  // row-major: m01 second
-    std::memcpy(&first, bytes.data() + 64, sizeof first);
-    EXPECT_EQ(first, 9.5);
+    // Row-major doubles, little-endian: m01 = 2.0 second, m22 = 9.5 last.
+    const unsigned char m01[8] = {0, 0, 0, 0, 0, 0, 0, 0x40}, m22[8] = {0, 0, 0, 0, 0, 0, 0x23, 0x40};
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 8, m01, 8));
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 64, m22, 8));
+    EXPECT_EQ(0, std::memcmp(bytes.data(), bytes.data() + 72, 72));
     {
         CArchive ar(bytes, CArchive::load);
         Matrix3x3 a, b;
@@ -358,6 +358,11 @@ TEST(Matrix3x3, ArchiveAndText) {
         b.Serialize(ar);
         EXPECT_TRUE(SameElements(a, m));
         EXPECT_TRUE(SameElements(b, m));
+        std::vector<unsigned char> again;
+        CArchive out(again, CArchive::store);
+        out << a << b;
+        out.Close();
+        EXPECT_EQ(again, bytes);
     }
     // A short input throws and leaves the target as it was.
     std::vector<unsigned char> shortInput(bytes.begin(), bytes.begin() + 70);

@@ -77,10 +77,6 @@ TEST(Point2d, ArithmeticAndFallBacks) {
     EXPECT_EQ(equal, 1);
     EXPECT_TRUE(Point2d(0, 0) != Point2d(1e-30, 0));
 
-    EXPECT_EQ(Length(Point2d(3, 4)), 5.0);
-    EXPECT_EQ(Point2d(3, 4).SumPowers(3), 91.0);
-    EXPECT_EQ(Distance2(Point2d(1, 1), Point2d(4, 5)), 25.0);
-    EXPECT_EQ(MidPoint(Point2d(1, 1), Point2d(4, 5)), Point2d(2.5, 3));
     EXPECT_EQ(Direction(Point2d(1, 1), Point2d(4, 5)), Point2d(3, 4));
     Point2d m(1, 5);
     m.Maximum(Point2d(2, 3));
