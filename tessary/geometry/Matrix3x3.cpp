@@ -379,22 +379,29 @@ void Matrix3x3::PCA(const Point3d::Array& points, Point3d& centre, Point3d& axis
     minus3 = 0.0 - lo[2];
 }
 
+namespace {
+// centre + a * s + b * t in double, rounded once.
+Point3d Offset(const Point3d& centre, const Point3d& a, double s, const Point3d& b = Point3d(), double t = 0.0) {
+    return Point3d(centre.x + a.x * s + b.x * t, centre.y + a.y * s + b.y * t, centre.z + a.z * s + b.z * t);
+}
+}  // namespace
+
 void Matrix3x3::BestFittingLine(const Point3d::Array& points, Point3d& end1, Point3d& end2) {
     Point3d centre, axis1, axis2, axis3;
     double plus1, minus1, plus2, minus2, plus3, minus3;
     PCA(points, centre, axis1, axis2, axis3, plus1, minus1, plus2, minus2, plus3, minus3);
-    end1 = centre + axis1 * plus1;
-    end2 = centre - axis1 * minus1;
+    end1 = Offset(centre, axis1, plus1);
+    end2 = Offset(centre, axis1, -minus1);
 }
 
 void Matrix3x3::BestFittingPlane(const Point3d::Array& points, Point3d* corners) {
     Point3d centre, axis1, axis2, axis3;
     double plus1, minus1, plus2, minus2, plus3, minus3;
     PCA(points, centre, axis1, axis2, axis3, plus1, minus1, plus2, minus2, plus3, minus3);
-    corners[0] = centre + axis1 * plus1 + axis2 * plus2;
-    corners[1] = centre - axis1 * minus1 + axis2 * plus2;
-    corners[2] = centre - axis1 * minus1 - axis2 * minus2;
-    corners[3] = centre + axis1 * plus1 - axis2 * minus2;
+    corners[0] = Offset(centre, axis1, plus1, axis2, plus2);
+    corners[1] = Offset(centre, axis1, -minus1, axis2, plus2);
+    corners[2] = Offset(centre, axis1, -minus1, axis2, -minus2);
+    corners[3] = Offset(centre, axis1, plus1, axis2, -minus2);
 }
 
 bool IsPlanar(const Point3d::Array& points, double tol) {

@@ -148,6 +148,7 @@ TEST(Matrix3x3, AxisRotationSenses) {
 
 TEST(Matrix3x3, RotationsKeepLengths) {
     std::mt19937 rng(TestSeed());
+    SCOPED_TRACE("TESSARY_TEST_SEED=" + std::to_string(TestSeed()));
     std::uniform_real_distribution<double> dist(-10.0, 10.0);
     for (int trial = 0; trial < 100; ++trial) {
         const Point3d axis(dist(rng), dist(rng), dist(rng));
@@ -214,6 +215,7 @@ TEST(Matrix3x3, CellMatrices) {
 
 TEST(Matrix3x3, SingularValueDecomposition) {
     std::mt19937 rng(TestSeed());
+    SCOPED_TRACE("TESSARY_TEST_SEED=" + std::to_string(TestSeed()));
     std::uniform_real_distribution<double> dist(-5.0, 5.0);
     for (int trial = 0; trial < 200; ++trial) {
         Matrix3x3 a;

@@ -176,6 +176,7 @@ TEST(Matrix4x4, DeterminantAndInverse) {
 
 TEST(Matrix4x4, ProductAppliesTheLeftFactorFirst) {
     std::mt19937 rng(TestSeed());
+    SCOPED_TRACE("TESSARY_TEST_SEED=" + std::to_string(TestSeed()));
     std::uniform_real_distribution<double> dist(-3.0, 3.0);
     for (int trial = 0; trial < 100; ++trial) {
         Matrix4x4 a(Point3d(dist(rng), dist(rng), dist(rng)), Point3d(dist(rng), dist(rng), dist(rng)),
@@ -196,6 +197,7 @@ TEST(Matrix4x4, BulkTransformMatchesSinglePoints) {
     // Blocks of four go through a vector path: cover whole blocks, blocks
     // holding a non-finite point, and a remainder, bit for bit.
     std::mt19937 rng(TestSeed());
+    SCOPED_TRACE("TESSARY_TEST_SEED=" + std::to_string(TestSeed()));
     std::uniform_real_distribution<float> dist(-1e3f, 1e3f);
     std::vector<Point3d> points(1003, Point3d(Point3d::UninitializedPoint));
     for (Point3d& p : points) p = Point3d(dist(rng), dist(rng), dist(rng));

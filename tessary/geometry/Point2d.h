@@ -53,9 +53,12 @@ public:
     void SetXY(double px, double py) { x = px; y = py; }
     void SetXY(const Point3d& p) { x = p.x; y = p.y; }
 
-    // x for 0, y for 1; any other index yields x.
-    double operator[](int i) const { return i == 1 ? y : x; }
-    double& operator[](int i) { return i == 1 ? y : x; }
+    // x for 0, y for 1; any other index yields x (of any integer type, so no
+    // index reaches the built-in pointer subscript).
+    template <class Index, std::enable_if_t<std::is_integral_v<Index>, int> = 0>
+    double operator[](Index i) const { return i == 1 ? y : x; }
+    template <class Index, std::enable_if_t<std::is_integral_v<Index>, int> = 0>
+    double& operator[](Index i) { return i == 1 ? y : x; }
     operator double*() { return &x; }
     operator const double*() const { return &x; }
 

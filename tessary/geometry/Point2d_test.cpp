@@ -58,6 +58,7 @@ TEST(Point2d, ConstantsConstructionAndAccess) {
     EXPECT_EQ(Point2d(static_cast<const double*>(nullptr)), Point2d());
     Point2d p(1, 2);
     EXPECT_EQ(p[-1], 1.0);
+    EXPECT_EQ(p[7L], 1.0);
     EXPECT_EQ(p[1], 2.0);
     p[9] = 5.0;
     EXPECT_EQ(p.x, 5.0);

@@ -62,9 +62,12 @@ public:
     Point3d& SetXYZ(double px, double py, double pz) { return *this = Point3d(px, py, pz); }
     Point3d& SetXYZ(const Point3d& p) { return *this = p; }
 
-    // x, y, z for 0, 1, 2; any other index yields x.
-    float& operator[](int i) { return i == 1 ? y : i == 2 ? z : x; }
-    const float& operator[](int i) const { return i == 1 ? y : i == 2 ? z : x; }
+    // x, y, z for 0, 1, 2; any other index yields x. Any integer type is
+    // taken as it is, so no index reaches the built-in pointer subscript.
+    template <class Index, std::enable_if_t<std::is_integral_v<Index>, int> = 0>
+    float& operator[](Index i) { return i == 1 ? y : i == 2 ? z : x; }
+    template <class Index, std::enable_if_t<std::is_integral_v<Index>, int> = 0>
+    const float& operator[](Index i) const { return i == 1 ? y : i == 2 ? z : x; }
     operator float*() { return &x; }
     operator const float*() const { return &x; }
 

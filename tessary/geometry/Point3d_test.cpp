@@ -70,6 +70,10 @@ TEST(Point3d, IndexOutOfRangeYieldsX) {
     EXPECT_EQ(p[2], 3.0f);
     EXPECT_EQ(p[5], 1.0f);
     EXPECT_EQ(p[-1], 1.0f);
+    // Wide indices take the same rule, not the pointer subscript.
+    EXPECT_EQ(p[std::size_t(2)], 3.0f);
+    EXPECT_EQ(p[5L], 1.0f);
+    EXPECT_EQ(p[0x100000002LL], 1.0f);
     p[7] = 9.0f;
     EXPECT_EQ(p.x, 9.0f);
     EXPECT_EQ(p.SetY(8).SetZ(7).Sum(), 24.0);
