@@ -63,6 +63,7 @@ public:
     // Four corners (corners[0..3]) of the rectangle spanned by the first two axes.
     static void BestFittingPlane(const Point3d::Array& points, Point3d* corners);
 
+protected:
     // Singular value decomposition a = u * diag(d) * v: u and v orthogonal,
     // d non-negative and descending. False (results still finite-sized but
     // meaningless) when the iteration did not converge, as with NaN input.
