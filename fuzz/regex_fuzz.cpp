@@ -43,6 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (copy->Match(CString(subject), whole) != matched) __builtin_trap();
     (void)RegExpression::IsRegExpression(CString(pattern));
 
+    // The same expression as a group runs through the general matcher (simple
+    // programs take a fast path): both must agree unless one gave up.
+    const CString text = re.GetText();
+    if (text.Find('(') < 0 && text.Find(')') < 0 && !(subject.empty() && text == ".*")) {
+        RegExpression grouped("(" + text + ")", false);
+        const bool groupedMatched = grouped.Match(CString(subject), whole);
+        if (!re.GetErrorMessage() && !grouped.GetErrorMessage()) {
+            if (groupedMatched != matched) __builtin_trap();
+            if (grouped.GetSubstring(0) != re.GetSubstring(0)) __builtin_trap();
+        }
+    }
+
     RegNumber range{CString(pattern)};
     (void)range.Match(CString(subject), whole);
     (void)RegNumber::IsRegNumber(CString(pattern));

@@ -21,6 +21,13 @@ struct RegProgram {
     int mustOffset;    // offset of the must string in the code, or 0
     int mustLength;
     int size;
+    int groups;  // group slots in use: 0 (whole match) to the last group
+    // When every match consumes a first character, the characters it can be.
+    bool useFirstSet;
+    std::uint64_t firstSet[4];
+    // Straight programs (see FastOp) also carry a flat copy after the code.
+    int fastCount;
+    int fastOffset;
 
     unsigned char* Code() { return reinterpret_cast<unsigned char*>(this + 1); }
     const unsigned char* Code() const { return reinterpret_cast<const unsigned char*>(this + 1); }
@@ -32,6 +39,7 @@ namespace {
 
 using detail::RegProgram;
 using Op = RegExpression::Opcode;
+constexpr unsigned char Magic = RegExpression::Magic;
 
 constexpr int kGroups = 10;
 
@@ -47,9 +55,14 @@ constexpr const char* kMeta = "^$.[()|?+*\\\n";
 bool IsMult(char c) { return c == '*' || c == '+' || c == '?'; }
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
-// Membership in a NUL-terminated set; NUL itself is never a member.
-bool InSetChars(const unsigned char* set, char c) {
-    return c != '\0' && std::strchr(reinterpret_cast<const char*>(set), c) != nullptr;
+// Membership in a NUL-terminated set; NUL itself is never a member. Sets are
+// short, so a plain loop beats a library call.
+inline bool InSetChars(const unsigned char* set, char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == 0) return false;
+    for (; *set; ++set)
+        if (*set == u) return true;
+    return false;
 }
 
 int NextOf(const unsigned char* code, int node) {
@@ -80,6 +93,7 @@ public:
     }
     long Size() const { return m_sizing ? m_size : m_emit; }
     const char* Error() const { return m_error; }
+    int Groups() const { return m_groups; }
 
 private:
     int Fail(const char* message) {
@@ -356,6 +370,173 @@ private:
     const char* m_error = nullptr;
 };
 
+// The characters a match can start with, found by walking the program from
+// its start through every node that consumes nothing. False when a path can
+// reach the end without consuming, or when any character may come first:
+// then the set is no help. Assertions are passed through, which only makes
+// the set larger than necessary.
+bool FirstSet(RegProgram& prog) {
+    const unsigned char* code = prog.Code();
+    std::uint64_t* set = prog.firstSet;
+    auto add = [set](unsigned c) { set[c >> 6] |= std::uint64_t{1} << (c & 63); };
+    // Adds what the simple node `node` consumes; false for "anything".
+    auto consume = [&](int node) {
+        const unsigned char* operand = code + node + 3;
+        switch (code[node]) {
+            case Op::Literal:
+                add(operand[0]);
+                return true;
+            case Op::InSet:
+                for (; *operand; ++operand) add(*operand);
+                return true;
+            case Op::NotInSet: {
+                bool excluded[256] = {};
+                for (; *operand; ++operand) excluded[*operand] = true;
+                for (unsigned c = 0; c < 256; ++c)
+                    if (!excluded[c]) add(c);
+                return true;
+            }
+            default:
+                return false;
+        }
+    };
+    std::vector<bool> visited(static_cast<std::size_t>(prog.size), false);
+    std::vector<int> pending{1};
+    while (!pending.empty()) {
+        const int node = pending.back();
+        pending.pop_back();
+        if (node <= 0 || node + 3 > prog.size) return false;
+        if (visited[static_cast<std::size_t>(node)]) continue;
+        visited[static_cast<std::size_t>(node)] = true;
+        const unsigned char op = code[node];
+        const int next = NextOf(code, node);
+        switch (op) {
+            case Op::Literal:
+            case Op::InSet:
+            case Op::NotInSet:
+                consume(node);
+                break;
+            case Op::RepeatPlus:
+                if (!consume(node + 3)) return false;
+                break;
+            case Op::RepeatStar:
+                if (!consume(node + 3)) return false;
+                pending.push_back(next);
+                break;
+            case Op::Alternative:
+                pending.push_back(node + 3);
+                if (next != 0 && code[next] == Op::Alternative) pending.push_back(next);
+                break;
+            case Op::AtStart:
+            case Op::AtEnd:
+            case Op::WordStart:
+            case Op::WordEnd:
+            case Op::Empty:
+            case Op::LoopBack:
+                pending.push_back(next);
+                break;
+            default:
+                if ((op > Op::GroupOpen && op < Op::GroupOpen + kGroups) ||
+                    (op > Op::GroupClose && op < Op::GroupClose + kGroups)) {
+                    pending.push_back(next);
+                    break;
+                }
+                return false;  // Stop, AnyChar: no useful set
+        }
+    }
+    return true;
+}
+
+// A straight program, one alternative of simple nodes with no groups, is
+// also kept as a flat array of these: the common name filters ("C[AB]",
+// "H.*", "[^H].*") then run without the general machinery. Its only choice
+// points are the repeats, explored exactly as the general matcher does.
+struct FastOp {
+    std::uint64_t set[4];  // what one step consumes: sets, repeat operands
+    std::int32_t literal;  // Literal: code offset of its text
+    std::int32_t length;   // Literal: text length
+    unsigned char kind;    // the opcode
+    unsigned char min;     // repeats: least count
+    char nextChar;         // repeats: first character of a following Literal, or 0
+    bool any;              // repeats: the operand is AnyChar
+};
+constexpr int kMaxFastOps = 16;
+constexpr int kMaxFastRepeats = 8;
+
+// Fills `op.set` with what the simple node at `node` consumes.
+void SimpleNodeSet(const unsigned char* code, int node, FastOp& op) {
+    auto add = [&op](unsigned c) { op.set[c >> 6] |= std::uint64_t{1} << (c & 63); };
+    const unsigned char* operand = code + node + 3;
+    switch (code[node]) {
+        case Op::Literal:
+            add(operand[0]);
+            break;
+        case Op::AnyChar:
+            for (std::uint64_t& word : op.set) word = ~std::uint64_t{0};
+            op.any = true;
+            break;
+        case Op::InSet:
+            for (; *operand; ++operand) add(*operand);
+            break;
+        case Op::NotInSet: {
+            // NUL is never in a set, so a negated set takes it.
+            for (std::uint64_t& word : op.set) word = ~std::uint64_t{0};
+            for (; *operand; ++operand) op.set[*operand >> 6] &= ~(std::uint64_t{1} << (*operand & 63));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// The flat form of a straight program, or 0 when the program is not one.
+int CollectFastOps(const RegProgram& prog, FastOp* ops) {
+    const unsigned char* code = prog.Code();
+    const int after = NextOf(code, 1);
+    if (prog.groups != 1 || after == 0 || code[after] != Op::Stop) return 0;
+    int count = 0;
+    int repeats = 0;
+    for (int node = 4; node != 0; node = NextOf(code, node)) {
+        if (node + 3 > prog.size) return 0;
+        const unsigned char kind = code[node];
+        if (kind == Op::Empty) continue;
+        if (count == kMaxFastOps) return 0;
+        FastOp& op = ops[count++];
+        op = FastOp{};
+        op.kind = kind;
+        switch (kind) {
+            case Op::Stop:
+                return count;
+            case Op::Literal:
+                op.literal = node + 3;
+                op.length = static_cast<std::int32_t>(std::strlen(reinterpret_cast<const char*>(code + node + 3)));
+                break;
+            case Op::AnyChar:
+            case Op::InSet:
+            case Op::NotInSet:
+                SimpleNodeSet(code, node, op);
+                break;
+            case Op::AtStart:
+            case Op::AtEnd:
+            case Op::WordStart:
+            case Op::WordEnd:
+                break;
+            case Op::RepeatStar:
+            case Op::RepeatPlus: {
+                if (++repeats > kMaxFastRepeats) return 0;
+                SimpleNodeSet(code, node + 3, op);
+                op.min = kind == Op::RepeatPlus ? 1 : 0;
+                const int next = NextOf(code, node);
+                op.nextChar = next != 0 && code[next] == Op::Literal ? static_cast<char>(code[next + 3]) : '\0';
+                break;
+            }
+            default:
+                return 0;
+        }
+    }
+    return 0;
+}
+
 RegProgram* CompileProgram(const char* text, const char*& error) {
     if (!text) {
         error = "NULL argument";
@@ -385,6 +566,7 @@ RegProgram* CompileProgram(const char* text, const char*& error) {
         std::free(prog);
         return nullptr;
     }
+    prog->groups = emit.Groups();
 
     // Search hints, only for a single top-level alternative.
     const unsigned char* code = prog->Code();
@@ -409,8 +591,178 @@ RegProgram* CompileProgram(const char* text, const char*& error) {
             prog->mustLength = length;
         }
     }
+    prog->useFirstSet = !prog->anchored && (flags & kHasWidth) && FirstSet(*prog);
+
+    FastOp ops[kMaxFastOps];
+    const int fastCount = CollectFastOps(*prog, ops);
+    if (fastCount > 0) {
+        const int offset = (prog->size + 7) & ~7;
+        const std::size_t grownBytes =
+            sizeof(RegProgram) + static_cast<std::size_t>(offset) + sizeof(FastOp) * static_cast<std::size_t>(fastCount);
+        // Without room for the flat copy the general matcher does the work.
+        if (auto* grown = static_cast<RegProgram*>(std::realloc(prog, grownBytes))) {
+            prog = grown;
+            std::memcpy(prog->Code() + offset, ops, sizeof(FastOp) * static_cast<std::size_t>(fastCount));
+            prog->fastCount = fastCount;
+            prog->fastOffset = offset;
+        }
+    }
     return prog;
 }
+
+// Tries the positions where a match can start, in order, until `tryAt`
+// reports a match (1) or gives up (-1); 0 when no position matched.
+template <class TryAt>
+int SearchPositions(const RegProgram& prog, const char* s, int len, TryAt tryAt) {
+    const unsigned char* code = prog.Code();
+    if (prog.mustOffset != 0) {
+        const std::string_view must(reinterpret_cast<const char*>(code + prog.mustOffset),
+                                    static_cast<std::size_t>(prog.mustLength));
+        if (std::string_view(s, static_cast<std::size_t>(len)).find(must) == std::string_view::npos) return 0;
+    }
+    if (prog.anchored) return tryAt(0);
+    if (prog.firstChar != '\0') {
+        // Names are short: look for the first character inline before paying
+        // for a library call.
+        for (int pos = 0; pos < len && pos < 16; ++pos) {
+            if (s[pos] != prog.firstChar) continue;
+            if (const int r = tryAt(pos)) return r;
+        }
+        for (int pos = 16; pos < len;) {
+            const void* hit = std::memchr(s + pos, prog.firstChar, static_cast<std::size_t>(len - pos));
+            if (!hit) break;
+            pos = static_cast<int>(static_cast<const char*>(hit) - s);
+            if (const int r = tryAt(pos)) return r;
+            ++pos;
+        }
+        return 0;
+    }
+    if (prog.useFirstSet) {
+        const std::uint64_t* set = prog.firstSet;
+        for (int pos = 0; pos < len; ++pos) {
+            const auto c = static_cast<unsigned char>(s[pos]);
+            if (!((set[c >> 6] >> (c & 63)) & 1)) continue;
+            if (const int r = tryAt(pos)) return r;
+        }
+        return 0;
+    }
+    for (int pos = 0; pos <= len; ++pos)
+        if (const int r = tryAt(pos)) return r;
+    return 0;
+}
+
+// The matcher of straight programs: the repeats are the only choice points,
+// at most one each on a fixed stack. It gives up (and leaves the search to
+// the general matcher, which bounds pathological cases) after a modest
+// amount of work.
+class FastMatcher {
+public:
+    FastMatcher(const RegProgram& prog, const char* s, int len)
+        : m_code(prog.Code()),
+          m_ops(reinterpret_cast<const FastOp*>(prog.Code() + prog.fastOffset)),
+          m_s(s),
+          m_len(len),
+          m_limit(4096 + 8 * static_cast<std::uint64_t>(len)) {}
+
+    // 1 with `end` set, 0 for no match from `start`, -1 when giving up.
+    int Try(int start, int& end) {
+        struct Choice {
+            int op;
+            int base;
+            int count;
+        } stack[kMaxFastRepeats];
+        int depth = 0;
+        int i = 0;
+        int pos = start;
+        for (;;) {
+            if (++m_steps > m_limit) return -1;
+            const FastOp& op = m_ops[i];
+            switch (op.kind) {
+                case Op::Stop:
+                    end = pos;
+                    return 1;
+                case Op::Literal:
+                    if (op.length > m_len - pos ||
+                        std::memcmp(m_s + pos, m_code + op.literal, static_cast<std::size_t>(op.length)) != 0)
+                        goto backtrack;
+                    pos += op.length;
+                    break;
+                case Op::AnyChar:
+                case Op::InSet:
+                case Op::NotInSet:
+                    if (pos >= m_len || !Member(op, m_s[pos])) goto backtrack;
+                    ++pos;
+                    break;
+                case Op::AtStart:
+                    if (pos != 0) goto backtrack;
+                    break;
+                case Op::AtEnd:
+                    if (pos != m_len) goto backtrack;
+                    break;
+                case Op::WordStart:
+                    if (pos >= m_len || !IsWordChar(m_s[pos]) || (pos > 0 && IsWordChar(m_s[pos - 1])))
+                        goto backtrack;
+                    break;
+                case Op::WordEnd:
+                    if (pos < m_len && IsWordChar(m_s[pos])) goto backtrack;
+                    break;
+                default: {  // RepeatStar, RepeatPlus
+                    int k = pos;
+                    if (op.any) k = m_len;
+                    else
+                        while (k < m_len && Member(op, m_s[k])) ++k;
+                    m_steps += static_cast<std::uint64_t>(k - pos) / 8;
+                    const int count = BackOff(op, k - pos, pos);
+                    if (count < 0) goto backtrack;
+                    stack[depth++] = Choice{i, pos, count};
+                    pos += count;
+                    break;
+                }
+            }
+            ++i;
+            continue;
+
+        backtrack:
+            for (;;) {
+                if (depth == 0) return 0;
+                Choice& choice = stack[depth - 1];
+                const int count = BackOff(m_ops[choice.op], choice.count - 1, choice.base);
+                if (count < 0) {
+                    --depth;
+                    continue;
+                }
+                choice.count = count;
+                pos = choice.base + count;
+                i = choice.op + 1;
+                break;
+            }
+        }
+    }
+
+private:
+    static bool Member(const FastOp& op, char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (op.set[u >> 6] >> (u & 63)) & 1;
+    }
+
+    // As the general matcher: the largest count from `count` down to the
+    // repeat's minimum after which a following literal can start; -1 if none.
+    int BackOff(const FastOp& op, int count, int base) {
+        if (op.nextChar == '\0') return count >= op.min ? count : -1;
+        for (; count >= op.min; --count) {
+            ++m_steps;
+            if (base + count < m_len && m_s[base + count] == op.nextChar) return count;
+        }
+        return -1;
+    }
+
+    const unsigned char* m_code;
+    const FastOp* m_ops;
+    const char* m_s;
+    int m_len;
+    std::uint64_t m_steps = 0;
+    std::uint64_t m_limit;
+};
 
 // A stack that lives on the C stack while small and moves to the heap when it
 // grows; most matches never leave the inline part.
@@ -482,31 +834,15 @@ public:
     Matcher(RegProgram& prog, const char* subject, int length)
         : m_prog(prog), m_code(prog.Code()), m_s(subject), m_len(length) {
         m_memoThreshold = 20000 + 16 * static_cast<std::uint64_t>(length);
+        m_checkpoint = m_memoThreshold;
     }
 
     bool Search() {
-        for (int i = 0; i < kGroups; ++i) m_prog.startp[i] = m_prog.endp[i] = nullptr;
+        // Only slot 0 needs clearing here: the others are read only after a
+        // successful try, which clears them first.
+        m_prog.startp[0] = m_prog.endp[0] = nullptr;
         if (m_code[0] != RegExpression::Magic) return Fail("corrupted program");
-        if (m_prog.mustOffset != 0) {
-            const std::string_view must(reinterpret_cast<const char*>(m_code + m_prog.mustOffset),
-                                        static_cast<std::size_t>(m_prog.mustLength));
-            if (std::string_view(m_s, static_cast<std::size_t>(m_len)).find(must) == std::string_view::npos)
-                return false;
-        }
-        if (m_prog.anchored) return Try(0);
-        if (m_prog.firstChar != '\0') {
-            for (int pos = 0; pos < m_len && !m_error;) {
-                const void* hit = std::memchr(m_s + pos, m_prog.firstChar, static_cast<std::size_t>(m_len - pos));
-                if (!hit) break;
-                pos = static_cast<int>(static_cast<const char*>(hit) - m_s);
-                if (Try(pos)) return true;
-                ++pos;
-            }
-            return false;
-        }
-        for (int pos = 0; pos <= m_len && !m_error; ++pos)
-            if (Try(pos)) return true;
-        return false;
+        return SearchPositions(m_prog, m_s, m_len, [this](int pos) { return Try(pos) ? 1 : m_error ? -1 : 0; }) == 1;
     }
 
     const char* Error() const { return m_error; }
@@ -524,6 +860,10 @@ private:
         if (!Run(start, end)) return false;
         m_prog.startp[0] = m_s + start;
         m_prog.endp[0] = m_s + end;
+        for (int i = 1; i < kGroups; ++i) {
+            if (i >= m_prog.groups) break;
+            m_prog.startp[i] = m_prog.endp[i] = nullptr;
+        }
         for (std::size_t i = 0; i < m_log.Size(); ++i) {
             const GroupMark& mark = m_log[i];
             if (mark.op > Op::GroupClose) m_prog.endp[mark.op - Op::GroupClose] = m_s + mark.pos;
@@ -568,13 +908,17 @@ private:
         return -1;
     }
 
+    // Called when the step count passes m_checkpoint: enforces the budget and
+    // starts remembering failed states once a search runs long.
+    bool Checkpoint() {
+        if (m_steps > kBudget) return Fail("search too complex");
+        if (!m_memoTried && m_steps >= m_memoThreshold) StartMemo();
+        m_checkpoint = m_memoTried ? kBudget : m_memoThreshold;
+        return true;
+    }
+
     // True when the state was seen before (and therefore failed).
     bool Seen(int node, int pos) {
-        if (m_memo.empty()) {
-            if (m_memoTried || m_steps < m_memoThreshold) return false;
-            StartMemo();
-            if (m_memo.empty()) return false;
-        }
         const std::uint64_t bit = static_cast<std::uint64_t>(m_nodeIndex[static_cast<std::size_t>(node)]) *
                                       static_cast<std::uint64_t>(m_len + 1) +
                                   static_cast<std::uint64_t>(pos);
@@ -594,14 +938,15 @@ private:
         const std::uint64_t bits = static_cast<std::uint64_t>(nodes) * static_cast<std::uint64_t>(m_len + 1);
         if (bits > kMemoBits) return;
         m_memo.assign(static_cast<std::size_t>((bits + 63) / 64), 0);
+        m_memoOn = true;
     }
 
     bool Run(int pos, int& end) {
         int scan = 1;
         for (;;) {
-            if (++m_steps > kBudget) return Fail("search too complex");
+            if (++m_steps > m_checkpoint && !Checkpoint()) return false;
             if (scan <= 0 || scan + 3 > m_prog.size) return Fail("corrupted pointers");
-            if (Seen(scan, pos)) goto backtrack;
+            if (m_memoOn && Seen(scan, pos)) goto backtrack;
             {
                 const unsigned char op = m_code[scan];
                 const unsigned char* operand = m_code + scan + 3;
@@ -645,12 +990,20 @@ private:
                     case Op::Empty:
                     case Op::LoopBack:
                         break;
-                    case Op::Alternative:
-                        if (next != 0 && m_code[next] == Op::Alternative) {
-                            if (!PushFrame({next, pos, static_cast<std::uint32_t>(m_log.Size()), -1, 0})) return false;
+                    case Op::Alternative: {
+                        if (next == 0 || m_code[next] != Op::Alternative) {
+                            scan += 3;  // a single alternative: no choice
+                            continue;
                         }
-                        scan += 3;
+                        const int alternative = Viable(scan, pos);
+                        if (alternative == 0) goto backtrack;
+                        const int following = Viable(NextAlternative(alternative), pos);
+                        if (following != 0 &&
+                            !PushFrame({following, pos, static_cast<std::uint32_t>(m_log.Size()), -1, 0}))
+                            return false;
+                        scan = alternative + 3;
                         continue;
+                    }
                     case Op::RepeatStar:
                     case Op::RepeatPlus: {
                         const int min = op == Op::RepeatStar ? 0 : 1;
@@ -692,8 +1045,8 @@ private:
                 if (top.count < 0) {
                     const int alternative = top.node;
                     pos = top.pos;
-                    const int following = NextOf(m_code, alternative);
-                    if (following != 0 && m_code[following] == Op::Alternative) top.node = following;
+                    const int following = Viable(NextAlternative(alternative), pos);
+                    if (following != 0) top.node = following;
                     else m_stack.Pop();
                     scan = alternative + 3;
                     break;
@@ -715,6 +1068,24 @@ private:
                 break;
             }
         }
+    }
+
+    // The alternative after `alternative` in its chain, or 0.
+    int NextAlternative(int alternative) const {
+        const int next = NextOf(m_code, alternative);
+        return next != 0 && m_code[next] == Op::Alternative ? next : 0;
+    }
+
+    // The first alternative from `alternative` on that is worth trying at
+    // `pos`: one whose leading literal cannot match there fails at once, so
+    // it is passed over without a choice point. 0 when none is left.
+    int Viable(int alternative, int pos) const {
+        for (; alternative != 0; alternative = NextAlternative(alternative)) {
+            const int operand = alternative + 3;
+            if (m_code[operand] != Op::Literal) return alternative;
+            if (pos < m_len && m_s[pos] == static_cast<char>(m_code[operand + 3])) return alternative;
+        }
+        return 0;
     }
 
     // A repeat that failed from `start`, where its operand ran to `end`, fails
@@ -746,7 +1117,9 @@ private:
     const char* m_error = nullptr;
     std::uint64_t m_steps = 0;
     std::uint64_t m_memoThreshold;
+    std::uint64_t m_checkpoint;
     bool m_memoTried = false;
+    bool m_memoOn = false;
     std::vector<std::uint64_t> m_memo;
     std::vector<std::uint16_t> m_nodeIndex;
     struct FailedRun {
@@ -770,14 +1143,29 @@ RegExpression::RegExpression(const CString& text, bool flag) : Pattern<CString>(
 }
 
 RegExpression::RegExpression(const RegExpression& other)
-    : Pattern<CString>(other), m_text(other.m_text), m_substrings(other.m_substrings) {}
+    : Pattern<CString>(other), m_text(other.m_text) {
+    CopyMatch(other);
+}
+
+void RegExpression::CopyMatch(const RegExpression& other) {
+    m_match = other.m_match;
+    std::memcpy(m_shortMatch, other.m_shortMatch, sizeof m_shortMatch);
+    m_matchLength = other.m_matchLength;
+    m_substringCount = other.m_substringCount;
+    std::memcpy(m_groupStart, other.m_groupStart, sizeof m_groupStart);
+    std::memcpy(m_groupLength, other.m_groupLength, sizeof m_groupLength);
+}
+
+const char* RegExpression::MatchText() const {
+    return m_matchLength <= static_cast<std::int32_t>(sizeof m_shortMatch) ? m_shortMatch : m_match.data();
+}
 
 RegExpression& RegExpression::operator=(const RegExpression& other) {
     if (this == &other) return *this;
     Pattern<CString>::operator=(other);
     ReleaseProgram();
     m_text = other.m_text;
-    m_substrings.Copy(other.m_substrings);
+    CopyMatch(other);
     m_error = nullptr;
     return *this;
 }
@@ -795,40 +1183,64 @@ bool RegExpression::IsRegExpression(const CString& text) { return text.FindOneOf
 
 bool RegExpression::Match(const CString& subject, bool whole) {
     m_error = nullptr;
-    if (subject.IsEmpty() && m_text == ".*") {
-        m_substrings.RemoveAll();
-        return true;
-    }
+    m_substringCount = 0;
+    if (subject.IsEmpty() && m_text == ".*") return true;
     if (!m_program) {
         m_program = CompileProgram(m_text.GetString(), m_error);
-        if (!m_program) {
-            m_substrings.RemoveAll();
-            return false;
-        }
+        if (!m_program) return false;
     }
-    Matcher matcher(*m_program, subject.GetString(), subject.GetLength());
-    const bool found = matcher.Search();
-    m_error = matcher.Error();
+    const char* s = subject.GetString();
+    const int len = subject.GetLength();
+    int fast = -1;
+    if (m_program->fastCount > 0 && m_program->Code()[0] == Magic) {
+        RegProgram& prog = *m_program;
+        prog.startp[0] = prog.endp[0] = nullptr;
+        FastMatcher matcher(prog, s, len);
+        fast = SearchPositions(prog, s, len, [&](int pos) {
+            int end;
+            const int r = matcher.Try(pos, end);
+            if (r == 1) {
+                prog.startp[0] = s + pos;
+                prog.endp[0] = s + end;
+            }
+            return r;
+        });
+    }
+    bool found = fast == 1;
+    if (fast < 0) {
+        Matcher matcher(*m_program, s, len);
+        found = matcher.Search();
+        m_error = matcher.Error();
+    }
 
     int count = 0;
     if (found) {
-        while (count < kGroups && m_program->startp[count] && m_program->endp[count] &&
+        while (count < m_program->groups && m_program->startp[count] && m_program->endp[count] &&
                m_program->endp[count] > m_program->startp[count])
             ++count;
     }
-    m_substrings.SetSize(count);
-    for (int i = 0; i < count; ++i)
-        m_substrings[i] = CString(m_program->startp[i], static_cast<int>(m_program->endp[i] - m_program->startp[i]));
     if (count == 0) return false;
+    const char* base = m_program->startp[0];
+    m_matchLength = static_cast<std::int32_t>(m_program->endp[0] - base);
+    if (m_matchLength <= static_cast<std::int32_t>(sizeof m_shortMatch))
+        std::memcpy(m_shortMatch, base, static_cast<std::size_t>(m_matchLength));
+    else
+        m_match.assign(base, static_cast<std::size_t>(m_matchLength));
+    for (int i = 0; i < count; ++i) {
+        m_groupStart[i] = static_cast<std::int32_t>(m_program->startp[i] - base);
+        m_groupLength[i] = static_cast<std::int32_t>(m_program->endp[i] - m_program->startp[i]);
+    }
+    m_substringCount = count;
     return !whole || (m_program->startp[0] == subject.GetString() &&
                       m_program->endp[0] == subject.GetString() + subject.GetLength());
 }
 
 CString RegExpression::GetSubstring(int i) const {
-    return i >= 0 && i < m_substrings.GetSize() ? m_substrings[i] : CString();
+    if (i < 0 || i >= m_substringCount) return CString();
+    return CString(std::string_view(MatchText() + m_groupStart[i], static_cast<std::size_t>(m_groupLength[i])));
 }
 
-int RegExpression::GetSubstringCount() const { return m_substrings.GetSize(); }
+int RegExpression::GetSubstringCount() const { return m_substringCount; }
 
 const unsigned char* RegExpression::GetProgram(int& size) const {
     size = m_program ? m_program->size : 0;

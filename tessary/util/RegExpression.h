@@ -26,7 +26,9 @@
 // * Subjects are compared as bytes over their full length (embedded NUL
 //   bytes are ordinary characters); the expression text ends at its first NUL.
 
-#include "tessary/frame/CArray.h"
+#include <cstdint>
+#include <string>
+
 #include "tessary/frame/CString.h"
 #include "tessary/frame/Export.h"
 #include "tessary/util/Pattern.h"
@@ -91,12 +93,22 @@ protected:
     bool GetProgramHints(char& firstChar, bool& anchored, CString& mustString) const;
 
     CString m_text;
-    CStringArray m_substrings;
+    // The substrings of the last Match: the text of group 0, and where each
+    // group lies in it. Kept as spans so that a match costs one copy.
+    // Short matches (names) stay in the inline buffer.
+    std::string m_match;
+    char m_shortMatch[32] = {};
+    std::int32_t m_matchLength = 0;
+    std::int32_t m_groupStart[10] = {};
+    std::int32_t m_groupLength[10] = {};
+    int m_substringCount = 0;
     detail::RegProgram* m_program = nullptr;
     const char* m_error = nullptr;
 
 private:
     void ReleaseProgram();
+    void CopyMatch(const RegExpression& other);
+    const char* MatchText() const;
 };
 
 }  // namespace Tessary

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -351,6 +353,36 @@ TEST(RegExpressionLimits, BigAlternationNearTheLimit) {
     EXPECT_TRUE(re.Match("xlast", false)) << (re.GetErrorMessage() ? re.GetErrorMessage() : "");
     EXPECT_TRUE(re.Match("w10007", true));
     EXPECT_FALSE(re.Match("w9", false));
+}
+
+// Straight programs ("C[AB]", "H.*") run on a flat fast path; wrapping the
+// same expression in a group forces the general matcher. Both must agree on
+// every result and on the whole match.
+TEST(RegExpressionMatch, FastPathAgreesWithGeneralMatcher) {
+    unsigned seed = 20261207;
+    if (const char* env = std::getenv("TESSARY_TEST_SEED")) seed = static_cast<unsigned>(std::strtoul(env, nullptr, 10));
+    SCOPED_TRACE("TESSARY_TEST_SEED=" + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const char* atoms[] = {"a", "b", "ab", ".", "[ab]", "[^a]", "^", "$", "\\<", "\\>", "c"};
+    const char* repeats[] = {"", "", "*", "+", "?"};
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 3000; ++round) {
+        std::string pattern;
+        for (int n = 1 + pick(5); n > 0; --n) pattern += std::string(atoms[pick(11)]) + repeats[pick(5)];
+        if (pattern == ".*") continue;  // its empty-subject rule is about the text itself
+        RegExpression straight(pattern.c_str(), false);
+        RegExpression grouped(("(" + pattern + ")").c_str(), false);
+        for (int k = 0; k < 8; ++k) {
+            std::string subject;
+            for (int n = pick(9); n > 0; --n) subject += "abc "[pick(4)];
+            for (const bool whole : {false, true}) {
+                const bool a = straight.Match(subject.c_str(), whole);
+                const bool b = grouped.Match(subject.c_str(), whole);
+                ASSERT_EQ(a, b) << pattern << " on '" << subject << "' whole " << whole;
+                ASSERT_EQ(straight.GetSubstring(0), grouped.GetSubstring(0)) << pattern << " on '" << subject << "'";
+            }
+        }
+    }
 }
 
 TEST(RegNumber, RangesAndSingleNumbers) {
