@@ -39,7 +39,6 @@ namespace {
 
 using detail::RegProgram;
 using Op = RegExpression::Opcode;
-constexpr unsigned char Magic = RegExpression::Magic;
 
 constexpr int kGroups = 10;
 
