@@ -1,5 +1,6 @@
 #include "tessary/util/RegExpression.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -799,13 +800,20 @@ private:
     std::size_t m_capacity = N;
 };
 
+struct FailedRun {
+    int node;
+    int start;
+    int end;
+    int lo;
+};
+
 // A choice point: an alternative still to try, or a repeat that can back off.
 struct Frame {
     std::int32_t node;    // the Alternative to try next, or the repeat node
     std::int32_t pos;     // subject position of the choice (repeat: where it started)
     std::uint32_t log;    // group-log length at the choice
     std::int32_t count;   // repeat: the count in use; -1 for an alternative
-    std::int32_t limit;   // repeat: the most repetitions available
+    std::int32_t limit;   // repeat: where its operand's run ends
 };
 
 // A group boundary passed on the current path.
@@ -871,22 +879,22 @@ private:
         return true;
     }
 
-    // Number of repetitions of the simple node `node` available from `pos`.
-    int Repeat(int node, int pos) {
+    // Number of repetitions of the simple node `node` available from `pos`,
+    // looking no further than `limit`.
+    int Repeat(int node, int pos, int limit) {
         const unsigned char* operand = m_code + node + 3;
         int k = pos;
         switch (m_code[node]) {
             case Op::AnyChar:
-                k = m_len;
-                break;
+                return limit - pos;
             case Op::Literal:
-                while (k < m_len && m_s[k] == static_cast<char>(operand[0])) ++k;
+                while (k < limit && m_s[k] == static_cast<char>(operand[0])) ++k;
                 break;
             case Op::InSet:
-                while (k < m_len && InSetChars(operand, m_s[k])) ++k;
+                while (k < limit && InSetChars(operand, m_s[k])) ++k;
                 break;
             case Op::NotInSet:
-                while (k < m_len && !InSetChars(operand, m_s[k])) ++k;
+                while (k < limit && !InSetChars(operand, m_s[k])) ++k;
                 break;
             default:
                 Fail("internal foulup");
@@ -1009,16 +1017,20 @@ private:
                         const char nextChar = next != 0 && m_code[next] == Op::Literal
                                                   ? static_cast<char>(m_code[next + 3])
                                                   : '\0';
-                        if (InFailedRun(scan, pos)) goto backtrack;
-                        const int available = Repeat(scan + 3, pos);
-                        if (available < 0) return false;
-                        const int count = BackOff(available, min, pos, nextChar);
+                        int available = -1;
+                        const FailedRun* known = FindFailedRun(scan, pos, available);
+                        if (!known) {
+                            available = Repeat(scan + 3, pos, m_len);
+                            if (available < 0) return false;
+                        }
+                        const int cap = known ? std::min(available, known->lo - 1 - pos) : available;
+                        const int count = BackOff(cap, min, pos, nextChar);
                         if (count < 0) {
-                            RecordFailedRun(scan, pos, pos + available);
+                            RecordFailedRun(scan, pos, pos + available, pos + min);
                             goto backtrack;
                         }
                         // Kept until every count failed, so that the failure can be recorded.
-                        if (!PushFrame({scan, pos, static_cast<std::uint32_t>(m_log.Size()), count, available}))
+                        if (!PushFrame({scan, pos, static_cast<std::uint32_t>(m_log.Size()), count, pos + available}))
                             return false;
                         pos += count;
                         break;
@@ -1057,7 +1069,7 @@ private:
                     next != 0 && m_code[next] == Op::Literal ? static_cast<char>(m_code[next + 3]) : '\0';
                 const int count = BackOff(top.count - 1, min, top.pos, nextChar);
                 if (count < 0) {
-                    RecordFailedRun(repeat, top.pos, top.pos + top.limit);
+                    RecordFailedRun(repeat, top.pos, top.limit, top.pos + min);
                     m_stack.Pop();
                     continue;
                 }
@@ -1087,18 +1099,33 @@ private:
         return 0;
     }
 
-    // A repeat that failed from `start`, where its operand ran to `end`, fails
-    // from every position in between too: what it could reach from there it
-    // could reach from `start`. This keeps ".*x"-like searches linear.
-    bool InFailedRun(int node, int pos) const {
+    // What is known about a repeat node: its operand runs from any position
+    // in [start, end] up to `end`, and the rest of the program failed from
+    // every position in [lo, end]. A later visit inside the run then tries
+    // only the counts that land below `lo`, so backing a repeat off over a
+    // long subject costs linear time however often it is entered
+    // (".*x", ".+\\>a.+\\>b" and the like).
+    // A visit below a known run scans only up to where the run is known.
+    const FailedRun* FindFailedRun(int node, int pos, int& available) {
         for (int i = 0; i < m_failedCount; ++i) {
             const FailedRun& run = m_failedRuns[i];
-            if (run.node == node && run.start <= pos && pos <= run.end) return true;
+            if (run.node != node || pos > run.end) continue;
+            if (run.start > pos && Repeat(node + 3, pos, run.start) != run.start - pos) continue;
+            available = run.end - pos;
+            return &run;
         }
-        return false;
+        return nullptr;
     }
-    void RecordFailedRun(int node, int start, int end) {
-        m_failedRuns[m_failedNext] = FailedRun{node, start, end};
+    void RecordFailedRun(int node, int start, int end, int lo) {
+        for (int i = 0; i < m_failedCount; ++i) {
+            FailedRun& run = m_failedRuns[i];
+            if (run.node == node && run.end == end) {
+                run.start = std::min(run.start, start);
+                run.lo = std::min(run.lo, lo);
+                return;
+            }
+        }
+        m_failedRuns[m_failedNext] = FailedRun{node, start, end, lo};
         m_failedNext = (m_failedNext + 1) % kFailedRuns;
         if (m_failedCount < kFailedRuns) ++m_failedCount;
     }
@@ -1121,11 +1148,6 @@ private:
     bool m_memoOn = false;
     std::vector<std::uint64_t> m_memo;
     std::vector<std::uint16_t> m_nodeIndex;
-    struct FailedRun {
-        int node;
-        int start;
-        int end;
-    };
     static constexpr int kFailedRuns = 8;
     FailedRun m_failedRuns[kFailedRuns];
     int m_failedNext = 0;

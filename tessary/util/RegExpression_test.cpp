@@ -336,6 +336,13 @@ TEST(RegExpressionLimits, UnanchoredStarSearchesStayLinear) {
     std::string words;
     while (words.size() < 65536) words += " word xx";
     EXPECT_FALSE(Matches(".*[-]x?.+\\>", words.c_str()));
+    // Two greedy repeats, the second entered again from ever lower positions
+    // as the first backs off: each position is tried once per repeat.
+    std::string pieces;
+    while (pieces.size() < 90000) pieces += "..>b w ";
+    RegExpression twice("a?.+\\>b ?.+\\>bX", false);
+    EXPECT_FALSE(twice.Match(pieces.c_str(), false));
+    EXPECT_EQ(twice.GetErrorMessage(), nullptr);
     // The shortcut never hides a match.
     EXPECT_TRUE(Matches("[ab]*c", "ababab c"));
     EXPECT_EQ(Groups("a*ab", "xaaab"), (std::vector<std::string>{"aaab"}));
