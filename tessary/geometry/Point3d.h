@@ -251,7 +251,7 @@ inline double DistanceToPlane(const Point3d& p, const Point3d& a, const Point3d&
 // Foot of the perpendicular from p on the line through a and b (a when a == b).
 TESSARY_API Point3d ProjectToLine(const Point3d& p, const Point3d& a, const Point3d& b);
 // p - (b - a) * side * dist. The offset uses b - a as given, so this is the
-// foot on the plane only when |b - a| is 1; stored files rely on that.
+// foot on the plane only when |b - a| is 1; callers rely on that.
 TESSARY_API Point3d ProjectToPlane(const Point3d& p, const Point3d& a, const Point3d& b, double& dist, int& side);
 TESSARY_API Point3d ProjectToPlane(const Point3d& p, const Point3d& a, const Point3d& b, float& dist, int& side);
 
