@@ -142,13 +142,14 @@ struct NeighborList::Impl {
     std::size_t LaidOut() const { return sorted.size(); }
     std::size_t Total() const { return sorted.size() + pending.size(); }
 
-    // Laid-out cells in key order: cell c holds voxels[cellStart[c] .. cellStart[c + 1]).
+    // Laid-out cells in key order: cell c holds sorted[cellStart[c] .. cellStart[c + 1]).
     std::vector<std::uint64_t> cellKey;
     std::vector<std::uint32_t> cellStart;
 
-    // Cell lookup for point queries, built on the first query after a sort:
-    // a dense array over the occupied box when that is not much larger than
-    // the cells themselves, else a hash table.
+    // Cell lookup: a row index of the occupied box when that is not much
+    // larger than the points (kept from the counting sort, or built on the
+    // first point query after a radix sort), else a hash table for point
+    // queries.
     bool locatorReady = false;
     std::uint64_t boxLo[3] = {0, 0, 0};
     std::uint64_t boxSize[3] = {0, 0, 0};
@@ -174,7 +175,7 @@ struct NeighborList::Impl {
 
     void BuildLocator() {
         locatorReady = true;
-        denseStart.clear();
+        if (!denseStart.empty()) return;
         cellTable.Clear();
         if (cellKey.empty()) return;
         const std::uint64_t volume = boxSize[0] * boxSize[1] * boxSize[2];
@@ -380,6 +381,7 @@ void NeighborList::Layout() const {
     };
     std::vector<std::uint64_t> cellKey;
     std::vector<std::uint32_t> cellStart;
+    std::vector<std::uint32_t> boxStart;
     const auto addCell = [&](std::uint64_t x, std::uint64_t y, std::uint64_t z, std::uint32_t start) {
         cellKey.push_back(((z + lo[2]) << (2 * kFieldBits)) | ((y + lo[1]) << kFieldBits) | (x + lo[0]));
         cellStart.push_back(start);
@@ -387,18 +389,18 @@ void NeighborList::Layout() const {
     if (dense) {
         std::vector<std::uint32_t> keys;  // the box index: below 2^32 as the box is small
         fillKeys(keys);
-        std::vector<std::uint32_t> end(volume + 1, 0);
-        for (std::uint32_t key : keys) ++end[key + 1];
-        for (std::uint64_t d = 0; d < volume; ++d) end[d + 1] += end[d];
-        for (std::size_t i = 0; i < total; ++i) move(i, end[keys[i]]++);
-        // end[d] is now where cell d ends and cell d + 1 starts.
+        // Counted one slot on, the running starts end up as the box's row index:
+        // after the scatter, boxStart[d] is where box cell d starts.
+        boxStart.assign(volume + 2, 0);
+        for (std::uint32_t key : keys) ++boxStart[key + 2];
+        for (std::uint64_t d = 1; d <= volume; ++d) boxStart[d + 1] += boxStart[d];
+        for (std::size_t i = 0; i < total; ++i) move(i, boxStart[keys[i] + 1]++);
+        boxStart.pop_back();
         std::uint64_t d = 0;
         for (std::uint64_t z = 0; z < size[2]; ++z)
             for (std::uint64_t y = 0; y < size[1]; ++y)
-                for (std::uint64_t x = 0; x < size[0]; ++x, ++d) {
-                    const std::uint32_t begin = d ? end[d - 1] : 0;
-                    if (end[d] > begin) addCell(x, y, z, begin);
-                }
+                for (std::uint64_t x = 0; x < size[0]; ++x, ++d)
+                    if (boxStart[d + 1] > boxStart[d]) addCell(x, y, z, boxStart[d]);
     } else {
         std::vector<std::uint64_t> keys;
         fillKeys(keys);
@@ -424,11 +426,13 @@ void NeighborList::Layout() const {
     std::vector<VoxelData>().swap(m.pending);
     m.cellKey.swap(cellKey);
     m.cellStart.swap(cellStart);
+    m.denseStart.swap(boxStart);  // empty after the radix sort
+    m.cellTable.Clear();
     for (int axis = 0; axis < 3; ++axis) {
         m.boxLo[axis] = lo[axis];
         m.boxSize[axis] = size[axis];
     }
-    m.locatorReady = false;
+    m.locatorReady = !m.denseStart.empty();
 }
 
 // ---- queries -----------------------------------------------------------------
@@ -587,11 +591,10 @@ constexpr std::size_t kPad = 4;
 
 }  // namespace
 
-void NeighborList::AddPairs(std::size_t cell, std::uint32_t ahead, const std::uint32_t (*runs)[2], int numRuns,
-                            PairSink& sink) const {
+void NeighborList::AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t (*runs)[2],
+                            int numRuns, PairSink& sink) const {
     Impl& m = *m_impl;
     const VoxelData* v = m.sorted.data();
-    const std::uint32_t begin = m.cellStart[cell], end = m.cellStart[cell + 1];
 
     // Gather the cell, the cell at +x and the rows into one run, coordinates
     // apart: each point of the cell then meets everything after it.
@@ -648,18 +651,46 @@ int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
     if (!m_active || m.Total() == 0) return pairFirst.GetSize();
     Layout();
     PairSink sink(pairFirst, pairSecond);
+    std::uint32_t runs[4][2];
+
+    if (!m.denseStart.empty()) {
+        // The box's row index: every neighbour row is found by arithmetic.
+        const std::uint64_t sx = m.boxSize[0], sy = m.boxSize[1], sz = m.boxSize[2];
+        const std::uint32_t* start = m.denseStart.data();
+        for (std::uint64_t z = 0; z < sz; ++z)
+            for (std::uint64_t y = 0; y < sy; ++y) {
+                const std::uint64_t row = (z * sy + y) * sx;
+                for (std::uint64_t x = 0; x < sx; ++x) {
+                    const std::uint32_t begin = start[row + x], end = start[row + x + 1];
+                    if (begin == end) continue;
+                    // The cell itself and the cell at +x are one run: each
+                    // point meets the points stored after it.
+                    const std::uint32_t ahead = start[row + std::min(x + 2, sx)];
+                    int numRuns = 0;
+                    for (const auto& r : kPairRows) {
+                        const std::uint64_t ny = y + static_cast<std::uint64_t>(r[0]), nz = z + static_cast<std::uint64_t>(r[1]);
+                        if (ny >= sy || nz >= sz) continue;  // below 0 wraps
+                        const std::uint64_t other = (nz * sy + ny) * sx;
+                        const std::uint32_t first = start[other + (x ? x - 1 : 0)], last = start[other + std::min(x + 2, sx)];
+                        if (first == last) continue;
+                        runs[numRuns][0] = first;
+                        runs[numRuns][1] = last;
+                        ++numRuns;
+                    }
+                    AddPairs(begin, end, ahead, runs, numRuns, sink);
+                }
+            }
+        return sink.Finish();
+    }
+
     const std::size_t numCells = m.cellKey.size();
     std::size_t cursor[4] = {0, 0, 0, 0};  // per half-shell row: first cell not below its reach
-
     for (std::size_t c = 0; c < numCells; ++c) {
         const std::uint64_t key = m.cellKey[c];
-        // The cell itself and the cell at +x are one run: each point meets the
-        // points stored after it.
         const std::uint32_t ahead = m.cellStart[c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? c + 2 : c + 1];
         // Cells are in key order and each row's reach rises with the key, so
         // every row keeps a cursor that only moves forward: a merge, no lookups.
         // The up to three cells of a row are one run too.
-        std::uint32_t runs[4][2];
         int numRuns = 0;
         for (int r = 0; r < 4; ++r) {
             const std::uint64_t lo = key + KeyDelta(-1, kPairRows[r][0], kPairRows[r][1]);
@@ -673,7 +704,7 @@ int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
                 ++numRuns;
             }
         }
-        AddPairs(c, ahead, runs, numRuns, sink);
+        AddPairs(m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns, sink);
     }
     return sink.Finish();
 }

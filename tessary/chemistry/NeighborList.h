@@ -75,10 +75,11 @@ private:
     class PairSink;
 
     void Layout() const;
-    // The pair test of one laid-out cell: each of its points against the
-    // points stored after it up to `ahead`, and against the runs [first, last).
-    void AddPairs(std::size_t cell, std::uint32_t ahead, const std::uint32_t (*runs)[2], int numRuns,
-                  PairSink& sink) const;
+    // The pair test of one laid-out cell [begin, end): each of its points
+    // against the points stored after it up to `ahead`, and against the runs
+    // [first, last) of neighbouring cells.
+    void AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t (*runs)[2],
+                  int numRuns, PairSink& sink) const;
 
     std::int32_t m_count = 0;
     double m_cutoff;
