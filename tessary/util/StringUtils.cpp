@@ -1,6 +1,5 @@
 #include "tessary/util/StringUtils.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -18,11 +17,22 @@ namespace Tessary {
 
 namespace {
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool IsSpace(int c) { return c != EOF && std::isspace(c) != 0; }
+// isspace() of the C locale, inline: tokenizing calls it for every character.
+constexpr bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int SkipSpaces(const CString& text, int pos) {
-    while (pos < text.GetLength() && IsSpace(text[pos])) ++pos;
+    const char* p = text.GetString();
+    const int length = text.GetLength();
+    while (pos < length && IsSpace(p[pos])) ++pos;
+    return pos;
+}
+
+// The end of the run of non-blank characters that starts at `pos`.
+int SkipToken(const CString& text, int pos) {
+    const char* p = text.GetString();
+    const int length = text.GetLength();
+    while (pos < length && !IsSpace(p[pos])) ++pos;
     return pos;
 }
 
@@ -30,6 +40,21 @@ int SkipSpaces(const CString& text, int pos) {
 bool IsDelimiter(const char* delims, char c) { return delims && c != '\0' && std::strchr(delims, c) != nullptr; }
 
 bool IsQuote(char c) { return c == '"' || c == '\'' || c == '`'; }
+
+// Removes the first `count` characters in place: a line is taken apart token
+// by token, and copying its rest each time would make that quadratic work
+// with an allocation per token.
+void DropFront(CString& text, int count) {
+    const int length = text.GetLength();
+    if (count <= 0) return;
+    if (count >= length) {
+        text.Empty();
+        return;
+    }
+    char* buffer = text.GetBuffer(length);
+    std::memmove(buffer, buffer + count, static_cast<std::size_t>(length - count));
+    text.ReleaseBuffer(length - count);
+}
 
 // The token of a quoted text starting at `open`, and the position after it
 // (after the closing quote, or the end of the text).
@@ -70,10 +95,9 @@ bool ToInteger32(const char* s, std::int32_t& n) {
 
 CString StringUtils::Parse(CString& text) {
     const int start = SkipSpaces(text, 0);
-    int end = start;
-    while (end < text.GetLength() && !IsSpace(text[end])) ++end;
+    const int end = SkipToken(text, start);
     CString token = text.Mid(start, end - start);
-    text = text.Mid(end + 1);
+    DropFront(text, end + 1);
     return token;
 }
 
@@ -82,7 +106,7 @@ CString StringUtils::Parse(CString& text, const char* delims) {
     int end = 0;
     while (end < text.GetLength() && !IsDelimiter(delims, text[end])) ++end;
     CString token = text.Left(end);
-    text = text.Mid(end + 1);
+    DropFront(text, end + 1);
     return token;
 }
 
@@ -96,7 +120,7 @@ CString StringUtils::ParseQuotedString(CString& text) {
     if (!IsQuote(text[0]) || text.IsEmpty()) return CString();
     int after;
     CString token = QuotedToken(text, 0, after);
-    text = text.Mid(after);
+    DropFront(text, after);
     return token;
 }
 
@@ -131,8 +155,7 @@ Point3d StringUtils::PeekPoint(const CString& text, char delim) {
 
 CString StringUtils::Peek(const CString& text) {
     const int start = SkipSpaces(text, 0);
-    int end = start;
-    while (end < text.GetLength() && !IsSpace(text[end])) ++end;
+    const int end = SkipToken(text, start);
     return text.Mid(start, end - start);
 }
 
