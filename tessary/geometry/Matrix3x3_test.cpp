@@ -207,6 +207,9 @@ TEST(Matrix3x3, CellMatrices) {
     m = before;
     m.FractionalToCartesian(Point3d(5, 6, 7), Point3d(90, 0, 90));
     EXPECT_TRUE(SameElements(m, before));
+    // Angles no cell can have (20 > 5 + 10) would give NaNs: also unchanged.
+    m.FractionalToCartesian(5, 6, 7, 20, 5, 10);
+    EXPECT_TRUE(SameElements(m, before));
     // Monoclinic-like cell: a along x, b in the xy plane, volume a b c v.
     m.FractionalToCartesian(4, 5, 6, 80, 100, 120);
     ExpectPoint(Point3d(1, 0, 0) * m, 4, 0, 0, 1e-6);

@@ -164,7 +164,11 @@ bool CellBlock(double* b, double a, double bLen, double c, double alpha, double 
     if (a == 0.0 || bLen == 0.0 || c == 0.0 || alpha == 0.0 || beta == 0.0 || gamma == 0.0) return false;
     const double ca = std::cos(alpha * kDegToRad), cb = std::cos(beta * kDegToRad);
     const double cg = std::cos(gamma * kDegToRad), sg = std::sin(gamma * kDegToRad);
-    const double v = std::sqrt(1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg);
+    const double radicand = 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg;
+    // No cell has these angles (one exceeds the sum of the other two): a
+    // matrix of NaNs would poison every coordinate, so leave it as it was.
+    if (!(radicand >= 0.0)) return false;
+    const double v = std::sqrt(radicand);
     Identity3(b);
     b[0] = a;
     b[1] = 0.0;

@@ -42,7 +42,8 @@ TESSARY_API void AxisRotationBlock(double* b, Axis axis, double deg);
 TESSARY_API void AxisAngleRotationBlock(double* b, const Point3d& axis, double deg);
 TESSARY_API void FromToRotationBlock(double* b, const Point3d& from, const Point3d& to);
 TESSARY_API void FrameRotationBlock(double* b, const Point3d& dir);
-// False (and `b` untouched) when any of the six values is exactly zero.
+// False (and `b` untouched) when any of the six values is exactly zero or
+// no cell has the three angles.
 TESSARY_API bool CellBlock(double* b, double a, double bLen, double c, double alpha, double beta, double gamma);
 
 }  // namespace detail
@@ -176,7 +177,8 @@ public:
         return SetLinear(b);
     }
     // Crystallographic cell matrix (angles in degrees): fractional row vectors
-    // times it give Cartesian ones. Unchanged when any value is exactly zero.
+    // times it give Cartesian ones. Unchanged when any value is exactly zero,
+    // or when no cell has the three angles (one above the sum of the others).
     Derived& FractionalToCartesian(double a, double b, double c, double alpha, double beta, double gamma) {
         double block[9];
         if (detail::CellBlock(block, a, b, c, alpha, beta, gamma)) SetLinear(block);
