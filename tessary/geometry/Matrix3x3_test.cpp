@@ -249,6 +249,7 @@ TEST(Matrix3x3, SingularValueDecomposition) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(Decomposer::SingularValueDecomposition(Matrix3x3(1, nan, 0, 0, 1, 0, 0, 0, 1), u, d, v));
     const double inf = std::numeric_limits<double>::infinity();
+    // Infinity too: returning at all is the point.
     Decomposer::SingularValueDecomposition(Matrix3x3(1, inf, 0, 0, 1, 0, 0, 0, 1), u, d, v);
 }
 

@@ -37,8 +37,8 @@ public:
     constexpr Point2d(double px, double py) : x(px), y(py) {}
     // Two values from the array; a null pointer gives (0, 0).
     explicit Point2d(const double* v) : x(v ? v[0] : 0.0), y(v ? v[1] : 0.0) {}
-    // Drops z.
-    Point2d(const Point3d& p) : x(p.x), y(p.y) {}  // NOLINT: hosts pass points where 2D ones are wanted
+    // Drops z. Implicit: hosts pass 3D points where 2D ones are wanted.
+    Point2d(const Point3d& p) : x(p.x), y(p.y) {}
     // Reads two numbers; stays (0, 0) unless both were read.
     explicit Point2d(std::istream& is);
     // Reads two doubles.

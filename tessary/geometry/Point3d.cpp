@@ -20,7 +20,7 @@ constexpr double kFloatEpsilon = 1.1920928955078125e-07;
 struct Vec {
     double x, y, z;
     Vec(double px, double py, double pz) : x(px), y(py), z(pz) {}
-    Vec(const Point3d& p) : x(p.x), y(p.y), z(p.z) {}  // NOLINT: widening is the point
+    Vec(const Point3d& p) : x(p.x), y(p.y), z(p.z) {}  // implicit: points widen freely
     Point3d ToPoint() const { return Point3d(x, y, z); }
 };
 Vec operator-(const Vec& a, const Vec& b) { return Vec(a.x - b.x, a.y - b.y, a.z - b.z); }
