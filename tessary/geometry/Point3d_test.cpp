@@ -282,6 +282,8 @@ TEST(Point3d, ArchiveLayoutFollowsTheVersion) {
     const unsigned char goldenFloats[12] = {0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x40, 0x40};
     EXPECT_EQ(0, std::memcmp(floats.data(), goldenFloats, 12));
     EXPECT_EQ(Load(floats, 13), p);
+    // Only the all-bits value means unset: a large version is still "7 or higher".
+    EXPECT_EQ(Store(p, 0x80000000u), floats);
     EXPECT_EQ(Store(Load(floats, 7), 7), floats);
 
     // A short input throws and the archive error reaches the caller.
