@@ -447,21 +447,29 @@ bool FirstSet(RegProgram& prog) {
     return true;
 }
 
-// A straight program, one alternative of simple nodes with no groups, is
-// also kept as a flat array of these: the common name filters ("C[AB]",
-// "H.*", "[^H].*") then run without the general machinery. Its only choice
-// points are the repeats, explored exactly as the general matcher does.
+// A straight program, one alternative of simple nodes, groups that are not
+// repeated, and alternations of plain literals ("(CA|CB|N)", "x?"), is also
+// kept as a flat array of these: the common name filters then run without the
+// general machinery. Its choice points, the repeats and the alternations,
+// are explored exactly as the general matcher explores them; since no node
+// is visited twice on a path, group positions need no log.
+constexpr int kMaxFastOps = 16;
+constexpr int kMaxFastRepeats = 8;  // choice points: repeats and alternations
+constexpr int kMaxFastAlternatives = 8;
+
 struct FastOp {
     std::uint64_t set[4];  // what one step consumes: sets, repeat operands
     std::int32_t literal;  // Literal: code offset of its text
-    std::int32_t length;   // Literal: text length
+    std::int32_t length;   // Literal: text length; Alternative: number of alternatives
+    // Alternative: each alternative is a literal (code offset and length;
+    // length 0 for an empty alternative).
+    std::int16_t altOffset[kMaxFastAlternatives];
+    std::int16_t altLength[kMaxFastAlternatives];
     unsigned char kind;    // the opcode
     unsigned char min;     // repeats: least count
     char nextChar;         // repeats: first character of a following Literal, or 0
     bool any;              // repeats: the operand is AnyChar
 };
-constexpr int kMaxFastOps = 16;
-constexpr int kMaxFastRepeats = 8;
 
 // Fills `op.set` with what the simple node at `node` consumes.
 void SimpleNodeSet(const unsigned char* code, int node, FastOp& op) {
@@ -493,17 +501,25 @@ void SimpleNodeSet(const unsigned char* code, int node, FastOp& op) {
 int CollectFastOps(const RegProgram& prog, FastOp* ops) {
     const unsigned char* code = prog.Code();
     const int after = NextOf(code, 1);
-    if (prog.groups != 1 || after == 0 || code[after] != Op::Stop) return 0;
+    if (after == 0 || code[after] != Op::Stop) return 0;
+    auto nextAlternative = [code](int alternative) {
+        const int next = NextOf(code, alternative);
+        return next != 0 && code[next] == Op::Alternative ? next : 0;
+    };
     int count = 0;
     int repeats = 0;
-    for (int node = 4; node != 0; node = NextOf(code, node)) {
+    for (int node = 4, following; node != 0; node = following) {
         if (node + 3 > prog.size) return 0;
+        following = NextOf(code, node);
         const unsigned char kind = code[node];
         if (kind == Op::Empty) continue;
         if (count == kMaxFastOps) return 0;
         FastOp& op = ops[count++];
         op = FastOp{};
         op.kind = kind;
+        if ((kind > Op::GroupOpen && kind < Op::GroupOpen + kGroups) ||
+            (kind > Op::GroupClose && kind < Op::GroupClose + kGroups))
+            continue;
         switch (kind) {
             case Op::Stop:
                 return count;
@@ -528,6 +544,35 @@ int CollectFastOps(const RegProgram& prog, FastOp* ops) {
                 op.min = kind == Op::RepeatPlus ? 1 : 0;
                 const int next = NextOf(code, node);
                 op.nextChar = next != 0 && code[next] == Op::Literal ? static_cast<char>(code[next + 3]) : '\0';
+                break;
+            }
+            case Op::Alternative: {
+                // Alternatives that are each one literal (or nothing) and all
+                // lead to the same node, where the path continues.
+                if (++repeats > kMaxFastRepeats) return 0;
+                int last = node;
+                while (nextAlternative(last)) last = nextAlternative(last);
+                const int join = NextOf(code, last);
+                if (join == 0) return 0;
+                for (int alternative = node; alternative != 0; alternative = nextAlternative(alternative)) {
+                    if (op.length == kMaxFastAlternatives) return 0;
+                    const int operand = alternative + 3;
+                    int offset = 0;
+                    int length = 0;
+                    if (operand != join) {
+                        if (NextOf(code, operand) != join) return 0;
+                        if (code[operand] == Op::Literal) {
+                            offset = operand + 3;
+                            length = static_cast<int>(std::strlen(reinterpret_cast<const char*>(code + offset)));
+                        } else if (code[operand] != Op::Empty) {
+                            return 0;
+                        }
+                    }
+                    op.altOffset[op.length] = static_cast<std::int16_t>(offset);
+                    op.altLength[op.length] = static_cast<std::int16_t>(length);
+                    ++op.length;
+                }
+                following = join;
                 break;
             }
             default:
@@ -657,8 +702,9 @@ int SearchPositions(const RegProgram& prog, const char* s, int len, TryAt tryAt)
 // amount of work.
 class FastMatcher {
 public:
-    FastMatcher(const RegProgram& prog, const char* s, int len)
-        : m_code(prog.Code()),
+    FastMatcher(RegProgram& prog, const char* s, int len)
+        : m_prog(prog),
+          m_code(prog.Code()),
           m_ops(reinterpret_cast<const FastOp*>(prog.Code() + prog.fastOffset)),
           m_s(s),
           m_len(len),
@@ -681,12 +727,15 @@ public:
                 case Op::Stop:
                     end = pos;
                     return 1;
-                case Op::Literal:
-                    if (op.length > m_len - pos ||
-                        std::memcmp(m_s + pos, m_code + op.literal, static_cast<std::size_t>(op.length)) != 0)
-                        goto backtrack;
+                case Op::Literal: {
+                    if (op.length > m_len - pos) goto backtrack;
+                    // Literals in name filters are a few characters: no library call.
+                    const unsigned char* text = m_code + op.literal;
+                    for (int k = 0; k < op.length; ++k)
+                        if (static_cast<unsigned char>(m_s[pos + k]) != text[k]) goto backtrack;
                     pos += op.length;
                     break;
+                }
                 case Op::AnyChar:
                 case Op::InSet:
                 case Op::NotInSet:
@@ -706,7 +755,15 @@ public:
                 case Op::WordEnd:
                     if (pos < m_len && IsWordChar(m_s[pos])) goto backtrack;
                     break;
-                default: {  // RepeatStar, RepeatPlus
+                case Op::Alternative: {
+                    const int alternative = NextAlternative(op, 0, pos);
+                    if (alternative < 0) goto backtrack;
+                    stack[depth++] = Choice{i, pos, alternative};
+                    pos += op.altLength[alternative];
+                    break;
+                }
+                case Op::RepeatStar:
+                case Op::RepeatPlus: {
                     int k = pos;
                     if (op.any) k = m_len;
                     else
@@ -718,6 +775,10 @@ public:
                     pos += count;
                     break;
                 }
+                default:  // group boundaries; the last visit is the one on the path
+                    if (op.kind > Op::GroupClose) m_prog.endp[op.kind - Op::GroupClose] = m_s + pos;
+                    else m_prog.startp[op.kind - Op::GroupOpen] = m_s + pos;
+                    break;
             }
             ++i;
             continue;
@@ -726,7 +787,19 @@ public:
             for (;;) {
                 if (depth == 0) return 0;
                 Choice& choice = stack[depth - 1];
-                const int count = BackOff(m_ops[choice.op], choice.count - 1, choice.base);
+                const FastOp& chosen = m_ops[choice.op];
+                if (chosen.kind == Op::Alternative) {
+                    const int alternative = NextAlternative(chosen, choice.count + 1, choice.base);
+                    if (alternative < 0) {
+                        --depth;
+                        continue;
+                    }
+                    choice.count = alternative;
+                    pos = choice.base + chosen.altLength[alternative];
+                    i = choice.op + 1;
+                    break;
+                }
+                const int count = BackOff(chosen, choice.count - 1, choice.base);
                 if (count < 0) {
                     --depth;
                     continue;
@@ -740,6 +813,19 @@ public:
     }
 
 private:
+    // The first alternative from `from` on whose literal matches at `pos`, or -1.
+    int NextAlternative(const FastOp& op, int from, int pos) const {
+        for (int a = from; a < op.length; ++a) {
+            const int length = op.altLength[a];
+            if (length > m_len - pos) continue;
+            const unsigned char* text = m_code + op.altOffset[a];
+            int k = 0;
+            while (k < length && static_cast<unsigned char>(m_s[pos + k]) == text[k]) ++k;
+            if (k == length) return a;
+        }
+        return -1;
+    }
+
     static bool Member(const FastOp& op, char c) {
         const auto u = static_cast<unsigned char>(c);
         return (op.set[u >> 6] >> (u & 63)) & 1;
@@ -756,6 +842,7 @@ private:
         return -1;
     }
 
+    RegProgram& m_prog;
     const unsigned char* m_code;
     const FastOp* m_ops;
     const char* m_s;
@@ -1156,6 +1243,37 @@ private:
     SmallStack<GroupMark, 32> m_log;
 };
 
+// The general search, kept out of line so that the common fast path of
+// Match does not carry the general matcher's stack frame.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+bool SearchGeneral(RegProgram& prog, const char* s, int len, const char*& error) {
+    Matcher matcher(prog, s, len);
+    const bool found = matcher.Search();
+    error = matcher.Error();
+    return found;
+}
+
+// Copies n <= 32 bytes with fixed-size moves that overlap in the middle,
+// never touching a byte outside [src, src + n).
+void SmallCopy(char* dst, const char* src, int n) {
+    if (n >= 16) {
+        std::memcpy(dst, src, 16);
+        std::memcpy(dst + n - 16, src + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(dst, src, 8);
+        std::memcpy(dst + n - 8, src + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(dst, src, 4);
+        std::memcpy(dst + n - 4, src + n - 4, 4);
+    } else if (n > 0) {
+        dst[0] = src[0];
+        dst[n / 2] = src[n / 2];
+        dst[n - 1] = src[n - 1];
+    }
+}
+
 }  // namespace
 
 RegExpression::RegExpression(const CString& text, bool flag) : Pattern<CString>(flag), m_text(text) {
@@ -1227,12 +1345,7 @@ bool RegExpression::Match(const CString& subject, bool whole) {
             return r;
         });
     }
-    bool found = fast == 1;
-    if (fast < 0) {
-        Matcher matcher(*m_program, s, len);
-        found = matcher.Search();
-        m_error = matcher.Error();
-    }
+    const bool found = fast < 0 ? SearchGeneral(*m_program, s, len, m_error) : fast == 1;
 
     int count = 0;
     if (found) {
@@ -1244,7 +1357,7 @@ bool RegExpression::Match(const CString& subject, bool whole) {
     const char* base = m_program->startp[0];
     m_matchLength = static_cast<std::int32_t>(m_program->endp[0] - base);
     if (m_matchLength <= static_cast<std::int32_t>(sizeof m_shortMatch))
-        std::memcpy(m_shortMatch, base, static_cast<std::size_t>(m_matchLength));
+        SmallCopy(m_shortMatch, base, m_matchLength);
     else
         m_match.assign(base, static_cast<std::size_t>(m_matchLength));
     for (int i = 0; i < count; ++i) {
