@@ -484,39 +484,92 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
              q = m.chainNext[static_cast<std::size_t>(q)])
             test(m.pending[static_cast<std::size_t>(q)]);
     };
+    // One row: the cells at di = 0, -1, +1 as ranges of `sorted` (empty when
+    // absent). They lie side by side, so a short row is screened in one pass
+    // and its hits reported cell by cell, in that order.
+    struct Range {
+        std::uint32_t first, last;
+    };
+    struct Hit {
+        std::uint32_t at;
+        double d2;
+    };
+    constexpr std::uint32_t kShortRow = 64;
+    const auto scanRow = [&](const Range (&cells)[3], std::uint64_t key) {
+        std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
+        for (const Range& r : cells)
+            if (r.last > r.first) {
+                lo = std::min(lo, r.first);
+                hi = std::max(hi, r.last);
+            }
+        const std::uint64_t keys[3] = {key, key - 1, key + 1};
+        if (hi > lo && hi - lo > kShortRow) {
+            for (int i = 0; i < 3; ++i) {
+                scan(cells[i].first, cells[i].last);
+                scanChain(keys[i]);
+            }
+            return;
+        }
+        Hit hits[kShortRow];
+        std::uint32_t numHits = 0;
+        for (std::uint32_t v = lo; v < hi; ++v) {
+            const VoxelData& voxel = m.sorted[v];
+            if (screen) {
+                const float dx = voxel.position.x - qx, dy = voxel.position.y - qy, dz = voxel.position.z - qz;
+                if (!(dx * dx + dy * dy + dz * dz < screenR2)) continue;
+            }
+            const double d2 = p.Distance2(voxel.position);
+            if (d2 < r2) hits[numHits++] = Hit{v, d2};
+        }
+        for (int i = 0; i < 3; ++i) {
+            for (std::uint32_t h = 0; h < numHits; ++h) {
+                if (hits[h].at < cells[i].first || hits[h].at >= cells[i].last) continue;
+                const std::int32_t number = m.sorted[hits[h].at].index;
+                found.Add(number);
+                if (hits[h].d2 < best) {
+                    best = hits[h].d2;
+                    nearest = number;
+                }
+            }
+            scanChain(keys[i]);
+        }
+    };
 
     const auto here = static_cast<std::uint64_t>(GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z)));
     const std::size_t numCells = m.cellKey.size();
     const std::uint64_t x = m.BoxOffset(here, 0), sizeX = m.boxSize[0];
     for (const auto& row : kQueryRows) {
         const std::uint64_t key = here + KeyDelta(0, row[0], row[1]);
+        Range cells[3] = {{0, 0}, {0, 0}, {0, 0}};
         if (!m.denseStart.empty()) {
-            // A row of the box: its three cells' starts sit side by side.
+            // A row of the box: its cells' starts sit side by side.
             const std::uint64_t y = m.BoxOffset(key, 1), z = m.BoxOffset(key, 2);
-            const bool inBox = y < m.boxSize[1] && z < m.boxSize[2];
-            const std::uint32_t* start = m.denseStart.data() + (inBox ? (z * m.boxSize[1] + y) * sizeX : 0);
-            for (int di : {0, -1, 1}) {
-                const std::uint64_t at = x + static_cast<std::uint64_t>(di);
-                if (inBox && at < sizeX) scan(start[at], start[at + 1]);
-                scanChain(key + static_cast<std::uint64_t>(di));
+            if (y < m.boxSize[1] && z < m.boxSize[2]) {
+                const std::uint32_t* start = m.denseStart.data() + (z * m.boxSize[1] + y) * sizeX;
+                const std::uint64_t at[3] = {x, x - 1, x + 1};  // below 0 wraps
+                for (int i = 0; i < 3; ++i)
+                    if (at[i] < sizeX) cells[i] = Range{start[at[i]], start[at[i] + 1]};
             }
-            continue;
-        }
-        const std::int32_t center = m.Locate(key);
-        std::int32_t minus, plus;
-        if (center >= 0) {
-            // Cells are in key order: the row's neighbours sit beside it.
-            const auto c = static_cast<std::size_t>(center);
-            minus = c > 0 && m.cellKey[c - 1] == key - 1 ? center - 1 : -1;
-            plus = c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? center + 1 : -1;
         } else {
-            minus = m.Locate(key - 1);
-            plus = m.Locate(key + 1);
+            const std::int32_t center = m.Locate(key);
+            std::int32_t minus, plus;
+            if (center >= 0) {
+                // Cells are in key order: the row's neighbours sit beside it.
+                const auto c = static_cast<std::size_t>(center);
+                minus = c > 0 && m.cellKey[c - 1] == key - 1 ? center - 1 : -1;
+                plus = c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? center + 1 : -1;
+            } else {
+                minus = m.Locate(key - 1);
+                plus = m.Locate(key + 1);
+            }
+            const std::int32_t found3[3] = {center, minus, plus};
+            for (int i = 0; i < 3; ++i)
+                if (found3[i] >= 0) {
+                    const auto c = static_cast<std::size_t>(found3[i]);
+                    cells[i] = Range{m.cellStart[c], m.cellStart[c + 1]};
+                }
         }
-        for (auto [cell, cellKey] : {std::pair{center, key}, {minus, key - 1}, {plus, key + 1}}) {
-            if (cell >= 0) scan(m.cellStart[static_cast<std::size_t>(cell)], m.cellStart[static_cast<std::size_t>(cell) + 1]);
-            scanChain(cellKey);
-        }
+        scanRow(cells, key);
     }
     return nearest;
 }

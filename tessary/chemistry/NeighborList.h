@@ -3,15 +3,17 @@
 // NeighborList: finds, among points added one at a time (typically atom
 // positions), those within a cutoff of a query point and every pair closer
 // than the cutoff. It is a uniform grid of cubic cells with the cutoff as
-// edge, stored sparsely: only occupied cells exist, found through a hash of
-// 64-bit cell keys, so every finite point is found wherever it lies.
+// edge, stored sparsely: only occupied cells exist, named by 64-bit keys, so
+// every finite point is found wherever it lies.
 //
 // Points are numbered from 0 in the order of addition. The points of each
 // cell are kept contiguous, in the order they were added, in one array sorted
-// by cell (a counting sort) when a query needs it: Add only appends, and a
-// point query made after a few Adds searches the newcomers through per-cell
-// chains until they are worth a new sort. Queries thus walk memory instead of
-// chasing per-cell allocations.
+// by cell when a query needs it: Add only appends, and a point query made
+// after a few Adds searches the newcomers through per-cell chains until they
+// are worth a new sort. Cells are found through a row index of the occupied
+// box when that box is compact, else through a hash of the keys; the pair
+// search walks the cells in key order and needs neither. Queries thus walk
+// memory instead of chasing per-cell allocations.
 //
 // Odd cases: a point with a non-finite coordinate gets its number but is
 // never reported; with a cutoff that is not a positive finite number every
