@@ -217,6 +217,10 @@ TEST(RegExpressionMatch, GroupsAndSubstrings) {
     // Inside a repeat the last iteration wins.
     EXPECT_EQ(Groups("(a|b)+c", "abc"), (std::vector<std::string>{"abc", "b"}));
     EXPECT_EQ(Groups("((a)|(b))+", "ab"), (std::vector<std::string>{"ab", "b", "a", "b"}));
+    // Backing into an alternation takes the next alternative.
+    EXPECT_EQ(Groups("x(ab|a)b", "xab"), (std::vector<std::string>{"xab", "a"}));
+    EXPECT_EQ(Groups("(CA|CB|N)$", "HN"), (std::vector<std::string>{"N", "N"}));
+    EXPECT_EQ(Groups("a(b|)c", "ac"), (std::vector<std::string>{"ac"}));
     // Positions from a failed alternative are not kept.
     EXPECT_EQ(Groups("(a)x|(a)y", "ay"), (std::vector<std::string>{"ay"}));
 
