@@ -87,7 +87,6 @@ public:
             }
         }
     }
-    std::size_t Bytes() const { return m_buckets.size() * sizeof(Bucket); }
 
 private:
     struct Bucket {
