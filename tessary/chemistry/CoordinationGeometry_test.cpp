@@ -12,6 +12,7 @@
 
 #include "tessary/geometry/Matrix3x3.h"
 #include "tests/support/Molecule.h"
+#include "tests/support/TestSeed.h"
 
 namespace Tessary {
 namespace {
@@ -21,10 +22,6 @@ using namespace CoordinationGeometry;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
 
-std::uint64_t TestSeed() {
-    const char* env = std::getenv("TESSARY_TEST_SEED");
-    return env ? std::strtoull(env, nullptr, 10) : 20261207u;
-}
 
 CoordinationGeometryType Type(int value) { return static_cast<CoordinationGeometryType>(value); }
 

@@ -12,14 +12,11 @@
 #include <vector>
 
 #include "tests/support/Molecule.h"
+#include "tests/support/TestSeed.h"
 
 namespace Tessary {
 namespace {
 
-std::uint64_t TestSeed() {
-    const char* env = std::getenv("TESSARY_TEST_SEED");
-    return env ? std::strtoull(env, nullptr, 10) : 20261207u;
-}
 
 std::vector<int> Values(const IntArray& a) { return std::vector<int>(a.begin(), a.end()); }
 

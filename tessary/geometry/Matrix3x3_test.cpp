@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/support/TestSeed.h"
+#include "tests/support/ExpectPoint.h"
 
 using Tessary::Axis;
 using Tessary::CArchive;
@@ -22,16 +24,7 @@ using Tessary::Point3d;
 
 namespace {
 
-unsigned TestSeed() {
-    const char* env = std::getenv("TESSARY_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20261207u;
-}
 
-void ExpectPoint(const Point3d& p, double x, double y, double z, double tol = 1e-6) {
-    EXPECT_NEAR(p.GetX(), x, tol);
-    EXPECT_NEAR(p.GetY(), y, tol);
-    EXPECT_NEAR(p.GetZ(), z, tol);
-}
 
 void ExpectMatrix(const Matrix3x3& m, const Matrix3x3& expected, double tol) {
     for (int i = 0; i < 3; ++i)

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/support/TestSeed.h"
+#include "tests/support/ExpectPoint.h"
 
 using Tessary::Axis;
 using Tessary::CArchive;
@@ -21,16 +23,7 @@ using Tessary::Point3d;
 
 namespace {
 
-unsigned TestSeed() {
-    const char* env = std::getenv("TESSARY_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20261207u;
-}
 
-void ExpectPoint(const Point3d& p, double x, double y, double z, double tol = 1e-6) {
-    EXPECT_NEAR(p.GetX(), x, tol);
-    EXPECT_NEAR(p.GetY(), y, tol);
-    EXPECT_NEAR(p.GetZ(), z, tol);
-}
 
 bool SameElements(const Matrix4x4& a, const Matrix4x4& b) {
     return std::memcmp(static_cast<const double*>(a), static_cast<const double*>(b), sizeof(double) * 16) == 0;

@@ -11,6 +11,7 @@
 #include <limits>
 #include <sstream>
 #include <vector>
+#include "tests/support/ExpectPoint.h"
 
 using Tessary::CArchive;
 using Tessary::Point3d;
@@ -20,11 +21,6 @@ namespace {
 constexpr double kInvSqrt2 = 0.70710678118654752;
 constexpr double kInvSqrt3 = 0.57735026918962576;
 
-void ExpectPoint(const Point3d& p, double x, double y, double z, double tol = 1e-6) {
-    EXPECT_NEAR(p.GetX(), x, tol);
-    EXPECT_NEAR(p.GetY(), y, tol);
-    EXPECT_NEAR(p.GetZ(), z, tol);
-}
 
 std::vector<unsigned char> Store(const Point3d& p, std::uint32_t schema) {
     std::vector<unsigned char> bytes;

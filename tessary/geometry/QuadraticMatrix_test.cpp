@@ -11,15 +11,12 @@
 #include <random>
 #include <sstream>
 #include <vector>
+#include "tests/support/TestSeed.h"
 
 using Tessary::QuadraticMatrix;
 
 namespace {
 
-unsigned TestSeed() {
-    const char* env = std::getenv("TESSARY_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20261207u;
-}
 
 QuadraticMatrix FromRows(std::initializer_list<std::initializer_list<double>> rows) {
     QuadraticMatrix m(static_cast<int>(rows.size()));

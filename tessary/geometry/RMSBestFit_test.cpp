@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tessary/geometry/Matrix3x3.h"
+#include "tests/support/TestSeed.h"
 
 using Tessary::Matrix3x3;
 using Tessary::Point3d;
@@ -20,10 +21,6 @@ using Tessary::RMSBestFitTools::FindPlane;
 
 namespace {
 
-unsigned TestSeed() {
-    const char* env = std::getenv("TESSARY_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20261207u;
-}
 
 Point3d::Array Points(std::initializer_list<Point3d> list) {
     Point3d::Array a;

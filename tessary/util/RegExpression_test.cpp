@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tessary/util/RegNumber.h"
+#include "tests/support/TestSeed.h"
 
 namespace Tessary {
 namespace {
@@ -371,8 +372,7 @@ TEST(RegExpressionLimits, BigAlternationNearTheLimit) {
 // adding an alternative that never matches forces the general matcher. Both
 // must agree on every result and on every substring.
 TEST(RegExpressionMatch, FastPathAgreesWithGeneralMatcher) {
-    unsigned seed = 20261207;
-    if (const char* env = std::getenv("TESSARY_TEST_SEED")) seed = static_cast<unsigned>(std::strtoul(env, nullptr, 10));
+    const unsigned seed = TestSeed();
     SCOPED_TRACE("TESSARY_TEST_SEED=" + std::to_string(seed));
     std::mt19937 rng(seed);
     const char* atoms[] = {"a",  "b",      "ab",  ".",    "[ab]",   "[^a]", "^",    "$",
