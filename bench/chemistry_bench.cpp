@@ -510,9 +510,25 @@ std::vector<Point3d> QueryPoints(const Dataset& d, QueryOrder order) {
     return q;
 }
 
-void ReportQueries(benchmark::State& state, std::size_t found) {
+void Clear(IntArray& found) { found.RemoveAll(); }
+void Clear(std::vector<std::int32_t>& found) { found.clear(); }
+std::size_t Count(const IntArray& found) { return static_cast<std::size_t>(found.GetSize()); }
+std::size_t Count(const std::vector<std::int32_t>& found) { return found.size(); }
+
+// Times all queries; `query(q, found)` appends the neighbours of q to `found`.
+template <class Found, class Query>
+void TimeQueries(benchmark::State& state, const std::vector<Point3d>& queries, Found& found, Query&& query) {
+    std::size_t total = 0;
+    for (auto _ : state) {
+        total = 0;
+        for (const Point3d& q : queries) {
+            Clear(found);
+            query(q, found);
+            total += Count(found);
+        }
+    }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kQueries));
-    state.counters["found/q"] = static_cast<double>(found) / kQueries;
+    state.counters["found/q"] = static_cast<double>(total) / kQueries;
 }
 
 void BM_Query_Tessary(benchmark::State& state, DatasetId id, QueryOrder order) {
@@ -522,16 +538,8 @@ void BM_Query_Tessary(benchmark::State& state, DatasetId id, QueryOrder order) {
     for (const Point3d& p : d.points) list.Add(p);
     IntArray found;
     list.GetNeighbors(d.points[0], found);  // lays the cells out before timing
-    std::size_t total = 0;
-    for (auto _ : state) {
-        total = 0;
-        for (const Point3d& q : queries) {
-            found.RemoveAll();
-            benchmark::DoNotOptimize(list.GetNeighbors(q, found));
-            total += static_cast<std::size_t>(found.GetSize());
-        }
-    }
-    ReportQueries(state, total);
+    TimeQueries(state, queries, found,
+                [&](const Point3d& q, IntArray& out) { benchmark::DoNotOptimize(list.GetNeighbors(q, out)); });
 }
 
 void BM_Query_CompressedRowGrid(benchmark::State& state, DatasetId id, QueryOrder order) {
@@ -539,16 +547,9 @@ void BM_Query_CompressedRowGrid(benchmark::State& state, DatasetId id, QueryOrde
     const std::vector<Point3d> queries = QueryPoints(d, order);
     const CompressedRowGrid grid(d.points, d.cutoff);
     std::vector<std::int32_t> found;
-    std::size_t total = 0;
-    for (auto _ : state) {
-        total = 0;
-        for (const Point3d& q : queries) {
-            found.clear();
-            benchmark::DoNotOptimize(grid.Query(q, found));
-            total += found.size();
-        }
-    }
-    ReportQueries(state, total);
+    TimeQueries(state, queries, found, [&](const Point3d& q, std::vector<std::int32_t>& out) {
+        benchmark::DoNotOptimize(grid.Query(q, out));
+    });
 }
 
 void BM_Query_UnorderedMapCells(benchmark::State& state, DatasetId id, QueryOrder order) {
@@ -556,16 +557,9 @@ void BM_Query_UnorderedMapCells(benchmark::State& state, DatasetId id, QueryOrde
     const std::vector<Point3d> queries = QueryPoints(d, order);
     const UnorderedMapCells cells(d.points, d.cutoff);
     std::vector<std::int32_t> found;
-    std::size_t total = 0;
-    for (auto _ : state) {
-        total = 0;
-        for (const Point3d& q : queries) {
-            found.clear();
-            benchmark::DoNotOptimize(cells.Query(q, found));
-            total += found.size();
-        }
-    }
-    ReportQueries(state, total);
+    TimeQueries(state, queries, found, [&](const Point3d& q, std::vector<std::int32_t>& out) {
+        benchmark::DoNotOptimize(cells.Query(q, out));
+    });
 }
 
 #if defined(TESSARY_HAVE_NANOFLANN)
@@ -577,18 +571,11 @@ void BM_Query_Nanoflann(benchmark::State& state, DatasetId id, QueryOrder order)
     const float radius2 = static_cast<float>(d.cutoff * d.cutoff);
     nanoflann::SearchParams params(32, 0.0f, false);
     std::vector<std::int32_t> found;
-    std::size_t total = 0;
-    for (auto _ : state) {
-        total = 0;
-        for (const Point3d& q : queries) {
-            found.clear();
-            QueryCollector collector{radius2, &found};
-            tree.findNeighbors(collector, &q.x, params);
-            benchmark::DoNotOptimize(collector.nearest);
-            total += found.size();
-        }
-    }
-    ReportQueries(state, total);
+    TimeQueries(state, queries, found, [&](const Point3d& q, std::vector<std::int32_t>& out) {
+        QueryCollector collector{radius2, &out};
+        tree.findNeighbors(collector, &q.x, params);
+        benchmark::DoNotOptimize(collector.nearest);
+    });
 }
 #endif
 
