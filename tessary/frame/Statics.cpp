@@ -14,7 +14,7 @@
 //   3. the default random generator (seed 1)
 //   4. Spline::m_alpha
 //   5. UniqueString::m_table
-//   6. UniqueStringTable::null
+//   6. UniqueStringTable::null, then the Roman numeral cache
 //   7. the module registry (registers the library)
 
 #include <type_traits>
