@@ -42,6 +42,11 @@ int main(int argc, char** argv) {
     attach();
     Expect(count() == 3, "each AttachCoreDLL call adds one link, unguarded");
 
+    // The library's statics exist before any host code runs: the spline
+    // cache starts out asking for a recomputation.
+    auto recalc = static_cast<const bool*>(dlsym(library, "_ZN7Tessary6Spline14m_recalcMatrixE"));
+    Expect(recalc && *recalc, "Spline::m_recalcMatrix is true right after load");
+
     // Internal symbols stay hidden.
     Expect(dlsym(library, "_ZN7Tessary6detail16g_moduleRegistryE") == nullptr, "the registry object is not exported");
 
