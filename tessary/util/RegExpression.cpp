@@ -29,6 +29,19 @@ struct RegProgram {
     // Straight programs (see FastOp) also carry a flat copy after the code.
     int fastCount;
     int fastOffset;
+    // The flat matcher's filter of start positions: the first set, or the
+    // first character alone; unused when any position may start a match.
+    bool fastUseStartSet;
+    std::uint64_t fastStartSet[4];
+    // Offset of the SimpleForm of the program after the flat copy, or 0.
+    int simpleOffset;
+    // The only character that can start a match, or -1 (then the start set).
+    int fastStartChar;
+    // Bounds on where a match of the flat program can start: it consumes at
+    // least fastMinLength characters, and when it passes "$", at most
+    // fastEndWithin characters before it (-1: no such bound).
+    int fastMinLength;
+    int fastEndWithin;
 
     unsigned char* Code() { return reinterpret_cast<unsigned char*>(this + 1); }
     const unsigned char* Code() const { return reinterpret_cast<const unsigned char*>(this + 1); }
@@ -582,6 +595,109 @@ int CollectFastOps(const RegProgram& prog, FastOp* ops) {
     return 0;
 }
 
+// The simplest straight programs, a run of one-character tests with an
+// optional "^" before it and either "$" or one repeat after it ("C[AB]",
+// "^O.*", "[^H].*"), have no choice that could ever be taken back: a plain
+// loop over these sets finds what the flat matcher finds.
+struct SimpleForm {
+    static constexpr int kMaxChars = 16;
+    std::uint64_t sets[kMaxChars][4];
+    std::uint64_t repeat[4];
+    int chars;
+    int repeatMin;  // -1 when there is no repeat
+    bool atEnd;
+};
+
+bool CollectSimpleForm(const RegProgram& prog, const FastOp* ops, int count, SimpleForm& form) {
+    form = SimpleForm{};
+    form.repeatMin = -1;
+    const unsigned char* code = prog.Code();
+    for (int i = 0; i < count; ++i) {
+        const FastOp& op = ops[i];
+        if (form.atEnd && op.kind != Op::Stop) return false;
+        switch (op.kind) {
+            case Op::Stop:
+                return i == count - 1;
+            case Op::AtStart:
+                if (i != 0 || !prog.anchored) return false;
+                break;
+            case Op::AtEnd:
+                // A repeat before "$" could be backed off; the flat matcher
+                // bounds that search.
+                if (form.repeatMin >= 0) return false;
+                form.atEnd = true;
+                break;
+            case Op::Literal:
+                if (form.repeatMin >= 0 || form.chars + op.length > SimpleForm::kMaxChars) return false;
+                for (int k = 0; k < op.length; ++k) {
+                    const unsigned c = code[op.literal + k];
+                    form.sets[form.chars++][c >> 6] |= std::uint64_t{1} << (c & 63);
+                }
+                break;
+            case Op::AnyChar:
+            case Op::InSet:
+            case Op::NotInSet:
+                if (form.repeatMin >= 0 || form.chars == SimpleForm::kMaxChars) return false;
+                std::memcpy(form.sets[form.chars++], op.set, sizeof op.set);
+                break;
+            case Op::RepeatStar:
+            case Op::RepeatPlus:
+                if (form.repeatMin >= 0) return false;
+                form.repeatMin = op.min;
+                std::memcpy(form.repeat, op.set, sizeof op.set);
+                break;
+            default:
+                return false;
+        }
+    }
+    return false;
+}
+
+// How many characters a match of the flat program consumes at least, and
+// at most before its first "$" (-1 when there is none or a repeat comes first).
+void FastLengthBounds(const FastOp* ops, int count, int& minLength, int& endWithin) {
+    minLength = 0;
+    endWithin = -1;
+    int before = 0;  // most characters consumed so far, -1 once unbounded
+    for (int i = 0; i < count; ++i) {
+        const FastOp& op = ops[i];
+        switch (op.kind) {
+            case Op::Literal:
+                minLength += op.length;
+                if (before >= 0) before += op.length;
+                break;
+            case Op::AnyChar:
+            case Op::InSet:
+            case Op::NotInSet:
+                minLength += 1;
+                if (before >= 0) before += 1;
+                break;
+            case Op::RepeatStar:
+            case Op::RepeatPlus:
+                minLength += op.min;
+                before = -1;
+                break;
+            case Op::Alternative: {
+                int shortest = op.altLength[0];
+                int longest = op.altLength[0];
+                for (int a = 1; a < op.length; ++a) {
+                    shortest = std::min<int>(shortest, op.altLength[a]);
+                    longest = std::max<int>(longest, op.altLength[a]);
+                }
+                minLength += shortest;
+                if (before >= 0) before += longest;
+                break;
+            }
+            case Op::AtEnd:
+                if (endWithin < 0 && before >= 0) endWithin = before;
+                before = -1;
+                break;
+            default:
+                break;
+        }
+    }
+}
+
 RegProgram* CompileProgram(const char* text, const char*& error) {
     if (!text) {
         error = "NULL argument";
@@ -642,29 +758,61 @@ RegProgram* CompileProgram(const char* text, const char*& error) {
     const int fastCount = CollectFastOps(*prog, ops);
     if (fastCount > 0) {
         const int offset = (prog->size + 7) & ~7;
+        const std::size_t opBytes = sizeof(FastOp) * static_cast<std::size_t>(fastCount);
+        SimpleForm form;
+        const bool simple = CollectSimpleForm(*prog, ops, fastCount, form);
         const std::size_t grownBytes =
-            sizeof(RegProgram) + static_cast<std::size_t>(offset) + sizeof(FastOp) * static_cast<std::size_t>(fastCount);
+            sizeof(RegProgram) + static_cast<std::size_t>(offset) + opBytes + (simple ? sizeof(SimpleForm) : 0);
         // Without room for the flat copy the general matcher does the work.
         if (auto* grown = static_cast<RegProgram*>(std::realloc(prog, grownBytes))) {
             prog = grown;
-            std::memcpy(prog->Code() + offset, ops, sizeof(FastOp) * static_cast<std::size_t>(fastCount));
+            std::memcpy(prog->Code() + offset, ops, opBytes);
             prog->fastCount = fastCount;
             prog->fastOffset = offset;
+            if (simple) {
+                prog->simpleOffset = offset + static_cast<int>(opBytes);
+                std::memcpy(prog->Code() + prog->simpleOffset, &form, sizeof form);
+            }
+            if (prog->useFirstSet) {
+                prog->fastUseStartSet = true;
+                std::memcpy(prog->fastStartSet, prog->firstSet, sizeof prog->firstSet);
+            } else if (prog->firstChar != '\0') {
+                const auto c = static_cast<unsigned char>(prog->firstChar);
+                prog->fastUseStartSet = true;
+                prog->fastStartSet[c >> 6] |= std::uint64_t{1} << (c & 63);
+            }
+            FastLengthBounds(ops, fastCount, prog->fastMinLength, prog->fastEndWithin);
+            int members = 0;
+            for (int c = 0; c < 256; ++c) {
+                if (!((prog->fastStartSet[c >> 6] >> (c & 63)) & 1)) continue;
+                prog->fastStartChar = c;
+                ++members;
+            }
+            if (members != 1) prog->fastStartChar = -1;
         }
     }
     return prog;
+}
+
+// Whether the subject holds the must string. Names are short: a plain loop
+// beats the library search there.
+bool HoldsMustString(const RegProgram& prog, const char* s, int len) {
+    const char* must = reinterpret_cast<const char*>(prog.Code() + prog.mustOffset);
+    const int length = prog.mustLength;
+    if (length > 1 || len > 64)
+        return std::string_view(s, static_cast<std::size_t>(len))
+                   .find(std::string_view(must, static_cast<std::size_t>(length))) != std::string_view::npos;
+    // One character: test them all without stopping at the first hit.
+    bool found = false;
+    for (int pos = 0; pos < len; ++pos) found |= s[pos] == must[0];
+    return found;
 }
 
 // Tries the positions where a match can start, in order, until `tryAt`
 // reports a match (1) or gives up (-1); 0 when no position matched.
 template <class TryAt>
 int SearchPositions(const RegProgram& prog, const char* s, int len, TryAt tryAt) {
-    const unsigned char* code = prog.Code();
-    if (prog.mustOffset != 0) {
-        const std::string_view must(reinterpret_cast<const char*>(code + prog.mustOffset),
-                                    static_cast<std::size_t>(prog.mustLength));
-        if (std::string_view(s, static_cast<std::size_t>(len)).find(must) == std::string_view::npos) return 0;
-    }
+    if (prog.mustOffset != 0 && !HoldsMustString(prog, s, len)) return 0;
     if (prog.anchored) return tryAt(0);
     if (prog.firstChar != '\0') {
         // Names are short: look for the first character inline before paying
@@ -710,7 +858,91 @@ public:
           m_len(len),
           m_limit(4096 + 8 * static_cast<std::uint64_t>(len)) {}
 
+    // The leftmost match, tried at the same positions and in the same order
+    // as SearchPositions does, in one loop so that Try is inlined: 1 with
+    // `start` and `end` set, 0 for none, -1 when giving up.
+    int Search(int& start, int& end) {
+        if (m_prog.simpleOffset != 0) {
+            const auto& form = *reinterpret_cast<const SimpleForm*>(m_code + m_prog.simpleOffset);
+            return Scan(start, end, [this, &form](int pos, int& e) { return TrySimple(form, pos, e); });
+        }
+        return Scan(start, end, [this](int pos, int& e) { return Try(pos, e); });
+    }
+
+private:
+    template <class TryAt>
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    int Scan(int& start, int& end, TryAt tryAt) {
+        if (m_prog.mustOffset != 0 && !HoldsMustString(m_prog, m_s, m_len)) return 0;
+        if (m_prog.anchored) {
+            start = 0;
+            return tryAt(0, end);
+        }
+        // Positions outside the bounds cannot start a match: skipping them
+        // leaves the leftmost match as it is.
+        const int first = m_prog.fastEndWithin >= 0 ? std::max(0, m_len - m_prog.fastEndWithin) : 0;
+        const int last = m_len - m_prog.fastMinLength;
+        if (m_prog.fastStartChar >= 0) {
+            const char only = static_cast<char>(m_prog.fastStartChar);
+            for (int pos = first; pos < m_len && pos <= last; ++pos) {
+                if (m_s[pos] != only) continue;
+                if (const int r = tryAt(pos, end)) {
+                    start = pos;
+                    return r;
+                }
+            }
+            return 0;
+        }
+        if (m_prog.fastUseStartSet) {
+            const std::uint64_t* set = m_prog.fastStartSet;
+            for (int pos = first; pos < m_len && pos <= last; ++pos) {
+                const auto c = static_cast<unsigned char>(m_s[pos]);
+                if (!((set[c >> 6] >> (c & 63)) & 1)) continue;
+                if (const int r = tryAt(pos, end)) {
+                    start = pos;
+                    return r;
+                }
+            }
+            return 0;
+        }
+        for (int pos = first; pos <= last; ++pos) {
+            if (const int r = tryAt(pos, end)) {
+                start = pos;
+                return r;
+            }
+        }
+        return 0;
+    }
+
+    // The simple form from `start`: 1 with `end` set, or 0.
+    int TrySimple(const SimpleForm& form, int start, int& end) const {
+        if (m_len - start < form.chars) return 0;
+        const unsigned char* s = reinterpret_cast<const unsigned char*>(m_s) + start;
+        for (int k = 0; k < form.chars; ++k)
+            if (!((form.sets[k][s[k] >> 6] >> (s[k] & 63)) & 1)) return 0;
+        int pos = start + form.chars;
+        if (form.repeatMin >= 0) {
+            const int from = pos;
+            while (pos < m_len && InSet(form.repeat, m_s[pos])) ++pos;
+            if (pos - from < form.repeatMin) return 0;
+        } else if (form.atEnd && pos != m_len) {
+            return 0;
+        }
+        end = pos;
+        return 1;
+    }
+
+    static bool InSet(const std::uint64_t* set, char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (set[u >> 6] >> (u & 63)) & 1;
+    }
+
     // 1 with `end` set, 0 for no match from `start`, -1 when giving up.
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
     int Try(int start, int& end) {
         struct Choice {
             int op;
@@ -721,7 +953,9 @@ public:
         int i = 0;
         int pos = start;
         for (;;) {
-            if (++m_steps > m_limit) return -1;
+            // Work is counted where it can repeat: at backtracking and in
+            // repeat scans. A forward run between two of those is bounded by
+            // the program.
             const FastOp& op = m_ops[i];
             switch (op.kind) {
                 case Op::Stop:
@@ -784,6 +1018,7 @@ public:
             continue;
 
         backtrack:
+            if (++m_steps > m_limit) return -1;
             for (;;) {
                 if (depth == 0) return 0;
                 Choice& choice = stack[depth - 1];
@@ -812,7 +1047,6 @@ public:
         }
     }
 
-private:
     // The first alternative from `from` on whose literal matches at `pos`, or -1.
     int NextAlternative(const FastOp& op, int from, int pos) const {
         for (int a = from; a < op.length; ++a) {
@@ -1333,17 +1567,25 @@ bool RegExpression::Match(const CString& subject, bool whole) {
     int fast = -1;
     if (m_program->fastCount > 0 && m_program->Code()[0] == Magic) {
         RegProgram& prog = *m_program;
-        prog.startp[0] = prog.endp[0] = nullptr;
-        FastMatcher matcher(prog, s, len);
-        fast = SearchPositions(prog, s, len, [&](int pos) {
-            int end;
-            const int r = matcher.Try(pos, end);
-            if (r == 1) {
-                prog.startp[0] = s + pos;
-                prog.endp[0] = s + end;
-            }
-            return r;
-        });
+        int start = 0;
+        int end = 0;
+        fast = FastMatcher(prog, s, len).Search(start, end);
+        prog.startp[0] = fast == 1 ? s + start : nullptr;
+        prog.endp[0] = fast == 1 ? s + end : nullptr;
+        if (fast == 0) return false;
+        if (fast == 1 && prog.groups == 1) {
+            // No groups: the table is the match alone.
+            if (end == start) return false;
+            m_matchLength = end - start;
+            if (m_matchLength <= static_cast<std::int32_t>(sizeof m_shortMatch))
+                SmallCopy(m_shortMatch, s + start, m_matchLength);
+            else
+                m_match.assign(s + start, static_cast<std::size_t>(m_matchLength));
+            m_groupStart[0] = 0;
+            m_groupLength[0] = m_matchLength;
+            m_substringCount = 1;
+            return !whole || (start == 0 && end == len);
+        }
     }
     const bool found = fast < 0 ? SearchGeneral(*m_program, s, len, m_error) : fast == 1;
 
