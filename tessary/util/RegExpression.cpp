@@ -605,6 +605,7 @@ struct SimpleForm {
     std::uint64_t repeat[4];
     int chars;
     int repeatMin;  // -1 when there is no repeat
+    bool repeatAny;  // the repeat takes any character: it runs to the end
     bool atEnd;
 };
 
@@ -644,6 +645,7 @@ bool CollectSimpleForm(const RegProgram& prog, const FastOp* ops, int count, Sim
             case Op::RepeatPlus:
                 if (form.repeatMin >= 0) return false;
                 form.repeatMin = op.min;
+                form.repeatAny = op.any;
                 std::memcpy(form.repeat, op.set, sizeof op.set);
                 break;
             default:
@@ -862,11 +864,16 @@ public:
     // as SearchPositions does, in one loop so that Try is inlined: 1 with
     // `start` and `end` set, 0 for none, -1 when giving up.
     int Search(int& start, int& end) {
-        if (m_prog.simpleOffset != 0) {
-            const auto& form = *reinterpret_cast<const SimpleForm*>(m_code + m_prog.simpleOffset);
-            return Scan(start, end, [this, &form](int pos, int& e) { return TrySimple(form, pos, e); });
-        }
+        if (m_prog.simpleOffset != 0) return SearchSimple(start, end);
         return Scan(start, end, [this](int pos, int& e) { return Try(pos, e); });
+    }
+    // Search for a program with a simple form: never gives up.
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    int SearchSimple(int& start, int& end) {
+        const auto& form = *reinterpret_cast<const SimpleForm*>(m_code + m_prog.simpleOffset);
+        return Scan(start, end, [this, &form](int pos, int& e) { return TrySimple(form, pos, e); });
     }
 
 private:
@@ -923,7 +930,10 @@ private:
         for (int k = 0; k < form.chars; ++k)
             if (!((form.sets[k][s[k] >> 6] >> (s[k] & 63)) & 1)) return 0;
         int pos = start + form.chars;
-        if (form.repeatMin >= 0) {
+        if (form.repeatAny) {
+            if (m_len - pos < form.repeatMin) return 0;
+            pos = m_len;
+        } else if (form.repeatMin >= 0) {
             const int from = pos;
             while (pos < m_len && InSet(form.repeat, m_s[pos])) ++pos;
             if (pos - from < form.repeatMin) return 0;
@@ -1491,7 +1501,7 @@ bool SearchGeneral(RegProgram& prog, const char* s, int len, const char*& error)
 
 // Copies n <= 32 bytes with fixed-size moves that overlap in the middle,
 // never touching a byte outside [src, src + n).
-void SmallCopy(char* dst, const char* src, int n) {
+inline void SmallCopy(char* dst, const char* src, int n) {
     if (n >= 16) {
         std::memcpy(dst, src, 16);
         std::memcpy(dst + n - 16, src + n - 16, 16);
@@ -1554,9 +1564,38 @@ Pattern<CString>* RegExpression::Copy() const { return new RegExpression(*this);
 
 bool RegExpression::IsRegExpression(const CString& text) { return text.FindOneOf("*+\\.^[]$&()") >= 0; }
 
+inline void RegExpression::SetWholeMatch(const char* text, int length) {
+    m_matchLength = length;
+    if (length <= static_cast<std::int32_t>(sizeof m_shortMatch))
+        SmallCopy(m_shortMatch, text, length);
+    else
+        m_match.assign(text, static_cast<std::size_t>(length));
+    m_groupStart[0] = 0;
+    m_groupLength[0] = length;
+    m_substringCount = 1;
+}
+
 bool RegExpression::Match(const CString& subject, bool whole) {
     m_error = nullptr;
     m_substringCount = 0;
+    // The simplest programs take a short path that keeps this function small.
+    if (m_program && m_program->simpleOffset != 0 && m_program->Code()[0] == Magic && !subject.IsEmpty()) {
+        RegProgram& prog = *m_program;
+        const char* s = subject.GetString();
+        const int len = subject.GetLength();
+        int start = 0;
+        int end = 0;
+        const bool found = FastMatcher(prog, s, len).SearchSimple(start, end) == 1;
+        prog.startp[0] = found ? s + start : nullptr;
+        prog.endp[0] = found ? s + end : nullptr;
+        if (!found || end == start) return false;
+        SetWholeMatch(s + start, end - start);
+        return !whole || (start == 0 && end == len);
+    }
+    return MatchProgram(subject, whole);
+}
+
+bool RegExpression::MatchProgram(const CString& subject, bool whole) {
     if (subject.IsEmpty() && m_text == ".*") return true;
     if (!m_program) {
         m_program = CompileProgram(m_text.GetString(), m_error);
@@ -1576,14 +1615,7 @@ bool RegExpression::Match(const CString& subject, bool whole) {
         if (fast == 1 && prog.groups == 1) {
             // No groups: the table is the match alone.
             if (end == start) return false;
-            m_matchLength = end - start;
-            if (m_matchLength <= static_cast<std::int32_t>(sizeof m_shortMatch))
-                SmallCopy(m_shortMatch, s + start, m_matchLength);
-            else
-                m_match.assign(s + start, static_cast<std::size_t>(m_matchLength));
-            m_groupStart[0] = 0;
-            m_groupLength[0] = m_matchLength;
-            m_substringCount = 1;
+            SetWholeMatch(s + start, end - start);
             return !whole || (start == 0 && end == len);
         }
     }

@@ -106,6 +106,14 @@ protected:
     const char* m_error = nullptr;
 
 private:
+    // Match after the short path: compiles, runs the flat or general matcher.
+    // Internal to the library, so that Match calls it directly.
+#if defined(__GNUC__) && !defined(_WIN32)
+    __attribute__((visibility("hidden")))
+#endif
+    bool MatchProgram(const CString& subject, bool whole);
+    // The table for a match without groups.
+    void SetWholeMatch(const char* text, int length);
     void ReleaseProgram();
     void CopyMatch(const RegExpression& other);
     const char* MatchText() const;
