@@ -891,9 +891,11 @@ private:
         // leaves the leftmost match as it is.
         const int first = m_prog.fastEndWithin >= 0 ? std::max(0, m_len - m_prog.fastEndWithin) : 0;
         const int last = m_len - m_prog.fastMinLength;
+        // A start set needs a character at the start.
+        const int lastWithSet = std::min(last, m_len - 1);
         if (m_prog.fastStartChar >= 0) {
             const char only = static_cast<char>(m_prog.fastStartChar);
-            for (int pos = first; pos < m_len && pos <= last; ++pos) {
+            for (int pos = first; pos <= lastWithSet; ++pos) {
                 if (m_s[pos] != only) continue;
                 if (const int r = tryAt(pos, end)) {
                     start = pos;
@@ -904,7 +906,7 @@ private:
         }
         if (m_prog.fastUseStartSet) {
             const std::uint64_t* set = m_prog.fastStartSet;
-            for (int pos = first; pos < m_len && pos <= last; ++pos) {
+            for (int pos = first; pos <= lastWithSet; ++pos) {
                 const auto c = static_cast<unsigned char>(m_s[pos]);
                 if (!((set[c >> 6] >> (c & 63)) & 1)) continue;
                 if (const int r = tryAt(pos, end)) {
@@ -1585,9 +1587,8 @@ bool RegExpression::Match(const CString& subject, bool whole) {
         const int len = subject.GetLength();
         int start = 0;
         int end = 0;
+        // The table is filled here: the program's group slots are not needed.
         const bool found = FastMatcher(prog, s, len).SearchSimple(start, end) == 1;
-        prog.startp[0] = found ? s + start : nullptr;
-        prog.endp[0] = found ? s + end : nullptr;
         if (!found || end == start) return false;
         SetWholeMatch(s + start, end - start);
         return !whole || (start == 0 && end == len);
