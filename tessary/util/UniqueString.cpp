@@ -7,22 +7,30 @@
 
 namespace Tessary {
 
-// Open addressing over the stored strings. A slot is 8 bytes, a tag (part
-// of the hash and the length) and the string's number, so that the slots of
-// tens of thousands of names stay in cache and a probe touches a stored
-// string only when the tags agree. The strings sit in fixed chunks of 256,
-// which never move once allocated.
+// Open addressing over the stored strings. A slot is 16 bytes: the string's
+// number and a 12-byte key. A text of up to 11 bytes is its own key (its
+// length and bytes, zero padded), so looking up a short name, the common
+// case, reads one slot and never the stored string. A longer text keys by a
+// length mark and its hash, and is compared with the stored string when
+// those agree. The strings sit in fixed chunks of 256, which never move
+// once allocated.
 struct UniqueStringTable::Map {
-    struct Slot {
-        std::uint32_t tag;    // hash bits 40..63 and the length (capped at 255)
-        std::uint32_t index;  // string number + 1; 0 marks an empty slot
+    static constexpr std::size_t kShort = 11;
+    static constexpr std::uint32_t kLongMark = 0xFF;  // the length byte of a longer text
+
+    struct Key {
+        std::uint32_t head;  // the length, then bytes 8..10 of a short text
+        std::uint64_t tail;  // bytes 0..7 of a short text, zero padded
+        std::uint64_t hash;
     };
 
-    std::vector<Slot> slots = std::vector<Slot>(256, Slot{0, 0});
+    struct Slot {
+        std::uint32_t index;  // string number + 1; 0 marks an empty slot
+        std::uint32_t head;
+        std::uint64_t tail;
+    };
 
-    static std::uint32_t Tag(std::uint64_t hash, std::size_t length) {
-        return static_cast<std::uint32_t>((hash >> 40) << 8) | static_cast<std::uint32_t>(length < 255 ? length : 255);
-    }
+    std::vector<Slot> slots = std::vector<Slot>(256, Slot{0, 0, 0});
 
     static constexpr std::size_t kChunk = 256;
 
@@ -38,47 +46,74 @@ struct UniqueStringTable::Map {
         return stored;
     }
 
-    static std::uint64_t Hash(std::string_view text) {
-        // FNV-1a over 8-byte words, then a final mix; names are short.
-        std::uint64_t h = 0xcbf29ce484222325ull ^ text.size();
-        const char* p = text.data();
-        std::size_t n = text.size();
-        while (n >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, 8);
-            h = (h ^ word) * 0x100000001b3ull;
-            h ^= h >> 29;
-            p += 8;
-            n -= 8;
-        }
-        std::uint64_t tail = 0;
-        for (std::size_t k = 0; k < n; ++k) tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[k])) << (8 * k);
-        h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
+    static std::uint64_t Mix(std::uint64_t h) {
         h ^= h >> 32;
         h *= 0xD6E8FEB86659FD93ull;
         h ^= h >> 32;
         return h;
     }
 
+    static std::uint64_t Load(const char* p, std::size_t bytes) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, bytes);
+        return word;
+    }
+
+    static Key MakeKey(std::string_view text) {
+        const char* p = text.data();
+        const std::size_t n = text.size();
+        Key key;
+        if (n <= kShort) {
+            // Fixed-size loads that overlap instead of a copy of n bytes.
+            std::uint64_t low = 0;
+            std::uint64_t high = 0;
+            if (n >= 8) {
+                low = Load(p, 8);
+                high = Load(p + n - 4, 4) >> (8 * (12 - n));
+            } else if (n >= 4) {
+                low = Load(p, 4) | Load(p + n - 4, 4) << (8 * (n - 4));
+            } else if (n > 0) {
+                low = Load(p, 1) | Load(p + n / 2, 1) << (8 * (n / 2)) | Load(p + n - 1, 1) << (8 * (n - 1));
+            }
+            key.head = static_cast<std::uint32_t>(n | high << 8);
+            key.tail = low;
+            key.hash = Mix((low ^ (std::uint64_t{key.head} << 40)) * 0x9E3779B97F4A7C15ull);
+            return key;
+        }
+        // FNV-1a over 8-byte words, then a final mix.
+        std::uint64_t h = 0xcbf29ce484222325ull ^ n;
+        std::size_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            h = (h ^ Load(p + k, 8)) * 0x100000001b3ull;
+            h ^= h >> 29;
+        }
+        key.hash = Mix((h ^ Load(p + n - 8, 8)) * 0x9E3779B97F4A7C15ull);
+        key.head = kLongMark | static_cast<std::uint32_t>(key.hash << 8);
+        key.tail = key.hash;
+        return key;
+    }
+
     std::size_t Mask() const { return slots.size() - 1; }
 
     // The slot holding `text`, or the empty slot where it belongs.
-    Slot& Probe(std::string_view text, std::uint64_t hash) {
-        const std::uint32_t tag = Tag(hash, text.size());
-        for (std::size_t i = hash & Mask();; i = (i + 1) & Mask()) {
+    Slot& Probe(std::string_view text, const Key& key) {
+        const bool isShort = text.size() <= kShort;
+        for (std::size_t i = key.hash & Mask();; i = (i + 1) & Mask()) {
             Slot& slot = slots[i];
             if (slot.index == 0) return slot;
-            if (slot.tag == tag && std::string_view(String(slot.index - 1).str()) == text) return slot;
+            if (slot.head == key.head && slot.tail == key.tail &&
+                (isShort || std::string_view(String(slot.index - 1).str()) == text))
+                return slot;
         }
     }
 
     void Grow() {
-        std::vector<Slot> old(slots.size() * 2, Slot{0, 0});
+        std::vector<Slot> old(slots.size() * 2, Slot{0, 0, 0});
         old.swap(slots);
         for (const Slot& slot : old) {
             if (slot.index == 0) continue;
-            const std::uint64_t hash = Hash(std::string_view(String(slot.index - 1).str()));
-            for (std::size_t i = hash & Mask();; i = (i + 1) & Mask()) {
+            const Key key = MakeKey(std::string_view(String(slot.index - 1).str()));
+            for (std::size_t i = key.hash & Mask();; i = (i + 1) & Mask()) {
                 if (slots[i].index == 0) {
                     slots[i] = slot;
                     break;
@@ -95,16 +130,18 @@ const CString* UniqueStringTable::Add(const char* text) {
 const CString* UniqueStringTable::Add(std::string_view text) {
     if (text.empty()) return &null;
     if (!m_map) m_map = new Map;
-    const std::uint64_t hash = Map::Hash(text);
-    Map::Slot* slot = &m_map->Probe(text, hash);
+    const Map::Key key = Map::MakeKey(text);
+    Map::Slot* slot = &m_map->Probe(text, key);
     if (slot->index != 0) return &m_map->String(slot->index - 1);
-    // Keep the load below 4/5: probes stay within a cache line or two.
-    if (5 * (m_map->count + 1) > 4 * m_map->slots.size()) {
+    // Keep the load at most 1/2: a lookup then mostly reads one slot, and the
+    // number of probes rarely varies enough to upset branch prediction.
+    if (2 * (m_map->count + 1) > m_map->slots.size()) {
         m_map->Grow();
-        slot = &m_map->Probe(text, hash);
+        slot = &m_map->Probe(text, key);
     }
     const CString* stored = m_map->Store(text);
-    slot->tag = Map::Tag(hash, text.size());
+    slot->head = key.head;
+    slot->tail = key.tail;
     slot->index = static_cast<std::uint32_t>(m_map->count);
     return stored;
 }
@@ -115,7 +152,7 @@ const CString* UniqueStringTable::Find(const char* text) const {
 
 const CString* UniqueStringTable::Find(std::string_view text) const {
     if (text.empty() || !m_map) return &null;
-    const Map::Slot& slot = m_map->Probe(text, Map::Hash(text));
+    const Map::Slot& slot = m_map->Probe(text, Map::MakeKey(text));
     return slot.index != 0 ? &m_map->String(slot.index - 1) : &null;
 }
 

@@ -64,6 +64,37 @@ TEST(UniqueString, PointersStayValidAsTheTableGrows) {
     }
 }
 
+TEST(UniqueString, TextsThatDifferInOneByteOrInLengthStayApart) {
+    // Every length around the short-key limit, each text differing from the
+    // others only in its last byte, in one inner byte, or by a trailing NUL.
+    UniqueStringTable& table = UniqueString::m_table;
+    std::vector<std::string> texts;
+    for (std::size_t n = 1; n <= 13; ++n) {
+        std::string text(n, 'k');
+        texts.push_back(text);
+        text.back() = 'm';
+        texts.push_back(text);
+        text.back() = 'k';
+        text[n / 2] = 'j';
+        texts.push_back(text);
+        texts.push_back(std::string(n, 'k') + '\0');
+    }
+    std::vector<const CString*> stored;
+    for (const std::string& text : texts) stored.push_back(table.Add(std::string_view(text)));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(stored[i]->str(), texts[i]) << i;
+        EXPECT_EQ(table.Find(std::string_view(texts[i])), stored[i]) << i;
+        EXPECT_EQ(table.Add(std::string_view(texts[i])), stored[i]) << i;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (texts[j] != texts[i]) {
+                EXPECT_NE(stored[j], stored[i]) << i << " " << j;
+            }
+        }
+    }
+    EXPECT_EQ(table.Find(std::string_view("kkkkkkkkkkkkkk")), &UniqueStringTable::null);
+    EXPECT_EQ(table.Find(std::string_view("kkkkkkkkkkkk\0", 13)), stored[11 * 4 + 3]);
+}
+
 TEST(UniqueString, ArchiveRoundTrip) {
     std::vector<unsigned char> bytes;
     {
