@@ -596,26 +596,37 @@ int CollectFastOps(const RegProgram& prog, FastOp* ops) {
 }
 
 // The simplest straight programs, a run of one-character tests with an
-// optional "^" before it and either "$" or one repeat after it ("C[AB]",
-// "^O.*", "[^H].*"), have no choice that could ever be taken back: a plain
-// loop over these sets finds what the flat matcher finds.
+// optional "^" or repeat of "." before it and either "$" or one repeat after
+// it ("C[AB]", "^O.*", "[^H].*", ".*1"), need no general backtracking: a
+// plain loop over these sets finds what the flat matcher finds.
 struct SimpleForm {
     static constexpr int kMaxChars = 16;
     std::uint64_t sets[kMaxChars][4];
     std::uint64_t repeat[4];
     int chars;
-    int repeatMin;  // -1 when there is no repeat
-    bool repeatAny;  // the repeat takes any character: it runs to the end
+    int leadMin;    // least count of a leading ".*" or ".+", -1 when there is none
+    int repeatMin;  // -1 when there is no repeat after the characters
+    bool repeatAny;  // that repeat takes any character: it runs to the end
     bool atEnd;
 };
 
 bool CollectSimpleForm(const RegProgram& prog, const FastOp* ops, int count, SimpleForm& form) {
     form = SimpleForm{};
+    form.leadMin = -1;
     form.repeatMin = -1;
     const unsigned char* code = prog.Code();
     for (int i = 0; i < count; ++i) {
         const FastOp& op = ops[i];
         if (form.atEnd && op.kind != Op::Stop) return false;
+        const bool consumes = op.kind == Op::Literal || op.kind == Op::AnyChar || op.kind == Op::InSet ||
+                              op.kind == Op::NotInSet;
+        if (consumes && form.repeatMin >= 0) {
+            // Characters after a repeat: only a leading "." repeat is simple.
+            if (form.chars != 0 || !form.repeatAny || form.leadMin >= 0) return false;
+            form.leadMin = form.repeatMin;
+            form.repeatMin = -1;
+            form.repeatAny = false;
+        }
         switch (op.kind) {
             case Op::Stop:
                 return i == count - 1;
@@ -629,7 +640,7 @@ bool CollectSimpleForm(const RegProgram& prog, const FastOp* ops, int count, Sim
                 form.atEnd = true;
                 break;
             case Op::Literal:
-                if (form.repeatMin >= 0 || form.chars + op.length > SimpleForm::kMaxChars) return false;
+                if (form.chars + op.length > SimpleForm::kMaxChars) return false;
                 for (int k = 0; k < op.length; ++k) {
                     const unsigned c = code[op.literal + k];
                     form.sets[form.chars++][c >> 6] |= std::uint64_t{1} << (c & 63);
@@ -638,12 +649,12 @@ bool CollectSimpleForm(const RegProgram& prog, const FastOp* ops, int count, Sim
             case Op::AnyChar:
             case Op::InSet:
             case Op::NotInSet:
-                if (form.repeatMin >= 0 || form.chars == SimpleForm::kMaxChars) return false;
+                if (form.chars == SimpleForm::kMaxChars) return false;
                 std::memcpy(form.sets[form.chars++], op.set, sizeof op.set);
                 break;
             case Op::RepeatStar:
             case Op::RepeatPlus:
-                if (form.repeatMin >= 0) return false;
+                if (form.repeatMin >= 0 || form.leadMin >= 0) return false;
                 form.repeatMin = op.min;
                 form.repeatAny = op.any;
                 std::memcpy(form.repeat, op.set, sizeof op.set);
@@ -873,6 +884,13 @@ public:
 #endif
     int SearchSimple(int& start, int& end) {
         const auto& form = *reinterpret_cast<const SimpleForm*>(m_code + m_prog.simpleOffset);
+        if (form.leadMin >= 0) {
+            // A later start leaves the leading repeat fewer counts to try:
+            // when the first start fails, every later one does.
+            if (m_prog.mustOffset != 0 && !HoldsMustString(m_prog, m_s, m_len)) return 0;
+            start = 0;
+            return TrySimple(form, 0, end);
+        }
         return Scan(start, end, [this, &form](int pos, int& e) { return TrySimple(form, pos, e); });
     }
 
@@ -927,6 +945,20 @@ private:
 
     // The simple form from `start`: 1 with `end` set, or 0.
     int TrySimple(const SimpleForm& form, int start, int& end) const {
+        if (form.leadMin >= 0) {
+            // The leading repeat takes all it can and gives back one
+            // character at a time; before "$" only one count can do.
+            const int lowest = form.atEnd ? m_len - form.chars : start + form.leadMin;
+            for (int at = m_len - form.chars; at >= lowest && at >= start + form.leadMin; --at) {
+                if (TrySimpleTail(form, at, end)) return 1;
+            }
+            return 0;
+        }
+        return TrySimpleTail(form, start, end);
+    }
+
+    // The characters and what follows them, from `start`.
+    int TrySimpleTail(const SimpleForm& form, int start, int& end) const {
         if (m_len - start < form.chars) return 0;
         const unsigned char* s = reinterpret_cast<const unsigned char*>(m_s) + start;
         for (int k = 0; k < form.chars; ++k)

@@ -368,6 +368,24 @@ TEST(RegExpressionLimits, BigAlternationNearTheLimit) {
     EXPECT_FALSE(re.Match("w9", false));
 }
 
+TEST(RegExpressionMatch, LeadingAnyRepeatGivesBackOneCharacterAtATime) {
+    EXPECT_EQ(Groups(".*a", "xaya"), (std::vector<std::string>{"xaya"}));
+    EXPECT_EQ(Groups(".*a", "xayb"), (std::vector<std::string>{"xa"}));
+    EXPECT_EQ(Groups(".+a", "a"), std::vector<std::string>{});
+    EXPECT_EQ(Groups(".+a[bc]", "abab"), (std::vector<std::string>{"abab"}));
+    EXPECT_EQ(Groups(".*ab$", "abxab"), (std::vector<std::string>{"abxab"}));
+    EXPECT_EQ(Groups(".*ab$", "abxa"), std::vector<std::string>{});
+    EXPECT_EQ(Groups(".*a.", "xaax"), (std::vector<std::string>{"xaax"}));
+    EXPECT_TRUE(Matches("*1", "CG1", true));
+    EXPECT_FALSE(Matches("*1", "C1'", true));
+    EXPECT_EQ(Groups("*1", "C1'"), (std::vector<std::string>{"C1"}));
+    // Starts bounded by "$" and by the shortest match.
+    EXPECT_EQ(Groups("(CA|CB|N)$", "NCA"), (std::vector<std::string>{"CA", "CA"}));
+    EXPECT_EQ(Groups("(CA|CB|N)$", "CAN"), (std::vector<std::string>{"N", "N"}));
+    EXPECT_EQ(Groups("C[AB]", "xCACB"), (std::vector<std::string>{"CA"}));
+    EXPECT_EQ(Groups("C[AB]", "xxC"), std::vector<std::string>{});
+}
+
 // Straight programs ("C[AB]", "H.*", "(CA|CB|N)$") run on a flat fast path;
 // adding an alternative that never matches forces the general matcher. Both
 // must agree on every result and on every substring.
