@@ -35,6 +35,9 @@ struct RegProgram {
     std::uint64_t fastStartSet[4];
     // Offset of the SimpleForm of the program after the flat copy, or 0.
     int simpleOffset;
+    // A simple form without a leading repeat, "^" or must string, whose
+    // matches start with fastStartChar.
+    bool simpleByChar;
     // The only character that can start a match, or -1 (then the start set).
     int fastStartChar;
     // Bounds on where a match of the flat program can start: it consumes at
@@ -802,6 +805,8 @@ RegProgram* CompileProgram(const char* text, const char*& error) {
                 ++members;
             }
             if (members != 1) prog->fastStartChar = -1;
+            prog->simpleByChar = simple && form.leadMin < 0 && prog->fastStartChar >= 0 && !prog->anchored &&
+                                 prog->mustOffset == 0;
         }
     }
     return prog;
@@ -878,6 +883,27 @@ public:
         if (m_prog.simpleOffset != 0) return SearchSimple(start, end);
         return Scan(start, end, [this](int pos, int& e) { return Try(pos, e); });
     }
+    // SearchSimple for a program marked simpleByChar.
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    int SearchSimpleByChar(int& start, int& end) {
+        const auto& form = *reinterpret_cast<const SimpleForm*>(m_code + m_prog.simpleOffset);
+        const char only = static_cast<char>(m_prog.fastStartChar);
+        const int first = m_prog.fastEndWithin >= 0 ? std::max(0, m_len - m_prog.fastEndWithin) : 0;
+        const int last = std::min(m_len - m_prog.fastMinLength, m_len - 1);
+        for (int pos = first; pos <= last; ++pos) {
+            if (m_s[pos] != only) continue;
+            // The first character is the start character: test the others.
+            int k = 1;
+            while (k < form.chars && InSet(form.sets[k], m_s[pos + k])) ++k;
+            if (k < form.chars || !TrySimpleRest(form, pos + form.chars, end)) continue;
+            start = pos;
+            return 1;
+        }
+        return 0;
+    }
+
     // Search for a program with a simple form: never gives up.
 #if defined(__GNUC__)
     __attribute__((always_inline))
@@ -963,7 +989,11 @@ private:
         const unsigned char* s = reinterpret_cast<const unsigned char*>(m_s) + start;
         for (int k = 0; k < form.chars; ++k)
             if (!((form.sets[k][s[k] >> 6] >> (s[k] & 63)) & 1)) return 0;
-        int pos = start + form.chars;
+        return TrySimpleRest(form, start + form.chars, end);
+    }
+
+    // What follows the characters of a simple form, from `pos`.
+    int TrySimpleRest(const SimpleForm& form, int pos, int& end) const {
         if (form.repeatAny) {
             if (m_len - pos < form.repeatMin) return 0;
             pos = m_len;
@@ -1612,20 +1642,35 @@ inline void RegExpression::SetWholeMatch(const char* text, int length) {
 bool RegExpression::Match(const CString& subject, bool whole) {
     m_error = nullptr;
     m_substringCount = 0;
-    // The simplest programs take a short path that keeps this function small.
-    if (m_program && m_program->simpleOffset != 0 && m_program->Code()[0] == Magic && !subject.IsEmpty()) {
+    // Programs without choices whose matches start with one certain
+    // character take the shortest path; this function stays small for it.
+    if (m_program && m_program->simpleByChar && m_program->Code()[0] == Magic && !subject.IsEmpty()) {
         RegProgram& prog = *m_program;
         const char* s = subject.GetString();
         const int len = subject.GetLength();
         int start = 0;
         int end = 0;
         // The table is filled here: the program's group slots are not needed.
-        const bool found = FastMatcher(prog, s, len).SearchSimple(start, end) == 1;
+        const bool found = FastMatcher(prog, s, len).SearchSimpleByChar(start, end) == 1;
         if (!found || end == start) return false;
         SetWholeMatch(s + start, end - start);
         return !whole || (start == 0 && end == len);
     }
+    if (m_program && m_program->simpleOffset != 0 && m_program->Code()[0] == Magic && !subject.IsEmpty())
+        return MatchSimple(subject, whole);
     return MatchProgram(subject, whole);
+}
+
+bool RegExpression::MatchSimple(const CString& subject, bool whole) {
+    RegProgram& prog = *m_program;
+    const char* s = subject.GetString();
+    const int len = subject.GetLength();
+    int start = 0;
+    int end = 0;
+    const bool found = FastMatcher(prog, s, len).SearchSimple(start, end) == 1;
+    if (!found || end == start) return false;
+    SetWholeMatch(s + start, end - start);
+    return !whole || (start == 0 && end == len);
 }
 
 bool RegExpression::MatchProgram(const CString& subject, bool whole) {

@@ -112,6 +112,11 @@ private:
     __attribute__((visibility("hidden")))
 #endif
     bool MatchProgram(const CString& subject, bool whole);
+    // Match of a compiled program with a simple form (no choices to undo).
+#if defined(__GNUC__) && !defined(_WIN32)
+    __attribute__((visibility("hidden")))
+#endif
+    bool MatchSimple(const CString& subject, bool whole);
     // The table for a match without groups.
     void SetWholeMatch(const char* text, int length);
     void ReleaseProgram();
