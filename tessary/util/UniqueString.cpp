@@ -53,9 +53,15 @@ struct UniqueStringTable::Map {
         return h;
     }
 
+    // `bytes` bytes from `p`, the first one lowest, as the overlapping loads
+    // of MakeKey need on any byte order.
     static std::uint64_t Load(const char* p, std::size_t bytes) {
         std::uint64_t word = 0;
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        for (std::size_t i = 0; i < bytes; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+#else
         std::memcpy(&word, p, bytes);
+#endif
         return word;
     }
 
