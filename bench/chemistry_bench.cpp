@@ -438,29 +438,14 @@ void BM_Add_Tessary(benchmark::State& state, DatasetId id) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * d.points.size()));
 }
 
-void BM_Pairs_CompressedRowGrid(benchmark::State& state, DatasetId id) {
+// Builds an anchor structure over the points and enumerates its pairs.
+template <class CellStructure>
+void BM_Pairs_Anchor(benchmark::State& state, DatasetId id) {
     const Dataset& d = GetDataset(id);
     std::size_t pairs = 0;
     for (auto _ : state) {
         MemoryProbe probe;
-        const CompressedRowGrid grid(d.points, d.cutoff);
-        state.PauseTiming();
-        probe.Report(state, d.points.size());
-        state.ResumeTiming();
-        PairBuffer out;
-        grid.Pairs(out);
-        pairs = out.count;
-        benchmark::DoNotOptimize(out.first.data());
-    }
-    ReportPairs(state, d, pairs);
-}
-
-void BM_Pairs_UnorderedMapCells(benchmark::State& state, DatasetId id) {
-    const Dataset& d = GetDataset(id);
-    std::size_t pairs = 0;
-    for (auto _ : state) {
-        MemoryProbe probe;
-        const UnorderedMapCells cells(d.points, d.cutoff);
+        const CellStructure cells(d.points, d.cutoff);
         state.PauseTiming();
         probe.Report(state, d.points.size());
         state.ResumeTiming();
@@ -470,6 +455,14 @@ void BM_Pairs_UnorderedMapCells(benchmark::State& state, DatasetId id) {
         benchmark::DoNotOptimize(out.first.data());
     }
     ReportPairs(state, d, pairs);
+}
+
+void BM_Pairs_CompressedRowGrid(benchmark::State& state, DatasetId id) {
+    BM_Pairs_Anchor<CompressedRowGrid>(state, id);
+}
+
+void BM_Pairs_UnorderedMapCells(benchmark::State& state, DatasetId id) {
+    BM_Pairs_Anchor<UnorderedMapCells>(state, id);
 }
 
 #if defined(TESSARY_HAVE_NANOFLANN)

@@ -1628,7 +1628,11 @@ Pattern<CString>* RegExpression::Copy() const { return new RegExpression(*this);
 
 bool RegExpression::IsRegExpression(const CString& text) { return text.FindOneOf("*+\\.^[]$&()") >= 0; }
 
-inline void RegExpression::SetWholeMatch(const char* text, int length) {
+inline bool RegExpression::TakeWholeMatch(const char* s, int len, int start, int end, bool whole) {
+    // An empty match does not count as one.
+    if (end == start) return false;
+    const char* text = s + start;
+    const int length = end - start;
     m_matchLength = length;
     if (length <= static_cast<std::int32_t>(sizeof m_shortMatch))
         SmallCopy(m_shortMatch, text, length);
@@ -1637,6 +1641,7 @@ inline void RegExpression::SetWholeMatch(const char* text, int length) {
     m_groupStart[0] = 0;
     m_groupLength[0] = length;
     m_substringCount = 1;
+    return !whole || (start == 0 && end == len);
 }
 
 bool RegExpression::Match(const CString& subject, bool whole) {
@@ -1651,10 +1656,8 @@ bool RegExpression::Match(const CString& subject, bool whole) {
         int start = 0;
         int end = 0;
         // The table is filled here: the program's group slots are not needed.
-        const bool found = FastMatcher(prog, s, len).SearchSimpleByChar(start, end) == 1;
-        if (!found || end == start) return false;
-        SetWholeMatch(s + start, end - start);
-        return !whole || (start == 0 && end == len);
+        if (FastMatcher(prog, s, len).SearchSimpleByChar(start, end) != 1) return false;
+        return TakeWholeMatch(s, len, start, end, whole);
     }
     if (m_program && m_program->simpleOffset != 0 && m_program->Code()[0] == Magic && !subject.IsEmpty())
         return MatchSimple(subject, whole);
@@ -1667,10 +1670,8 @@ bool RegExpression::MatchSimple(const CString& subject, bool whole) {
     const int len = subject.GetLength();
     int start = 0;
     int end = 0;
-    const bool found = FastMatcher(prog, s, len).SearchSimple(start, end) == 1;
-    if (!found || end == start) return false;
-    SetWholeMatch(s + start, end - start);
-    return !whole || (start == 0 && end == len);
+    if (FastMatcher(prog, s, len).SearchSimple(start, end) != 1) return false;
+    return TakeWholeMatch(s, len, start, end, whole);
 }
 
 bool RegExpression::MatchProgram(const CString& subject, bool whole) {
@@ -1692,9 +1693,7 @@ bool RegExpression::MatchProgram(const CString& subject, bool whole) {
         if (fast == 0) return false;
         if (fast == 1 && prog.groups == 1) {
             // No groups: the table is the match alone.
-            if (end == start) return false;
-            SetWholeMatch(s + start, end - start);
-            return !whole || (start == 0 && end == len);
+            return TakeWholeMatch(s, len, start, end, whole);
         }
     }
     const bool found = fast < 0 ? SearchGeneral(*m_program, s, len, m_error) : fast == 1;

@@ -117,8 +117,9 @@ private:
     __attribute__((visibility("hidden")))
 #endif
     bool MatchSimple(const CString& subject, bool whole);
-    // The table for a match without groups.
-    void SetWholeMatch(const char* text, int length);
+    // Fills the table for a match of s[start, end) without groups; returns
+    // the result of Match (false for an empty match or a partial `whole` one).
+    bool TakeWholeMatch(const char* s, int len, int start, int end, bool whole);
     void ReleaseProgram();
     void CopyMatch(const RegExpression& other);
     const char* MatchText() const;
