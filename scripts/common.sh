@@ -14,10 +14,21 @@ ensure_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
         echo "installing: ${missing[*]}"
-        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null 2>&1 || {
-            DEBIAN_FRONTEND=noninteractive apt-get update >/dev/null
-            DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
-        }
+        # Quiet while it works; on failure the package manager's own words are
+        # what tells the user why.
+        local log
+        log="$(mktemp)"
+        if ! DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+            # Stale package lists are the usual cause: refresh once and retry.
+            if ! { DEBIAN_FRONTEND=noninteractive apt-get update &&
+                   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+                cat "$log" >&2
+                rm -f "$log"
+                echo "error: could not install: ${missing[*]}" >&2
+                return 1
+            fi
+        fi
+        rm -f "$log"
     else
         echo "note: missing packages (run as root to install): ${missing[*]}" >&2
     fi
@@ -27,4 +38,8 @@ ensure_build_tools() {
     ensure_packages cmake ninja-build g++ libgtest-dev libbenchmark-dev pkg-config
 }
 
-jobs() { nproc 2>/dev/null || echo 2; }
+# Parallel build and test jobs (not named `jobs`, which is a shell builtin).
+build_jobs() { nproc 2>/dev/null || echo 2; }
+
+# CI sets TESSARY_WERROR=ON; a user's build keeps warnings as warnings.
+werror_flag() { echo "-DTESSARY_WERROR=${TESSARY_WERROR:-OFF}"; }
