@@ -12,6 +12,7 @@
 #include "tessary/util/Counter.h"
 #include "tessary/util/Rational.h"
 #include "tessary/util/RomanNumerals.h"
+#include "tessary/util/detail/RomanNumeralCache.h"
 
 namespace Tessary {
 namespace {
@@ -77,6 +78,36 @@ TEST(RomanNumerals, CStringFormsAndCache) {
     int value = 0;
     EXPECT_TRUE(RomanNumeralToInteger(CString("XLII"), value));
     EXPECT_EQ(value, 42);
+}
+
+// Large values are mostly "M"s (2 MB near INT_MAX): the cache must not keep
+// them, yet every text must be the same as the uncached conversion's.
+TEST(RomanNumerals, CacheHoldsOnlyShortTexts) {
+    detail::RomanNumeralCache& cache = detail::g_romanNumeralCache;
+    const int limit = detail::kRomanNumeralCachedMagnitude;
+    struct Case {
+        int value;
+        bool cached;
+    };
+    const Case cases[] = {
+        {limit, true},       {-limit, true},          {limit + 1, false},   {-limit - 1, false},
+        {INT_MAX, false},    {INT_MAX - 1, false},    {INT_MIN, false},     {INT_MIN + 1, false},
+        {1000000, false},    {0, true},               {1, true},            {-1, true},
+    };
+    for (const Case& c : cases) {
+        CString first, second;
+        IntegerToRomanNumeral(c.value, first);
+        IntegerToRomanNumeral(c.value, second);
+        EXPECT_EQ(first.str(), Roman(c.value)) << c.value;
+        EXPECT_EQ(second.str(), Roman(c.value)) << c.value;
+        EXPECT_EQ(cache.PLookup(c.value) != nullptr, c.cached) << c.value;
+    }
+    EXPECT_EQ(Roman(limit), "MMMCMXCIX");
+
+    CString text;
+    for (int v = -2 * limit; v <= 2 * limit; ++v) IntegerToRomanNumeral(v, text);
+    for (int i = 0; i < 20; ++i) IntegerToRomanNumeral(INT_MAX - i, text);
+    EXPECT_EQ(cache.GetCount(), 2 * limit + 1);
 }
 
 TEST(Rational, SetFractionRules) {

@@ -79,15 +79,18 @@ void IntegerToRomanNumeral(int value, std::string& text) {
 }
 
 void IntegerToRomanNumeral(int value, Tessary::CString& text) {
+    using Tessary::detail::IsRomanNumeralCached;
     Tessary::detail::RomanNumeralCache& cache = Tessary::detail::g_romanNumeralCache;
-    if (const auto* hit = cache.PLookup(value)) {
-        text = hit->value;
-        return;
+    if (IsRomanNumeralCached(value)) {
+        if (const auto* hit = cache.PLookup(value)) {
+            text = hit->value;
+            return;
+        }
     }
     std::string converted;
     IntegerToRomanNumeral(value, converted);
     text = Tessary::CString(std::move(converted));
-    cache.SetAt(value, text);
+    if (IsRomanNumeralCached(value)) cache.SetAt(value, text);
 }
 
 }  // namespace RomanNumerals

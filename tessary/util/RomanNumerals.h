@@ -11,6 +11,8 @@
 //   non-canonical ones ("IIII" is 4, "VV" is 10), but not against it ("IIV").
 // * A text that is not a numeral, or whose value does not fit in an int,
 //   fails and sets the value to 0.
+// * The CString conversion shares a process-wide cache without locking: call
+//   it from one thread at a time.
 
 #include <string>
 
@@ -23,7 +25,8 @@ TESSARY_API bool RomanNumeralToInteger(const std::string& text, int& value);
 TESSARY_API bool RomanNumeralToInteger(const Tessary::CString& text, int& value);
 
 TESSARY_API void IntegerToRomanNumeral(int value, std::string& text);
-// Also remembers each converted value, so repeated labels cost one lookup.
+// Also remembers each converted value of magnitude up to a few thousand, so
+// repeated labels cost one lookup; larger values are converted every time.
 TESSARY_API void IntegerToRomanNumeral(int value, Tessary::CString& text);
 
 }  // namespace RomanNumerals
