@@ -8,6 +8,8 @@
 // that loaded it. Any further module that wants the library's resources calls
 // AttachCoreDLL(), which links one more module; repeated calls are not guarded.
 // At unload the statics go away in reverse order of construction.
+// The registry is process-wide and not synchronised: attach and query it from
+// one thread at a time (as module loading does).
 
 #include "tessary/frame/CString.h"
 #include "tessary/frame/Export.h"

@@ -11,8 +11,9 @@
 // or by constructing a spline of another type than the last one), and then
 // from the parameters of the spline that evaluates at that moment. Two
 // splines that evaluate alternately without a setter in between therefore
-// share the matrix of whichever rebuilt it last. Hosts rely on this; it is
-// also why splines must be used from one thread at a time.
+// share the matrix of whichever rebuilt it last. Hosts rely on this.
+// Not synchronised: the cache is process-wide, so all splines together are
+// used from one thread at a time.
 //
 // GetHermiteSpline traces a cubic Hermite curve through the points with
 // tangents derived from the points themselves (optionally after smoothing

@@ -8,6 +8,8 @@
 // The generator state is 32 bits wide whatever the width of `unsigned long`:
 // every step wraps modulo 2^32. Nothing here is synchronised; sequences that
 // share a generator advance the same state.
+// The default generator is process-wide: draw from it (and get or set its
+// seed) from one thread at a time.
 
 #include <cstdint>
 
