@@ -6,7 +6,9 @@
 # the folders before it in the order below, never of a folder after it. Files
 # in tessary/ itself (the umbrella header, the ordered statics) know every
 # folder. A public header must not include a detail/ header: detail headers
-# are not installed. Fails naming file, line and include of each breach.
+# are not installed. Only tests (*_test.cpp) may include tests/support, and
+# no library file includes tests/, tools/, bench/ or fuzz/. Fails naming file,
+# line and include of each breach.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -78,6 +80,11 @@ foreach(file IN LISTS files)
   set(lineNumber 0)
   foreach(line IN LISTS lines)
     math(EXPR lineNumber "${lineNumber} + 1")
+    if(NOT file MATCHES "_test\\.cpp$" AND
+       line MATCHES "^[ \t]*#[ \t]*include[ \t]*[\"<]((tests|tools|bench|fuzz)/[^\">]+)[\">]")
+      string(APPEND breaches "tessary/${file}:${lineNumber}: includes ${CMAKE_MATCH_1}: library code must not depend on ${CMAKE_MATCH_2}/\n")
+      continue()
+    endif()
     if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*[\"<]tessary/([^\">]+)[\">]")
       continue()
     endif()
