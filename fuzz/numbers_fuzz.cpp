@@ -21,7 +21,7 @@ namespace {
 // process interns new texts until they hold about this many bytes (text plus
 // a rough per-entry overhead); past that, names are read as plain strings
 // and only looked up, which still exercises the archive path without growth.
-constexpr std::size_t kInternBudgetBytes = std::size_t{32} << 20;
+constexpr std::size_t kInternBudgetBytes = std::size_t{4} << 20;
 constexpr std::size_t kInternEntryOverhead = 64;
 std::size_t g_internedBytes = 0;
 
