@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts: find the repository, install what is missing.
 set -euo pipefail
 
@@ -21,7 +22,7 @@ ensure_packages() {
         if ! DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
             # Stale package lists are the usual cause: refresh once and retry.
             if ! { DEBIAN_FRONTEND=noninteractive apt-get update &&
-                   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+                   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; } >>"$log" 2>&1; then
                 cat "$log" >&2
                 rm -f "$log"
                 echo "error: could not install: ${missing[*]}" >&2
