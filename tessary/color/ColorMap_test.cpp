@@ -316,6 +316,7 @@ TEST(ColorMapParameters, ArchiveForm) {
     golden.back() = 7;  // any non-zero byte loads as true
     LoadBytes(loaded, golden);
     EXPECT_TRUE(loaded == p);
+    EXPECT_EQ(StoreBytes(loaded), StoreBytes(p));
     for (double v : {-1.5, -1.0, -0.2, 0.0, 0.5, 1.0, 1.9, 2.0, 3.0}) EXPECT_EQ(loaded.CalculateColor(v), p.CalculateColor(v)) << v;
 }
 

@@ -7,7 +7,8 @@
 //
 // Serialize writes the archive count of the size followed by the elements'
 // memory images as one block (an array of CString writes each string instead);
-// loading checks the count against the input before it resizes.
+// loading checks the count against the input before it allocates, and a load
+// that throws leaves the array as it was.
 
 #include <algorithm>
 #include <cassert>
