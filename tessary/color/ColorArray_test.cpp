@@ -69,13 +69,13 @@ TEST(ColorArray, ArchiveForm) {
     ColorArray ramp(CString("Ramp"));
     ramp.Add(Color(1, 2, 3, 4));
     ramp.Add(Color(255, 0, 0, 9));
-    const ColorArray loaded = test::ExpectGoldenBytes(ramp, {0x02, 0x00, 1, 2, 3, 4, 255, 0, 0, 9, 4, 'R', 'a', 'm', 'p'},
-                                                      kUnsetSchema, ColorArray(CString("Old"), 7));
+    const test::Bytes golden = {0x02, 0x00, 1, 2, 3, 4, 255, 0, 0, 9, 4, 'R', 'a', 'm', 'p'};  // two colours, "Ramp"
+    const ColorArray loaded = test::ExpectGoldenBytes(ramp, golden, kUnsetSchema, ColorArray(CString("Old"), 7));
     EXPECT_EQ(loaded.GetName(), CString("Ramp"));
     EXPECT_EQ(Elements(loaded), Elements(ramp));
 
-    const ColorArray loadedEmpty = test::ExpectGoldenBytes(
-        ColorArray(), {0x00, 0x00, 9, 'U', 'n', 'd', 'e', 'f', 'i', 'n', 'e', 'd'}, kUnsetSchema, ColorArray::Rainbow1());
+    const test::Bytes empty = {0x00, 0x00, 9, 'U', 'n', 'd', 'e', 'f', 'i', 'n', 'e', 'd'};
+    const ColorArray loadedEmpty = test::ExpectGoldenBytes(ColorArray(), empty, kUnsetSchema, ColorArray::Rainbow1());
     EXPECT_EQ(loadedEmpty.GetName(), CString("Undefined"));
     EXPECT_EQ(loadedEmpty.GetSize(), 0);
 }

@@ -317,14 +317,17 @@ TEST(ColorMapParameters, ArchiveForm) {
     LoadBytes(loaded, golden);
     EXPECT_TRUE(loaded == p);
     EXPECT_EQ(StoreBytes(loaded), StoreBytes(p));
-    for (double v : {-1.5, -1.0, -0.2, 0.0, 0.5, 1.0, 1.9, 2.0, 3.0}) EXPECT_EQ(loaded.CalculateColor(v), p.CalculateColor(v)) << v;
+    for (double v : {-1.5, -1.0, -0.2, 0.0, 0.5, 1.0, 1.9, 2.0, 3.0}) {
+        EXPECT_EQ(loaded.CalculateColor(v), p.CalculateColor(v)) << v;
+    }
 }
 
 TEST(ColorMapParameters, MalformedArchivesThrowAndLeaveTheParametersAsTheyWere) {
     const Bytes whole = StoreBytes(ColorMapParameters("Red-Blue", true, -1.0, 2.0, Transfer({true, false, true})));
     Bytes negative(whole.begin(), whole.end() - 7);
     negative.insert(negative.end(), {0xFF, 0xFF, 0xFF, 0xFF});
-    for (const Bytes& bytes : {negative, Bytes(whole.begin(), whole.end() - 1), Bytes(whole.begin(), whole.begin() + 12)}) {
+    const Bytes cutLast(whole.begin(), whole.end() - 1), cutInMinimum(whole.begin(), whole.begin() + 12);
+    for (const Bytes& bytes : {negative, cutLast, cutInMinimum}) {
         ColorMapParameters target("Rainbow1", false, 5.0, 6.0, Transfer({false, true}));
         const ColorMapParameters before = target;
         const Color colourBefore = target.CalculateColor(5.9);

@@ -155,7 +155,9 @@ void ArchiveField(CArchive& ar, Coordinate& field) {
 }  // namespace
 
 void Point3d::Serialize(CArchive& ar) {
-    ArchiveObject(ar, *this, [&ar](Point3d& p) { ArchiveFields(ar, Coordinate{p.x}, Coordinate{p.y}, Coordinate{p.z}); });
+    ArchiveObject(ar, *this, [&ar](Point3d& p) {
+        ArchiveFields(ar, Coordinate{p.x}, Coordinate{p.y}, Coordinate{p.z});
+    });
 }
 
 Point3d Normal(const Point3d& a, const Point3d& b, const Point3d& c) {

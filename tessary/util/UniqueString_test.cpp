@@ -98,8 +98,9 @@ TEST(UniqueString, TextsThatDifferInOneByteOrInLengthStayApart) {
 }
 
 TEST(UniqueString, ArchiveRoundTrip) {
+    const test::Bytes golden = {6, 'H', 'E', 'T', 'A', 'T', 'M'};
     const UniqueString loaded =
-        test::ExpectGoldenBytes(UniqueString("HETATM"), {6, 'H', 'E', 'T', 'A', 'T', 'M'}, kUnsetSchema, UniqueString("x"));
+        test::ExpectGoldenBytes(UniqueString("HETATM"), golden, kUnsetSchema, UniqueString("x"));
     EXPECT_EQ(loaded.StringPtr(), UniqueString("HETATM").StringPtr());
     EXPECT_EQ(test::StoreBytes(UniqueString("")), test::Bytes{0});
     UniqueString target("x");

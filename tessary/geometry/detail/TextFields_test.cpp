@@ -9,22 +9,25 @@ using namespace Tessary::detail;
 
 TEST(TextFields, FollowTheWidthRules) {
     const double xyz[3] = {1, 2, 3};
-    std::ostringstream plain;
-    WriteTextFields(plain, xyz, 3, TextLayout::Point);
-    EXPECT_EQ(plain.str(), "1 2 3");
-    std::ostringstream wide;
-    wide << std::setw(4);
-    WriteTextFields(wide, xyz, 3, TextLayout::Point);
-    EXPECT_EQ(wide.str(), "   1   2   3");
-
     const double m[4] = {1, 0, 0, 1};
-    std::ostringstream matrix;
-    WriteTextFields(matrix, m, 4, TextLayout::Matrix);
-    EXPECT_EQ(matrix.str(), "1 0 0 1 ");
-    std::ostringstream matrixWide;
-    matrixWide << std::setw(3);
-    WriteTextFields(matrixWide, m, 4, TextLayout::Matrix);
-    EXPECT_EQ(matrixWide.str(), "  1  0  0  1");
+    const struct {
+        const double* values;
+        int count;
+        TextLayout layout;
+        int width;
+        const char* expected;
+    } cases[] = {
+        {xyz, 3, TextLayout::Point, 0, "1 2 3"},
+        {xyz, 3, TextLayout::Point, 4, "   1   2   3"},
+        {m, 4, TextLayout::Matrix, 0, "1 0 0 1 "},
+        {m, 4, TextLayout::Matrix, 3, "  1  0  0  1"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream os;
+        os << std::setw(c.width);
+        WriteTextFields(os, c.values, c.count, c.layout);
+        EXPECT_EQ(os.str(), c.expected);
+    }
 }
 
 TEST(TextFields, InputReportsPartialReads) {
