@@ -185,29 +185,22 @@ ColorMap& ColorMap::SetColorForRange(double from, double to, Color c) {
 
 namespace {
 
-// A signed 32-bit count, then that many colours as one block of packed
-// little-endian words (their memory image; a block keeps large maps cheap).
-// Storing writes the colours that exist, at most `count`, so the file always
-// reads back. Loading sets `count` to the count read and replaces the colours
-// only when it is positive: a count of 0 keeps the old colours, unused.
-struct ColorBlock {
+// The colours of a map as an archived sequence (a signed 32-bit count, then
+// each colour's packed word). Storing writes the colours that exist, at most
+// `count`, so the file always reads back. Loading sets `count` to the count
+// read and replaces the colours only when it is positive: a count of 0 keeps
+// the old colours, unused.
+struct ColorSlots {
     std::vector<Color>& colors;
     std::int32_t& count;
-};
 
-void ArchiveField(CArchive& ar, ColorBlock& field) {
-    if (ar.IsStoring()) {
-        const std::int32_t count = std::clamp(field.count, 0, static_cast<std::int32_t>(field.colors.size()));
-        ar << count;
-        ar.Write(field.colors.data(), static_cast<std::size_t>(count) * sizeof(Color));
-        return;
+    int GetSize() const { return std::clamp(count, 0, static_cast<std::int32_t>(colors.size())); }
+    void SetSize(int n) {
+        count = n;
+        if (n > 0) colors.assign(static_cast<std::size_t>(n), Color());
     }
-    field.count = ReadElementCount(ar, sizeof(Color));
-    if (field.count == 0) return;
-    std::vector<Color> loaded(static_cast<std::size_t>(field.count));
-    ar.Read(loaded.data(), loaded.size() * sizeof(Color));
-    field.colors.swap(loaded);
-}
+    Color& operator[](int i) { return colors[static_cast<std::size_t>(i)]; }
+};
 
 }  // namespace
 
@@ -215,8 +208,9 @@ void ColorMap::Serialize(CArchive& ar) {
     ArchiveObject(
         ar, *this,
         [&ar](ColorMap& m) {
+            ColorSlots entries{m.m_entries, m.m_sizeColors}, slots{m.m_map, m.m_sizeMap};
             ArchiveFields(ar, AsByte(m.m_blended), m.m_lastIndex, m.m_begin, m.m_end, m.m_scale,
-                          ColorBlock{m.m_entries, m.m_sizeColors}, ColorBlock{m.m_map, m.m_sizeMap});
+                          Sequence(entries, sizeof(Color)), Sequence(slots, sizeof(Color)));
         },
         [](ColorMap& m) { m.UpdateLimits(); });
 }
