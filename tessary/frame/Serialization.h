@@ -26,9 +26,9 @@
 // compares it unsigned, so the unset schema (all bits set) counts as newer
 // than every version; FromVersionSigned compares it signed, so unset is -1,
 // older than all. Both decide the layout in both directions.
-// StoredAlwaysFromVersion writes its fields always and reads them when the
-// unsigned test passes (unset counts as newest), so an archive stored and
-// loaded with the same schema round-trips.
+// StoredAlwaysFromVersion writes its fields whatever the schema and reads
+// them when the unsigned test passes: the unset schema counts as newest on
+// loading, so what is stored with it loads back whole.
 //
 // The load rule. A load that throws leaves the object valid and, wherever the
 // object can be copied, exactly as it was: ArchiveObject loads into a copy of
@@ -39,13 +39,15 @@
 // ArchiveFieldsThen is the same rule for forms that do not lie in members
 // (an interned string, a fraction that loads through its setter): the fields
 // are local stand-ins and `loaded` runs only after all of them were read.
-// Not applied: a derived class whose Serialize calls its base's first (the
-// primitive hierarchies) cannot copy the most-derived object from the base;
-// there each field is loaded whole, so the object stays valid and consistent,
-// but it may hold the new base part beside old own fields after a throw.
-// CountedBlock reads into a fresh buffer and swaps it in, so a platform array
-// needs no copy; Sequence loads elements in place (inside ArchiveObject the
-// whole object is still all or nothing).
+// Where it is not applied, and why: CountedBlock (CArray::Serialize) reads
+// into a fresh buffer and swaps it in, which is all or nothing without a copy;
+// Sequence and the adapters load in place, but they run inside ArchiveObject,
+// so the object as a whole is still all or nothing. A class whose copy is not
+// a plain value (it owns a registry entry, or shares a block with others)
+// loads through stand-ins instead. A subclass whose Serialize calls its
+// base's first, outside an ArchiveObject of its own, gets the rule for the
+// base part only: its own fields are each loaded whole, so it stays valid,
+// but it may keep old ones beside a new base part.
 
 #include <cstdint>
 #include <tuple>
