@@ -19,7 +19,7 @@ constexpr std::int16_t kMin16 = -32768;
 
 // Cross products with both denominators made non-negative, so that the
 // fractions stored with a negative denominator (0/-d, n/-32768) compare by
-// their value. 64 bits: 32768 * 32768 does not fit in 32.
+// their value.
 struct CrossProducts {
     long long left;   // a's numerator times b's denominator
     long long right;  // b's numerator times a's denominator
@@ -75,8 +75,8 @@ void Rational::Reduce() {
 }
 
 Rational& Rational::Negate() {
-    // Negate the field the text names unless it is -32768, which has no
-    // 16-bit negation; then the other field carries the sign change.
+    // A negative denominator takes the sign change, otherwise the numerator;
+    // -32768 has no 16-bit negation, so then the other field takes it.
     const bool denominatorFirst = m_denominator < 0;
     std::int16_t& first = denominatorFirst ? m_denominator : m_numerator;
     std::int16_t& other = denominatorFirst ? m_numerator : m_denominator;
