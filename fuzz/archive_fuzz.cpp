@@ -21,10 +21,7 @@ namespace {
 struct Element {
     CString name;
     double weight = 0;
-    void Serialize(CArchive& ar) {
-        if (ar.IsStoring()) ar << name << weight;
-        else ar >> name >> weight;
-    }
+    void Serialize(CArchive& ar) { ArchiveFields(ar, name, weight); }
 };
 
 void ReadOne(CArchive& ar, unsigned op) {
@@ -41,7 +38,7 @@ void ReadOne(CArchive& ar, unsigned op) {
         case 9: { BoolArray a; a.Serialize(ar); break; }
         case 10: { CStringArray a; a.Serialize(ar); break; }
         case 11: { DoubleArray a; a.Serialize(ar); break; }
-        case 12: { CArray<Element> a; SerializeSequence(ar, a, 9); break; }
+        case 12: { CArray<Element> a; ArchiveFields(ar, Sequence(a, 9)); break; }
         case 13: { char block[37]; ar.Read(block, sizeof block); break; }
     }
 }

@@ -55,8 +55,13 @@ Color& Color::SetRGB(const CString& text) {
 }
 
 void Color::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) ar << *this;
-    else ar >> *this;
+    // The four bytes in memory order are the packed little-endian word.
+    ArchiveObject(ar, *this, [&ar](Color& c) { ArchiveFields(ar, c.m_r, c.m_g, c.m_b, c.m_a); });
+}
+
+void ArchiveField(CArchive& ar, ColorWithoutAlpha& field) {
+    Color word(field.color.GetR(), field.color.GetG(), field.color.GetB());
+    ArchiveFieldsThen(ar, [&] { field.color = word; }, word);
 }
 
 std::ostream& operator<<(std::ostream& os, const Color& color) {

@@ -24,6 +24,7 @@
 #include "tessary/frame/CArchive.h"
 #include "tessary/frame/CString.h"
 #include "tessary/frame/Export.h"
+#include "tessary/frame/Serialization.h"
 
 namespace Tessary {
 
@@ -202,14 +203,16 @@ TESSARY_API std::ostream& operator<<(std::ostream& os, const Color& color);
 TESSARY_API std::istream& operator>>(std::istream& is, Color& color);
 
 // The archive form of Serialize, for callers that chain archive operators.
-inline CArchive& operator<<(CArchive& ar, const Color& color) {
-    return ar << static_cast<std::uint32_t>(color.GetRGB());
-}
-inline CArchive& operator>>(CArchive& ar, Color& color) {
-    std::uint32_t packed;
-    ar >> packed;
-    color = Color(static_cast<unsigned long>(packed));
-    return ar;
-}
+inline CArchive& operator<<(CArchive& ar, const Color& color) { return StoreValue(ar, color); }
+inline CArchive& operator>>(CArchive& ar, Color& color) { return LoadValue(ar, color); }
+
+// Archive adapter: the colour word with its A byte cleared on storing, so only
+// R, G and B survive; loading takes the whole word, so the colour comes back
+// opaque. The object's own A is left alone when storing.
+struct ColorWithoutAlpha {
+    Color& color;
+};
+inline ColorWithoutAlpha WithoutAlpha(Color& color) { return {color}; }
+TESSARY_API void ArchiveField(CArchive& ar, ColorWithoutAlpha& field);
 
 }  // namespace Tessary

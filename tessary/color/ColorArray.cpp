@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "tessary/frame/Serialization.h"
+
 namespace Tessary {
 
 namespace {
@@ -52,11 +54,10 @@ ColorArray::ColorArray(const CString& name, int size, int growBy) : m_name(name)
 ColorArray::~ColorArray() = default;
 
 void ColorArray::Serialize(CArchive& ar) {
-    // The base writes the count and the raw 4-byte elements, and on loading
-    // checks the count against the input before it resizes.
-    CArray<Color, const Color&>::Serialize(ar);
-    if (ar.IsStoring()) ar << m_name;
-    else ar >> m_name;
+    // The platform-array form of the colours (count, raw 4-byte words), then the name.
+    ArchiveObject(ar, *this, [&ar](ColorArray& a) {
+        ArchiveFields(ar, static_cast<CArray<Color, const Color&>&>(a), a.m_name);
+    });
 }
 
 ColorArray ColorArray::BlackWhite() { return MakeRamp(kBlackWhite); }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "tests/support/GoldenBytes.h"
+
 namespace Tessary {
 namespace {
 
@@ -67,35 +69,15 @@ TEST(ColorArray, ArchiveForm) {
     ColorArray ramp(CString("Ramp"));
     ramp.Add(Color(1, 2, 3, 4));
     ramp.Add(Color(255, 0, 0, 9));
-    std::vector<unsigned char> bytes;
-    {
-        CArchive ar(bytes, CArchive::store);
-        ramp.Serialize(ar);
-        ColorArray().Serialize(ar);
-    }
-    const std::vector<unsigned char> golden{
-        0x02, 0x00, 1, 2, 3, 4, 255, 0, 0, 9, 4, 'R', 'a', 'm', 'p',                  // two colours, "Ramp"
-        0x00, 0x00, 9, 'U', 'n', 'd', 'e', 'f', 'i', 'n', 'e', 'd',                   // empty, "Undefined"
-    };
-    ASSERT_EQ(bytes, golden);
-
-    CArchive in(bytes, CArchive::load);
-    ColorArray loaded(CString("Old"), 7);
-    ColorArray loadedEmpty = ColorArray::Rainbow1();
-    loaded.Serialize(in);
-    loadedEmpty.Serialize(in);
+    const test::Bytes golden = {0x02, 0x00, 1, 2, 3, 4, 255, 0, 0, 9, 4, 'R', 'a', 'm', 'p'};  // two colours, "Ramp"
+    const ColorArray loaded = test::ExpectGoldenBytes(ramp, golden, kUnsetSchema, ColorArray(CString("Old"), 7));
     EXPECT_EQ(loaded.GetName(), CString("Ramp"));
     EXPECT_EQ(Elements(loaded), Elements(ramp));
+
+    const test::Bytes empty = {0x00, 0x00, 9, 'U', 'n', 'd', 'e', 'f', 'i', 'n', 'e', 'd'};
+    const ColorArray loadedEmpty = test::ExpectGoldenBytes(ColorArray(), empty, kUnsetSchema, ColorArray::Rainbow1());
     EXPECT_EQ(loadedEmpty.GetName(), CString("Undefined"));
     EXPECT_EQ(loadedEmpty.GetSize(), 0);
-
-    std::vector<unsigned char> again;
-    {
-        CArchive ar(again, CArchive::store);
-        loaded.Serialize(ar);
-        loadedEmpty.Serialize(ar);
-    }
-    EXPECT_EQ(again, golden);
 }
 
 TEST(ColorArray, CraftedCountThrowsBeforeAllocating) {
@@ -106,6 +88,10 @@ TEST(ColorArray, CraftedCountThrowsBeforeAllocating) {
     EXPECT_THROW(target.Serialize(in), CArchiveException);
     EXPECT_EQ(target.GetName(), CString("Red-Blue"));
     EXPECT_EQ(target.GetSize(), 2);
+    // A name cut short after a whole colour block leaves the old colours too.
+    EXPECT_THROW(test::LoadBytes(target, {1, 0, 1, 2, 3, 4, 5, 'a'}), CArchiveException);
+    EXPECT_EQ(target.GetName(), CString("Red-Blue"));
+    EXPECT_EQ(Elements(target), Elements(ColorArray::RedBlue()));
 }
 
 }  // namespace

@@ -185,45 +185,34 @@ ColorMap& ColorMap::SetColorForRange(double from, double to, Color c) {
 
 namespace {
 
-// Colours go to the archive as packed little-endian words, which is their
-// memory image; a block keeps large maps cheap to store.
-void WriteColors(CArchive& ar, const std::vector<Color>& colors, std::int32_t count) {
-    ar << count;
-    ar.Write(colors.data(), static_cast<std::size_t>(count) * sizeof(Color));
-}
+// The colours of a map as an archived sequence (a signed 32-bit count, then
+// each colour's packed word). Storing writes the colours that exist, at most
+// `count`, so the file always reads back. Loading sets `count` to the count
+// read and replaces the colours only when it is positive: a count of 0 keeps
+// the old colours, unused.
+struct ColorSlots {
+    std::vector<Color>& colors;
+    std::int32_t& count;
 
-// Replaces `colors` only when the count read is positive; returns the count.
-std::int32_t ReadColors(CArchive& ar, std::vector<Color>& colors) {
-    const std::int32_t count = ReadElementCount(ar, sizeof(Color));
-    if (count > 0) {
-        std::vector<Color> loaded(static_cast<std::size_t>(count));
-        ar.Read(loaded.data(), loaded.size() * sizeof(Color));
-        colors.swap(loaded);
+    int GetSize() const { return std::clamp(count, 0, static_cast<std::int32_t>(colors.size())); }
+    void SetSize(int n) {
+        count = n;
+        if (n > 0) colors.assign(static_cast<std::size_t>(n), Color());
     }
-    return count;
-}
+    Color& operator[](int i) { return colors[static_cast<std::size_t>(i)]; }
+};
 
 }  // namespace
 
 void ColorMap::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) {
-        ar << static_cast<unsigned char>(m_blended ? 1 : 0) << m_lastIndex << m_begin << m_end << m_scale;
-        // Counts always match the colours written, so the file reads back
-        // even after a load that kept an old array.
-        WriteColors(ar, m_entries, EntryCount());
-        WriteColors(ar, m_map, std::clamp(m_sizeMap, 0, static_cast<std::int32_t>(m_map.size())));
-        return;
-    }
-    unsigned char blended;
-    ar >> blended;
-    m_blended = blended != 0;
-    ar >> m_lastIndex;
-    UpdateLimits();
-    ar >> m_begin >> m_end >> m_scale;
-    m_sizeColors = ReadColors(ar, m_entries);
-    const std::int32_t n = ReadColors(ar, m_map);
-    m_sizeMap = n;
-    UpdateLimits();
+    ArchiveObject(
+        ar, *this,
+        [&ar](ColorMap& m) {
+            ColorSlots entries{m.m_entries, m.m_sizeColors}, slots{m.m_map, m.m_sizeMap};
+            ArchiveFields(ar, AsByte(m.m_blended), m.m_lastIndex, m.m_begin, m.m_end, m.m_scale,
+                          Sequence(entries, sizeof(Color)), Sequence(slots, sizeof(Color)));
+        },
+        [](ColorMap& m) { m.UpdateLimits(); });
 }
 
 // ---- ColorMapParameters ----------------------------------------------------------
@@ -307,23 +296,13 @@ int ColorMapParameters::Compare(const ColorMapParameters& other) const {
 }
 
 void ColorMapParameters::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) {
-        ar << m_spectrumName << static_cast<unsigned char>(m_clip ? 1 : 0) << m_minimum << m_maximum;
-        const std::int32_t n = m_transferFunction.GetSize();
-        ar << n;
-        for (bool on : m_transferFunction) ar << static_cast<unsigned char>(on ? 1 : 0);
-        return;
-    }
-    m_dirty = true;
-    unsigned char clip;
-    ar >> m_spectrumName >> clip;
-    m_clip = clip != 0;
-    ar >> m_minimum >> m_maximum;
-    const std::int32_t n = ReadElementCount(ar, 1);
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(n));
-    ar.Read(bytes.data(), bytes.size());
-    m_transferFunction.RemoveAll();
-    for (unsigned char byte : bytes) m_transferFunction.Add(byte != 0);
+    ArchiveObject(
+        ar, *this,
+        [&ar](ColorMapParameters& p) {
+            ArchiveFields(ar, p.m_spectrumName, AsByte(p.m_clip), p.m_minimum, p.m_maximum,
+                          Sequence(p.m_transferFunction, 1));
+        },
+        [](ColorMapParameters& p) { p.m_dirty = true; });
 }
 
 }  // namespace Tessary

@@ -99,7 +99,8 @@ public:
 
     // blended (byte), last index, begin, end, scale, M and the M entries, N and
     // the N slots (colours as packed 32-bit words). A count of 0 read back
-    // keeps the array the map already had.
+    // keeps the array the map already had. A load that throws leaves the map
+    // as it was.
     void Serialize(CArchive& ar);
 
 private:
@@ -148,7 +149,8 @@ public:
         return m_map.ColorAtValue(v);
     }
     // Name (archive string), clip (byte), minimum, maximum, then the transfer
-    // function's length as a plain 32-bit word and one byte per entry.
+    // function's length as a plain 32-bit word and one byte per entry. A load
+    // that throws leaves the parameters (and their map) as they were.
     virtual void Serialize(CArchive& ar);
 
     // Every setter marks the map for rebuilding.

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/support/GoldenBytes.h"
+
 namespace Tessary {
 namespace {
 
@@ -19,19 +21,8 @@ Colors Slots(const ColorMap& map) {
     return slots;
 }
 
-template <class T>
-Bytes Store(T& object) {
-    Bytes bytes;
-    CArchive ar(bytes, CArchive::store);
-    object.Serialize(ar);
-    return bytes;
-}
-
-template <class T>
-void Load(T& object, Bytes& bytes) {
-    CArchive ar(bytes, CArchive::load);
-    object.Serialize(ar);
-}
+using test::LoadBytes;
+using test::StoreBytes;
 
 BoolArray Transfer(std::initializer_list<bool> entries) {
     BoolArray transfer;
@@ -172,18 +163,14 @@ TEST(ColorMap, ArchiveForm) {
         0x02, 0x00, 0x00, 0x00, 255, 0, 0, 0, 0, 0, 255, 7,      // entries
         0x02, 0x00, 0x00, 0x00, 255, 0, 0, 0, 0, 0, 255, 7,      // slots
     };
-    ASSERT_EQ(Store(map), golden);
-    ColorMap loaded;
-    Load(loaded, golden);
+    const ColorMap loaded = test::ExpectGoldenBytes(map, golden);
     EXPECT_EQ(loaded.GetSizeMap(), 2);
     EXPECT_EQ(loaded.ColorAtValue(0.75), Color(0, 0, 255, 7));
-    EXPECT_EQ(Store(loaded), golden);
 
     ColorMap rainbow(100);
     rainbow.Ramp(ColorArray::Rainbow2(), true);
-    Bytes bytes = Store(rainbow);
     ColorMap copy(3);
-    Load(copy, bytes);
+    LoadBytes(copy, StoreBytes(rainbow));
     EXPECT_EQ(Slots(copy), Slots(rainbow));
     EXPECT_EQ(Slots(copy.Resize(100)), Slots(rainbow));  // the loaded stops rebuild the same map
 }
@@ -199,7 +186,7 @@ TEST(ColorMap, LoadWithZeroCountsKeepsOldArraysSafely) {
     ColorMap map(4);
     map.Ramp(kRed, kBlue, true);
     const Colors before = Slots(map);
-    Load(map, bytes);
+    LoadBytes(map, bytes);
     EXPECT_FALSE(map.IsBlended());
     EXPECT_EQ(map.SizeColors(), 0);
     EXPECT_EQ(map.GetSizeMap(), 0);
@@ -207,19 +194,40 @@ TEST(ColorMap, LoadWithZeroCountsKeepsOldArraysSafely) {
     EXPECT_EQ(map.IndexOfValue(1.0), 3);
     EXPECT_EQ((Colors{map.ColorAtValue(0.0), map.ColorAtValue(1.0), map.ColorAtIndex(7), map.ColorAtEntry(1)}),
               (Colors{before[0], before[3], before[0], kBlack}));
-    EXPECT_EQ(Store(map), bytes);  // counts always match what is written
+    EXPECT_EQ(StoreBytes(map), bytes);  // counts always match what is written
     EXPECT_EQ(map.Ramp(false).GetSizeMap(), 1);
 }
 
-TEST(ColorMap, MalformedArchivesThrowAndLeaveAUsableMap) {
-    for (Bytes tail : {Bytes{0xFF, 0xFF, 0xFF, 0xFF}, Bytes{0xFF, 0xFF, 0xFF, 0x7F}, Bytes{0x01, 0, 0, 0, 1, 2}}) {
-        Bytes bytes{0x01, 0x01, 0, 0, 0};
-        bytes.resize(bytes.size() + 24, 0);
+TEST(ColorMap, MalformedArchivesThrowAndLeaveTheMapAsItWas) {
+    const Bytes whole = {
+        0x00, 0x05, 0, 0, 0,                // flat, last index 5
+        0, 0, 0, 0, 0, 0, 0x24, 0x40,       // begin 10.0
+        0, 0, 0, 0, 0, 0, 0, 0,             // end 0.0
+        0, 0, 0, 0, 0, 0, 0xF0, 0x3F,       // scale 1.0
+        0x01, 0, 0, 0, 1, 2, 3, 4,          // one entry
+        0x01, 0, 0, 0, 9, 8, 7, 6,          // one slot
+    };
+    const Bytes tails[] = {
+        {0xFF, 0xFF, 0xFF, 0xFF},  // negative entry count
+        {0xFF, 0xFF, 0xFF, 0x7F},  // more entries than the input holds
+        {0x01, 0, 0, 0, 1, 2},     // an entry cut short
+    };
+    std::vector<Bytes> inputs;
+    for (const Bytes& tail : tails) {
+        Bytes bytes(whole.begin(), whole.begin() + 29);
         bytes.insert(bytes.end(), tail.begin(), tail.end());
+        inputs.push_back(bytes);
+    }
+    // New name, range and entries read in full, then the slots cut short.
+    inputs.emplace_back(whole.begin(), whole.end() - 1);
+    for (const Bytes& bytes : inputs) {
         ColorMap map(3);
-        EXPECT_THROW(Load(map, bytes), CArchiveException);
-        EXPECT_EQ(map.SizeColors(), 3);
-        EXPECT_EQ(map.ColorAtValue(0.5), map.ColorAtIndex(0));
+        map.Ramp(kRed, kGreen, kBlue, false).SetBeginEnd(-1.0, 4.0);
+        const Bytes before = StoreBytes(map);
+        EXPECT_THROW(LoadBytes(map, bytes), CArchiveException);
+        EXPECT_EQ(StoreBytes(map), before);
+        EXPECT_TRUE(map.IsBlended() == false && map.SizeColors() == 3 && map.Begin() == -1.0);
+        EXPECT_EQ(Slots(map), (Colors{kRed, kGreen, kBlue}));
     }
 }
 
@@ -300,20 +308,35 @@ TEST(ColorMapParameters, ArchiveForm) {
         0, 0, 0, 0, 0, 0, 0x00, 0x40,                      // maximum 2.0
         0x03, 0x00, 0x00, 0x00, 1, 0, 1,                   // transfer length as a plain word, entries
     };
-    ASSERT_EQ(Store(p), golden);
+    ColorMapParameters used;
+    used.CalculateColor(0.0);
+    ColorMapParameters loaded = test::ExpectGoldenBytes(p, golden, kUnsetSchema, used);
+    EXPECT_TRUE(loaded == p);
 
     golden.back() = 7;  // any non-zero byte loads as true
-    ColorMapParameters loaded;
-    loaded.CalculateColor(0.0);
-    Load(loaded, golden);
+    LoadBytes(loaded, golden);
     EXPECT_TRUE(loaded == p);
-    for (double v : {-1.5, -1.0, -0.2, 0.0, 0.5, 1.0, 1.9, 2.0, 3.0}) EXPECT_EQ(loaded.CalculateColor(v), p.CalculateColor(v)) << v;
-    golden.back() = 1;
-    EXPECT_EQ(Store(loaded), golden);
+    EXPECT_EQ(StoreBytes(loaded), StoreBytes(p));
+    for (double v : {-1.5, -1.0, -0.2, 0.0, 0.5, 1.0, 1.9, 2.0, 3.0}) {
+        EXPECT_EQ(loaded.CalculateColor(v), p.CalculateColor(v)) << v;
+    }
+}
 
-    Bytes negative(golden.begin(), golden.end() - 7);
+TEST(ColorMapParameters, MalformedArchivesThrowAndLeaveTheParametersAsTheyWere) {
+    const Bytes whole = StoreBytes(ColorMapParameters("Red-Blue", true, -1.0, 2.0, Transfer({true, false, true})));
+    Bytes negative(whole.begin(), whole.end() - 7);
     negative.insert(negative.end(), {0xFF, 0xFF, 0xFF, 0xFF});
-    EXPECT_THROW(Load(loaded, negative), CArchiveException);
+    const Bytes cutLast(whole.begin(), whole.end() - 1), cutInMinimum(whole.begin(), whole.begin() + 12);
+    for (const Bytes& bytes : {negative, cutLast, cutInMinimum}) {
+        ColorMapParameters target("Rainbow1", false, 5.0, 6.0, Transfer({false, true}));
+        const ColorMapParameters before = target;
+        const Color colourBefore = target.CalculateColor(5.9);
+        EXPECT_THROW(LoadBytes(target, bytes), CArchiveException);
+        EXPECT_TRUE(target == before);
+        EXPECT_EQ(target.GetSpectrumName(), CString("Rainbow1"));
+        EXPECT_EQ(target.CalculateColor(5.9), colourBefore);
+        EXPECT_EQ(StoreBytes(target), StoreBytes(before));
+    }
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 //
 // Serialize writes the archive count of the size followed by the elements'
 // memory images as one block (an array of CString writes each string instead);
-// loading checks the count against the input before it resizes.
+// loading checks the count against the input before it allocates, and a load
+// that throws leaves the array as it was.
 
 #include <algorithm>
 #include <cassert>
@@ -18,6 +19,7 @@
 
 #include "tessary/frame/CArchive.h"
 #include "tessary/frame/CString.h"
+#include "tessary/frame/Serialization.h"
 
 namespace Tessary {
 
@@ -35,7 +37,12 @@ template <class T>
 const T& SlotValue(const T& slot) { return slot; }
 inline bool& SlotValue(BoolSlot& slot) { return slot.value; }
 inline const bool& SlotValue(const BoolSlot& slot) { return slot.value; }
+// Stored as its memory image; loaded byte by byte so any non-zero byte is
+// true and no stray byte is ever read as a bool.
+inline void ArchiveField(CArchive& ar, BoolSlot& slot) { ArchiveFields(ar, slot.value); }
 }  // namespace detail
+template <>
+inline constexpr bool kLoadsPerElement<detail::BoolSlot> = true;
 
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CArray {
@@ -124,36 +131,8 @@ public:
         m_data.erase(m_data.begin() + first, m_data.begin() + last);
     }
 
-    void Serialize(CArchive& ar) {
-        static_assert(std::is_trivially_copyable_v<TYPE> || std::is_same_v<TYPE, CString>,
-                      "CArray::Serialize writes memory images; give other elements a Serialize of their own");
-        if (ar.IsStoring()) {
-            ar.WriteCount(static_cast<std::uint64_t>(m_data.size()));
-            if constexpr (std::is_same_v<TYPE, CString>) {
-                for (const CString& s : m_data) ar << s;
-            } else {
-                ar.Write(m_data.data(), m_data.size() * sizeof(Slot));
-            }
-            return;
-        }
-        const std::uint64_t count = ar.ReadCount();
-        // A string takes at least its one-byte length in the input.
-        ar.CheckAvailable(count, std::is_same_v<TYPE, CString> ? 1 : sizeof(Slot));
-        if (count > static_cast<std::uint64_t>(INT32_MAX)) throw CArchiveException(CArchiveException::badCount);
-        SetSize(static_cast<int>(count));
-        if constexpr (std::is_same_v<TYPE, CString>) {
-            for (CString& s : m_data) ar >> s;
-        } else if constexpr (std::is_same_v<TYPE, bool>) {
-            // Any non-zero byte is true; never read a stray byte as a bool.
-            for (Slot& slot : m_data) {
-                unsigned char byte;
-                ar >> byte;
-                slot.value = byte != 0;
-            }
-        } else {
-            ar.Read(m_data.data(), m_data.size() * sizeof(Slot));
-        }
-    }
+    // A load that throws leaves the array as it was.
+    void Serialize(CArchive& ar) { ArchiveFields(ar, CountedBlock(m_data)); }
 
     // Range-for over the elements.
     TYPE* begin() { return GetData(); }

@@ -5,6 +5,7 @@
 
 #include "tessary/frame/CArray.h"
 #include "tessary/frame/CMap.h"
+#include "tests/support/GoldenBytes.h"
 
 using namespace Tessary;
 using Bytes = std::vector<unsigned char>;
@@ -75,17 +76,9 @@ TEST(CArray, SerializesCountThenMemoryImage) {
     IntArray a;
     a.Add(1);
     a.Add(-2);
-    Bytes bytes;
-    {
-        CArchive ar(bytes, CArchive::store);
-        a.Serialize(ar);
-    }
-    EXPECT_EQ(bytes, (Bytes{0x02, 0x00, 0x01, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}));
-    IntArray back;
-    back.Add(99);
-    CArchive ar(bytes, CArchive::load);
-    back.Serialize(ar);
-    EXPECT_EQ(back, a);
+    IntArray old;
+    old.Add(99);
+    EXPECT_EQ(test::ExpectGoldenBytes(a, {0x02, 0x00, 0x01, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}, kUnsetSchema, old), a);
 }
 
 TEST(CArray, SerializesLargeArraysWithTheLongCount) {
@@ -112,22 +105,16 @@ TEST(CArray, StringAndBoolArraysSerializeElementwise) {
     BoolArray flags;
     flags.Add(true);
     flags.Add(false);
-    Bytes bytes;
-    {
-        CArchive ar(bytes, CArchive::store);
-        names.Serialize(ar);
-        flags.Serialize(ar);
-    }
-    EXPECT_EQ(bytes, (Bytes{0x02, 0x00, 0x02, 'C', 'A', 0x00, 0x02, 0x00, 0x01, 0x00}));
-    bytes[9] = 0x05;  // any non-zero byte is true
-    CStringArray namesBack;
+    EXPECT_EQ(test::ExpectGoldenBytes(names, {0x02, 0x00, 0x02, 'C', 'A', 0x00}), names);
+    EXPECT_EQ(test::ExpectGoldenBytes(flags, {0x02, 0x00, 0x01, 0x00}), flags);
     BoolArray flagsBack;
-    CArchive ar(bytes, CArchive::load);
-    namesBack.Serialize(ar);
-    flagsBack.Serialize(ar);
-    EXPECT_EQ(namesBack, names);
+    test::LoadBytes(flagsBack, {0x02, 0x00, 0x01, 0x05});  // any non-zero byte is true
     EXPECT_TRUE(flagsBack[0]);
     EXPECT_TRUE(flagsBack[1]);
+    // A string cut short leaves the array as it was.
+    EXPECT_THROW(test::LoadBytes(names, {0x02, 0x00, 0x01, 'X', 0x03, 'Y'}), CArchiveException);
+    EXPECT_EQ(names.GetSize(), 2);
+    EXPECT_EQ(names[0], CString("CA"));
 }
 
 TEST(CArray, CraftedCountsAreRefusedBeforeAllocation) {

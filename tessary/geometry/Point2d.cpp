@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "tessary/frame/Serialization.h"
+#include "tessary/geometry/detail/TextFields.h"
 
 namespace Tessary {
 
@@ -21,13 +22,13 @@ RotationCache g_rotation = {180.0, -1.0, 0.0};
 
 Point2d::Point2d(std::istream& is) : x(0.0), y(0.0) {
     double v[2];
-    if (ReadTextFields(is, v, 2)) {
+    if (detail::ReadTextFields(is, v, 2)) {
         x = v[0];
         y = v[1];
     }
 }
 
-Point2d::Point2d(CArchive& ar) : x(0.0), y(0.0) { ar >> x >> y; }
+Point2d::Point2d(CArchive& ar) : x(0.0), y(0.0) { LoadValue(ar, *this); }
 
 void Point2d::Rotate(double deg) {
     if (std::fmod(deg, 360.0) == 0.0) return;
@@ -42,8 +43,7 @@ void Point2d::Rotate(double deg) {
 }
 
 void Point2d::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) ar << *this;
-    else ar >> *this;
+    ArchiveObject(ar, *this, [&ar](Point2d& p) { ArchiveFields(ar, p.x, p.y); });
 }
 
 double Angle(const Point2d& a, const Point2d& b, const Point2d& c) {
@@ -55,18 +55,18 @@ double Angle(const Point2d& a, const Point2d& b, const Point2d& c) {
     return std::acos(cosine) * 57.29577951308232;
 }
 
-CArchive& operator<<(CArchive& ar, const Point2d& p) { return ar << p.x << p.y; }
+CArchive& operator<<(CArchive& ar, const Point2d& p) { return StoreValue(ar, p); }
 
-CArchive& operator>>(CArchive& ar, Point2d& p) { return ar >> p.x >> p.y; }
+CArchive& operator>>(CArchive& ar, Point2d& p) { return LoadValue(ar, p); }
 
 std::ostream& operator<<(std::ostream& os, const Point2d& p) {
     const double v[2] = {p.x, p.y};
-    return WriteTextFields(os, v, 2, TextLayout::Point);
+    return detail::WriteTextFields(os, v, 2, detail::TextLayout::Point);
 }
 
 std::istream& operator>>(std::istream& is, Point2d& p) {
     double v[2];
-    if (ReadTextFields(is, v, 2)) p = Point2d(v[0], v[1]);
+    if (detail::ReadTextFields(is, v, 2)) p = Point2d(v[0], v[1]);
     return is;
 }
 

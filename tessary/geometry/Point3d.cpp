@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "tessary/frame/Serialization.h"
+#include "tessary/geometry/detail/TextFields.h"
 #include "tessary/util/Random.h"
 
 namespace Tessary {
@@ -132,9 +133,31 @@ Point3d& Point3d::Randomize() {
     return Randomize(sequence);
 }
 
+namespace {
+
+// A coordinate kept as a double up to version 6 and while the version is
+// unset (widened on storing, rounded back on loading), as a float from 7 on.
+struct Coordinate {
+    float& value;
+};
+
+void ArchiveField(CArchive& ar, Coordinate& field) {
+    const std::uint32_t schema = ar.GetObjectSchema();
+    if (schema != kUnsetSchema && schema >= 7) {
+        ArchiveFields(ar, field.value);
+        return;
+    }
+    double wide = field.value;
+    ArchiveFields(ar, wide);
+    field.value = static_cast<float>(wide);
+}
+
+}  // namespace
+
 void Point3d::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) ar << *this;
-    else ar >> *this;
+    ArchiveObject(ar, *this, [&ar](Point3d& p) {
+        ArchiveFields(ar, Coordinate{p.x}, Coordinate{p.y}, Coordinate{p.z});
+    });
 }
 
 Point3d Normal(const Point3d& a, const Point3d& b, const Point3d& c) {
@@ -212,33 +235,18 @@ Point3d ProjectToPlane(const Point3d& p, const Point3d& a, const Point3d& b, flo
     return result;
 }
 
-// Three doubles up to version 6 and while the version is unset; floats from 7 on.
-static bool StoresFloats(const CArchive& ar) {
-    const std::uint32_t schema = ar.GetObjectSchema();
-    return schema != 0xFFFFFFFFu && schema >= 7;
-}
+CArchive& operator<<(CArchive& ar, const Point3d& p) { return StoreValue(ar, p); }
 
-CArchive& operator<<(CArchive& ar, const Point3d& p) {
-    if (StoresFloats(ar)) return ar << p.x << p.y << p.z;
-    return ar << double(p.x) << double(p.y) << double(p.z);
-}
-
-CArchive& operator>>(CArchive& ar, Point3d& p) {
-    if (StoresFloats(ar)) return ar >> p.x >> p.y >> p.z;
-    double v[3];
-    ar >> v[0] >> v[1] >> v[2];
-    p = Point3d(v);
-    return ar;
-}
+CArchive& operator>>(CArchive& ar, Point3d& p) { return LoadValue(ar, p); }
 
 std::ostream& operator<<(std::ostream& os, const Point3d& p) {
     const double v[3] = {p.x, p.y, p.z};
-    return WriteTextFields(os, v, 3, TextLayout::Point);
+    return detail::WriteTextFields(os, v, 3, detail::TextLayout::Point);
 }
 
 std::istream& operator>>(std::istream& is, Point3d& p) {
     double v[3];
-    if (ReadTextFields(is, v, 3)) p = Point3d(v);
+    if (detail::ReadTextFields(is, v, 3)) p = Point3d(v);
     return is;
 }
 

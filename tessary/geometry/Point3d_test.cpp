@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <iomanip>
 #include <limits>
 #include <sstream>
 #include <vector>
 #include "tests/support/ExpectPoint.h"
+#include "tests/support/GoldenBytes.h"
 
 using Tessary::CArchive;
 using Tessary::Point3d;
@@ -20,23 +20,6 @@ namespace {
 constexpr double kInvSqrt2 = 0.70710678118654752;
 constexpr double kInvSqrt3 = 0.57735026918962576;
 
-
-std::vector<unsigned char> Store(const Point3d& p, std::uint32_t schema) {
-    std::vector<unsigned char> bytes;
-    CArchive ar(bytes, CArchive::store);
-    ar.SetObjectSchema(schema);
-    ar << p;
-    ar.Close();
-    return bytes;
-}
-
-Point3d Load(std::vector<unsigned char>& bytes, std::uint32_t schema) {
-    CArchive ar(bytes, CArchive::load);
-    ar.SetObjectSchema(schema);
-    Point3d p;
-    p.Serialize(ar);
-    return p;
-}
 
 }  // namespace
 
@@ -263,38 +246,43 @@ TEST(Point3d, DefaultRandomVectorsAreUnitLength) {
 }
 
 TEST(Point3d, ArchiveLayoutFollowsTheVersion) {
+    using Tessary::test::Bytes;
     const Point3d p(1, 2, 3);
-    std::vector<unsigned char> doubles = Store(p, 0xFFFFFFFFu);
-    ASSERT_EQ(doubles.size(), 24u);
-    const unsigned char goldenDoubles[24] = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0x40,
-                                             0, 0, 0, 0, 0, 0, 0x08, 0x40};
-    EXPECT_EQ(0, std::memcmp(doubles.data(), goldenDoubles, 24));
-    EXPECT_EQ(Store(p, 6), doubles);
-    EXPECT_EQ(Load(doubles, 0xFFFFFFFFu), p);
-
-    std::vector<unsigned char> floats = Store(p, 7);
-    ASSERT_EQ(floats.size(), 12u);
-    const unsigned char goldenFloats[12] = {0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x40, 0x40};
-    EXPECT_EQ(0, std::memcmp(floats.data(), goldenFloats, 12));
-    EXPECT_EQ(Load(floats, 13), p);
+    const Bytes doubles = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0x40,
+                           0, 0, 0, 0, 0, 0, 0x08, 0x40};
+    const Bytes floats = {0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x40, 0x40};
     // Only the all-bits value means unset: a large version is still "7 or higher".
-    EXPECT_EQ(Store(p, 0x80000000u), floats);
-    EXPECT_EQ(Store(Load(floats, 7), 7), floats);
+    const struct {
+        std::uint32_t schema;
+        const Bytes& expected;
+    } cases[] = {{0xFFFFFFFFu, doubles}, {6, doubles}, {0, doubles}, {7, floats}, {13, floats}, {0x80000000u, floats}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.schema);
+        EXPECT_EQ(Tessary::test::ExpectGoldenBytes(p, c.expected, c.schema), p);
+    }
+    // The archive operators write and read the same bytes as Serialize.
+    std::vector<unsigned char> bytes;
+    {
+        CArchive ar(bytes, CArchive::store);
+        ar << p;
+    }
+    EXPECT_EQ(bytes, doubles);
+    Point3d back;
+    CArchive in(bytes, CArchive::load);
+    in >> back;
+    EXPECT_EQ(back, p);
 
-    // A short input throws and the archive error reaches the caller.
-    std::vector<unsigned char> shortInput(doubles.begin(), doubles.begin() + 20);
-    EXPECT_THROW(Load(shortInput, 0xFFFFFFFFu), Tessary::CArchiveException);
+    // A short input throws, the archive error reaches the caller and the point stays.
+    Point3d target(7, 8, 9);
+    EXPECT_THROW(Tessary::test::LoadBytes(target, Bytes(doubles.begin(), doubles.begin() + 20)),
+                 Tessary::CArchiveException);
+    EXPECT_EQ(target, Point3d(7, 8, 9));
 
     // Arrays of points go through the array's own block form: 12 bytes each.
     Point3d::Array array;
     array.Add(p);
     array.Add(Point3d(4, 5, 6));
-    std::vector<unsigned char> bytes;
-    {
-        CArchive ar(bytes, CArchive::store);
-        array.Serialize(ar);
-    }
-    EXPECT_EQ(bytes.size(), 2u + 24u);
+    EXPECT_EQ(Tessary::test::StoreBytes(array).size(), 2u + 24u);
 }
 
 TEST(Point3d, TextForms) {

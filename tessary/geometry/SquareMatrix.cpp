@@ -4,6 +4,8 @@
 #include <iomanip>
 #include <ostream>
 
+#include "tessary/geometry/detail/TextFields.h"
+
 namespace Tessary::detail {
 
 namespace {
@@ -90,6 +92,12 @@ void MultiplySquare(const double* a, const double* b, double* out, int n) {
             out[i * n + j] = sum;
         }
 }
+
+std::ostream& WriteSquareText(std::ostream& os, const double* m, int n) {
+    return WriteTextFields(os, m, n * n, TextLayout::Matrix);
+}
+
+bool ReadSquareText(std::istream& is, double* m, int n) { return ReadTextFields(is, m, n * n); }
 
 std::ostream& PrintSquare(std::ostream& os, const double* m, int n) {
     os << std::fixed;

@@ -36,6 +36,9 @@ TESSARY_API bool InvertSquare(double* m, int n);
 TESSARY_API double DeterminantSquare(const double* m, int n);
 TESSARY_API void MultiplySquare(const double* a, const double* b, double* out, int n);
 TESSARY_API std::ostream& PrintSquare(std::ostream& os, const double* m, int n);
+// Text form of the n*n elements, and its all-or-nothing input into `m`.
+TESSARY_API std::ostream& WriteSquareText(std::ostream& os, const double* m, int n);
+TESSARY_API bool ReadSquareText(std::istream& is, double* m, int n);
 
 // 3 x 3 linear blocks of the builders, row-major, written to `b`.
 TESSARY_API void AxisRotationBlock(double* b, Axis axis, double deg);
@@ -189,9 +192,11 @@ public:
                                      angles.GetZ());
     }
 
+    // A load that throws leaves the matrix as it was.
     void Serialize(CArchive& ar) {
-        if (ar.IsStoring()) ar << Self();
-        else ar >> Self();
+        ArchiveObject(ar, Self(), [&ar](Derived& m) {
+            for (double& v : m.m_m) ArchiveFields(ar, v);
+        });
     }
     // One row per line, fixed notation (left set on the stream), width 10.
     void Print(std::ostream& os) const { detail::PrintSquare(os, m_m, N); }
@@ -208,24 +213,15 @@ public:
     friend Derived operator*(double s, Derived m) { return m *= s; }
     friend Derived operator/(Derived m, double s) { return m /= s; }
 
-    friend CArchive& operator<<(CArchive& ar, const Derived& m) {
-        for (double v : m.m_m) ar << v;
-        return ar;
-    }
-    // Reads into a temporary: a load that throws leaves the matrix as it was.
-    friend CArchive& operator>>(CArchive& ar, Derived& m) {
-        double values[Size];
-        for (double& v : values) ar >> v;
-        m.Set(values);
-        return ar;
-    }
+    friend CArchive& operator<<(CArchive& ar, const Derived& m) { return StoreValue(ar, m); }
+    friend CArchive& operator>>(CArchive& ar, Derived& m) { return LoadValue(ar, m); }
     friend std::ostream& operator<<(std::ostream& os, const Derived& m) {
-        return WriteTextFields(os, m.m_m, Size, TextLayout::Matrix);
+        return detail::WriteSquareText(os, m.m_m, N);
     }
     // Changes m only when all N*N numbers were read.
     friend std::istream& operator>>(std::istream& is, Derived& m) {
         double values[Size];
-        if (ReadTextFields(is, values, Size)) m.Set(values);
+        if (detail::ReadSquareText(is, values, N)) m.Set(values);
         return is;
     }
 

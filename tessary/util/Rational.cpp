@@ -6,6 +6,8 @@
 #include <istream>
 #include <ostream>
 
+#include "tessary/frame/Serialization.h"
+
 namespace Tessary {
 
 namespace {
@@ -13,6 +15,21 @@ namespace {
 // Two's-complement narrowing, the way 16- and 32-bit fields keep values.
 std::int16_t Wrap16(long long v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v)); }
 int Wrap32(long long v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
+constexpr std::int16_t kMin16 = -32768;
+
+// Cross products with both denominators made non-negative, so that the
+// fractions stored with a negative denominator (0/-d, n/-32768) compare by
+// their value.
+struct CrossProducts {
+    long long left;   // a's numerator times b's denominator
+    long long right;  // b's numerator times a's denominator
+};
+CrossProducts Cross(const Rational& a, const Rational& b) {
+    long long an = a.GetNumerator(), ad = a.GetDenominator(), bn = b.GetNumerator(), bd = b.GetDenominator();
+    if (ad < 0) an = -an, ad = -ad;
+    if (bd < 0) bn = -bn, bd = -bd;
+    return {an * bd, bn * ad};
+}
 
 }  // namespace
 
@@ -21,8 +38,10 @@ Rational& Rational::SetFraction(int n, int d) {
         m_numerator = Wrap16(n);
         m_denominator = Wrap16(d);
     } else if (d == -1) {
-        m_numerator = Wrap16(-static_cast<long long>(n));
-        m_denominator = 1;
+        // 32768 exists only as -32768/-1.
+        const long long negated = -static_cast<long long>(n);
+        m_numerator = Wrap16(negated);
+        m_denominator = negated == 32768 ? -1 : 1;
     } else {
         m_numerator = Wrap16(n);
         m_denominator = Wrap16(d);
@@ -46,13 +65,23 @@ void Rational::Reduce() {
     const bool negative = (m_numerator < 0) != (m_denominator < 0);
     a /= x;
     b /= x;
-    m_numerator = Wrap16(negative ? -a : a);
+    // A magnitude of 32768 exists only as -32768. When the preferred form
+    // (sign on the numerator, denominator positive) needs +32768 in either
+    // field, both signs flip: the value stays exact and keeps its sign.
+    const bool flip = b == 32768 || (a == 32768 && !negative);
+    if (flip) b = -b;
+    m_numerator = Wrap16(negative != flip ? -a : a);
     m_denominator = Wrap16(b);
 }
 
 Rational& Rational::Negate() {
-    if (m_denominator < 0) m_denominator = Wrap16(-static_cast<int>(m_denominator));
-    else m_numerator = Wrap16(-static_cast<int>(m_numerator));
+    // A negative denominator takes the sign change, otherwise the numerator;
+    // -32768 has no 16-bit negation, so then the other field takes it.
+    const bool denominatorFirst = m_denominator < 0;
+    std::int16_t& first = denominatorFirst ? m_denominator : m_numerator;
+    std::int16_t& other = denominatorFirst ? m_numerator : m_denominator;
+    if (first != kMin16) first = static_cast<std::int16_t>(-first);
+    else if (other != kMin16) other = static_cast<std::int16_t>(-other);
     return *this;
 }
 
@@ -87,16 +116,18 @@ CString Rational::String() const {
     return text;
 }
 
-// Products of two 16-bit values always fit in 32 bits.
 bool operator==(const Rational& a, const Rational& b) {
-    return b.GetDenominator() * a.GetNumerator() == a.GetDenominator() * b.GetNumerator();
+    const CrossProducts c = Cross(a, b);
+    return c.left == c.right;
 }
 bool operator!=(const Rational& a, const Rational& b) { return !(a == b); }
 bool operator<(const Rational& a, const Rational& b) {
-    return b.GetDenominator() * a.GetNumerator() < a.GetDenominator() * b.GetNumerator();
+    const CrossProducts c = Cross(a, b);
+    return c.left < c.right;
 }
 bool operator<=(const Rational& a, const Rational& b) {
-    return a.GetDenominator() * b.GetNumerator() >= b.GetDenominator() * a.GetNumerator();
+    const CrossProducts c = Cross(a, b);
+    return c.right >= c.left;
 }
 bool operator>(const Rational& a, const Rational& b) { return !(a <= b); }
 bool operator>=(const Rational& a, const Rational& b) { return !(a < b); }
@@ -123,16 +154,14 @@ std::istream& operator>>(std::istream& is, Rational& r) {
     return is;
 }
 
-CArchive& operator<<(CArchive& ar, const Rational& r) {
-    return ar << static_cast<std::int16_t>(r.GetNumerator()) << static_cast<std::int16_t>(r.GetDenominator());
+void ArchiveField(CArchive& ar, Rational& r) {
+    std::int16_t n = r.m_numerator;
+    std::int16_t d = r.m_denominator;
+    ArchiveFieldsThen(ar, [&] { r.SetFraction(n, d); }, n, d);
 }
 
-CArchive& operator>>(CArchive& ar, Rational& r) {
-    std::int16_t n;
-    std::int16_t d;
-    ar >> n >> d;
-    r.SetFraction(n, d);
-    return ar;
-}
+CArchive& operator<<(CArchive& ar, const Rational& r) { return StoreValue(ar, r); }
+
+CArchive& operator>>(CArchive& ar, Rational& r) { return LoadValue(ar, r); }
 
 }  // namespace Tessary

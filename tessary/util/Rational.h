@@ -13,6 +13,15 @@
 //   negative numerator and +DBL_MAX otherwise (0/0 included).
 // * Text input stores a value only when "n/d" was read in full; otherwise
 //   the stream is failed and the value unchanged.
+// * 32768 exists in 16 bits only as -32768. Where the reduced form would need
+//   +32768 in a field (n/32768 with n odd, 32768/d with d odd, 32768/1), both
+//   signs flip instead: 5/-32768 stays 5/-32768 (value -5/32768), -5/-32768
+//   stays -5/-32768 (value +5/32768), -32768/-3 stays so, and -(-32768/1) is
+//   -32768/-1. Value and sign are exact; such a value is a fixed point of
+//   SetFraction, so text and archive round trips keep it. Negation changes
+//   the other field when the named one is -32768 (-32768/0 stays as it is).
+// * Comparisons cross-multiply with both denominators taken positive, so the
+//   forms with a negative denominator (these, and 0/-d) compare by value.
 
 #include <cstdint>
 #include <iosfwd>
@@ -22,6 +31,11 @@
 #include "tessary/frame/Export.h"
 
 namespace Tessary {
+
+class Rational;
+// The archive form: two 16-bit little-endian words, numerator first; loading
+// applies SetFraction. Classes holding a Rational field archive it through this.
+TESSARY_API void ArchiveField(CArchive& ar, Rational& r);
 
 class TESSARY_API Rational {
 public:
@@ -61,6 +75,8 @@ public:
     CString String() const;
 
 private:
+    friend void ArchiveField(CArchive& ar, Rational& r);
+
     Rational& Negate();
     void Reduce();
 
@@ -87,7 +103,7 @@ TESSARY_API bool operator>=(const Rational& a, const Rational& b);
 TESSARY_API std::ostream& operator<<(std::ostream& os, const Rational& r);
 TESSARY_API std::istream& operator>>(std::istream& is, Rational& r);
 
-// Two 16-bit little-endian words, numerator first; loading applies SetFraction.
+// The archive form of ArchiveField, for callers that chain archive operators.
 TESSARY_API CArchive& operator<<(CArchive& ar, const Rational& r);
 TESSARY_API CArchive& operator>>(CArchive& ar, Rational& r);
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "tessary/frame/Serialization.h"
+
 namespace Tessary {
 
 // Open addressing over the stored strings. A slot is 16 bytes: the string's
@@ -170,13 +172,8 @@ UniqueStringTable::~UniqueStringTable() {
 }
 
 void UniqueString::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) {
-        ar << *m_string;
-    } else {
-        CString text;
-        ar >> text;
-        m_string = m_table.Add(std::string_view(text.str()));
-    }
+    CString text = *m_string;
+    ArchiveFieldsThen(ar, [&] { *this = text; }, text);
 }
 
 }  // namespace Tessary

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/GoldenBytes.h"
+
 namespace Tessary {
 namespace {
 
@@ -96,24 +98,16 @@ TEST(UniqueString, TextsThatDifferInOneByteOrInLengthStayApart) {
 }
 
 TEST(UniqueString, ArchiveRoundTrip) {
-    std::vector<unsigned char> bytes;
-    {
-        CArchive ar(bytes, CArchive::store);
-        UniqueString name("HETATM");
-        name.Serialize(ar);
-        UniqueString empty("");
-        empty.Serialize(ar);
-    }
-    EXPECT_EQ(bytes, (std::vector<unsigned char>{6, 'H', 'E', 'T', 'A', 'T', 'M', 0}));
-
-    CArchive in(bytes, CArchive::load);
-    UniqueString loaded("x");
-    loaded.Serialize(in);
+    const test::Bytes golden = {6, 'H', 'E', 'T', 'A', 'T', 'M'};
+    const UniqueString loaded =
+        test::ExpectGoldenBytes(UniqueString("HETATM"), golden, kUnsetSchema, UniqueString("x"));
     EXPECT_EQ(loaded.StringPtr(), UniqueString("HETATM").StringPtr());
-    loaded.Serialize(in);
-    EXPECT_EQ(loaded.StringPtr(), &UniqueStringTable::null);
-    EXPECT_THROW(loaded.Serialize(in), CArchiveException);
-    EXPECT_EQ(loaded.StringPtr(), &UniqueStringTable::null);
+    EXPECT_EQ(test::StoreBytes(UniqueString("")), test::Bytes{0});
+    UniqueString target("x");
+    test::LoadBytes(target, {0});
+    EXPECT_EQ(target.StringPtr(), &UniqueStringTable::null);
+    EXPECT_THROW(test::LoadBytes(target, {3, 'a'}), CArchiveException);
+    EXPECT_EQ(target.StringPtr(), &UniqueStringTable::null);
 }
 
 }  // namespace

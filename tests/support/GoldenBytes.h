@@ -1,0 +1,70 @@
+#pragma once
+
+// Golden-bytes checks of archive forms. ExpectGoldenBytes stores an object,
+// compares the bytes with the committed expectation (a hex dump on failure,
+// 16 bytes a line, so a diff points at the offset), loads them back into a
+// second object and stores that again: the same bytes must come out.
+// StoreBytes and LoadBytes are the single steps, for malformed-input cases.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tessary/frame/CArchive.h"
+#include "tessary/frame/Serialization.h"
+
+namespace Tessary::test {
+
+using Bytes = std::vector<unsigned char>;
+
+inline std::string HexDump(const Bytes& bytes) {
+    std::string out;
+    char cell[24];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i % 16 == 0) {
+            std::snprintf(cell, sizeof cell, "%04zx:", i);
+            out += cell;
+        }
+        std::snprintf(cell, sizeof cell, " %02x", bytes[i]);
+        out += cell;
+        if (i % 16 == 15 || i + 1 == bytes.size()) out += '\n';
+    }
+    return out;
+}
+
+// The bytes of `object`'s archive form under `schema`.
+template <class T>
+Bytes StoreBytes(const T& object, std::uint32_t schema = kUnsetSchema) {
+    Bytes bytes;
+    CArchive ar(bytes, CArchive::store);
+    ar.SetObjectSchema(schema);
+    T copy(object);
+    ArchiveField(ar, copy);
+    return bytes;
+}
+
+// Loads `target` from `bytes` under `schema`; archive errors pass through.
+template <class T>
+void LoadBytes(T& target, const Bytes& bytes, std::uint32_t schema = kUnsetSchema) {
+    Bytes input(bytes);
+    CArchive ar(input, CArchive::load);
+    ar.SetObjectSchema(schema);
+    ArchiveField(ar, target);
+}
+
+// Store -> expected bytes -> load into `loaded` -> store again -> same bytes.
+// Returns the loaded object for checks of its own.
+template <class T>
+T ExpectGoldenBytes(const T& object, const Bytes& expected, std::uint32_t schema = kUnsetSchema,
+                    T loaded = T()) {
+    const Bytes stored = StoreBytes(object, schema);
+    EXPECT_EQ(HexDump(stored), HexDump(expected)) << "archive form under schema " << schema;
+    LoadBytes(loaded, expected, schema);
+    EXPECT_EQ(HexDump(StoreBytes(loaded, schema)), HexDump(expected)) << "stored again after loading";
+    return loaded;
+}
+
+}  // namespace Tessary::test
