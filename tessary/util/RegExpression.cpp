@@ -74,7 +74,11 @@ using detail::kRegMagic;
 using detail::RegMatchTable;
 using detail::RegProgram;
 
-// Match of a program with a simple form (no choices to undo).
+// Match of a program with a simple form (no choices to undo). Out of line,
+// like MatchProgram, so that Match stays small for the shortest path.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
 bool MatchSimple(RegProgram& prog, RegMatchTable& table, const CString& subject, bool whole) {
     const char* s = subject.GetString();
     const int len = subject.GetLength();
@@ -85,7 +89,7 @@ bool MatchSimple(RegProgram& prog, RegMatchTable& table, const CString& subject,
 }
 
 // Match after the short paths: compiles, then runs the flat or the general
-// matcher. Out of line, so that Match stays small for the short paths.
+// matcher.
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif

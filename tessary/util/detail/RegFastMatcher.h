@@ -33,7 +33,7 @@ public:
 
     // The leftmost match: 1 with `start` and `end` set, 0 for none, -1 when
     // giving up. Group positions of the match are left in the program.
-    int Search(int& start, int& end) {
+    TESSARY_REG_INLINE int Search(int& start, int& end) {
         if (m_prog.simpleOffset != 0) return SearchSimple(start, end);
         return ScanStarts(m_prog, m_s, m_len, start, [this, &end](int pos) { return Try(pos, end); });
     }
@@ -56,8 +56,11 @@ public:
     // start character, so its test is skipped.
     TESSARY_REG_INLINE int SearchSimpleByChar(int& start, int& end) {
         const SimpleForm& form = SimpleFormOf(m_prog);
-        return ScanStarts(m_prog, m_s, m_len, start,
-                          [this, &form, &end](int pos) { return TrySimpleFrom(form, 1, pos, end); });
+        int first;
+        int last;
+        StartBounds(m_prog, m_len, first, last);
+        return ScanStartChar(m_s, m_len, first, last, static_cast<char>(m_prog.startChar), start,
+                             [this, &form, &end](int pos) { return TrySimpleFrom(form, 1, pos, end); });
     }
 
 private:
@@ -76,8 +79,8 @@ private:
     // them, for a match starting at `start`.
     TESSARY_REG_INLINE int TrySimpleFrom(const SimpleForm& form, int k, int start, int& end) const {
         if (m_len - start < form.chars) return 0;
-        for (; k < form.chars; ++k)
-            if (!form.sets[k].Has(m_s[start + k])) return 0;
+        while (k < form.chars && form.sets[k].Has(m_s[start + k])) ++k;
+        if (k < form.chars) return 0;
         int pos = start + form.chars;
         if (form.repeatAny) {
             if (m_len - pos < form.repeatMin) return 0;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include "tessary/util/detail/RegProgram.h"
@@ -28,47 +27,51 @@ inline bool HoldsMustString(const RegProgram& prog, const char* s, int len) {
     return found;
 }
 
-// Tries the positions where a match can start, leftmost first, until
-// `tryAt(pos)` reports a match (1, with `start` set) or gives up (-1); 0 when
-// no position matched. Positions that cannot start a match are skipped, which
+// The first and last positions a match can start from, by its length bounds.
+inline void StartBounds(const RegProgram& prog, int len, int& first, int& last) {
+    first = prog.endWithin >= 0 ? std::max(0, len - prog.endWithin) : 0;
+    last = len - prog.minLength;
+}
+
+#if defined(__GNUC__)
+#define TESSARY_REG_INLINE __attribute__((always_inline)) inline
+#else
+#define TESSARY_REG_INLINE inline
+#endif
+
+// Tries each position in [first, last] that holds `only`, leftmost first,
+// until `tryAt(pos)` reports a match (1, with `start` set) or gives up (-1);
+// 0 when none matched.
+template <class TryAt>
+TESSARY_REG_INLINE int ScanStartChar(const char* s, int len, int first, int last, char only, int& start,
+                                     TryAt tryAt) {
+    const int stop = std::min(last, len - 1);
+    for (int pos = first; pos <= stop; ++pos) {
+        if (s[pos] != only) continue;
+        if (const int r = tryAt(pos)) {
+            start = pos;
+            return r;
+        }
+    }
+    return 0;
+}
+
+// Tries the positions where a match can start, leftmost first, as
+// ScanStartChar does. Positions that cannot start a match are skipped, which
 // leaves the leftmost match as it is.
 template <class TryAt>
-#if defined(__GNUC__)
-__attribute__((always_inline))
-#endif
-inline int ScanStarts(const RegProgram& prog, const char* s, int len, int& start, TryAt tryAt) {
+TESSARY_REG_INLINE int ScanStarts(const RegProgram& prog, const char* s, int len, int& start, TryAt tryAt) {
     if (prog.mustOffset != 0 && !HoldsMustString(prog, s, len)) return 0;
     if (prog.anchored) {
         start = 0;
         return tryAt(0);
     }
-    const int first = prog.endWithin >= 0 ? std::max(0, len - prog.endWithin) : 0;
-    const int last = len - prog.minLength;
-    if (prog.startChar >= 0) {
-        // A start character needs a character at the start.
-        const int stop = std::min(last, len - 1) + 1;
-        const char only = static_cast<char>(prog.startChar);
-        // Names are short: look inline before paying for a library call.
-        const int inlineStop = std::min(stop, first + 16);
-        for (int pos = first; pos < inlineStop; ++pos) {
-            if (s[pos] != only) continue;
-            if (const int r = tryAt(pos)) {
-                start = pos;
-                return r;
-            }
-        }
-        for (int pos = inlineStop; pos < stop; ++pos) {
-            const void* hit = std::memchr(s + pos, only, static_cast<std::size_t>(stop - pos));
-            if (!hit) break;
-            pos = static_cast<int>(static_cast<const char*>(hit) - s);
-            if (const int r = tryAt(pos)) {
-                start = pos;
-                return r;
-            }
-        }
-        return 0;
-    }
+    int first;
+    int last;
+    StartBounds(prog, len, first, last);
+    if (prog.startChar >= 0) return ScanStartChar(s, len, first, last, static_cast<char>(prog.startChar), start, tryAt);
     if (prog.useStartSet) {
+        // A start set needs a character at the start.
         const int stop = std::min(last, len - 1);
         for (int pos = first; pos <= stop; ++pos) {
             if (!prog.startSet.Has(s[pos])) continue;
@@ -88,6 +91,8 @@ inline int ScanStarts(const RegProgram& prog, const char* s, int len, int& start
     }
     return 0;
 }
+
+#undef TESSARY_REG_INLINE
 
 // The largest repeat count from `count` down to `min` after which a following
 // literal can start, that is, the subject character at base + count is
