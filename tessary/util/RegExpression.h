@@ -27,8 +27,9 @@
 //   bytes are ordinary characters); the expression text ends at its first NUL.
 //
 // Threads: the library starts none. Separate objects share nothing and may
-// be used from different threads at once; one object is used by one thread
-// at a time, since Match records its result in the object.
+// be used from different threads at once. Match and assignment change the
+// object, so one object is used by one thread at a time; its const members
+// only read and may run together while nothing changes it.
 
 #include <memory>
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tessary/util/detail/RegExpressionAccess.h"
@@ -430,6 +431,32 @@ TEST(RegExpressionMatch, FastPathAgreesWithGeneralMatcher) {
             }
         }
     }
+}
+
+// Objects share no scratch space: threads matching with their own objects,
+// one expression of each matcher kind, see what one thread sees alone.
+TEST(RegExpressionThreads, SeparateObjectsMatchIndependently) {
+    const char* patterns[] = {"C[AB]", "H.*", "(CA|CB|N)$", "*1", "(C|H)(A|B)+.*\\>", "^(x|C)+G?(1|2)"};
+    const char* subjects[] = {"CA", "HB2", "NCA", "CG1", "CCAB1", "OXT", "xCG2", "HH12 X", ""};
+    auto run = [&] {
+        std::string out;
+        for (int round = 0; round < 200; ++round) {
+            for (const char* pattern : patterns) {
+                RegExpression re(pattern, false);
+                for (const char* subject : subjects) {
+                    out += re.Match(subject, round % 2 == 1) ? '1' : '0';
+                    for (int g = 0; g < re.GetSubstringCount(); ++g) out += re.GetSubstring(g).str() + ",";
+                }
+            }
+        }
+        return out;
+    };
+    const std::string expected = run();
+    std::vector<std::string> results(4);
+    std::vector<std::thread> threads;
+    for (std::string& result : results) threads.emplace_back([&run, &result] { result = run(); });
+    for (std::thread& thread : threads) thread.join();
+    for (const std::string& result : results) EXPECT_EQ(result, expected);
 }
 
 }  // namespace
