@@ -214,17 +214,10 @@ private:
                         end = pos;
                         return true;
                     case Op::AtStart:
-                        if (pos != 0) goto backtrack;
-                        break;
                     case Op::AtEnd:
-                        if (pos != m_len) goto backtrack;
-                        break;
                     case Op::WordStart:
-                        if (pos >= m_len || !IsRegWordChar(m_s[pos])) goto backtrack;
-                        if (pos > 0 && IsRegWordChar(m_s[pos - 1])) goto backtrack;
-                        break;
                     case Op::WordEnd:
-                        if (pos < m_len && IsRegWordChar(m_s[pos])) goto backtrack;
+                        if (!AssertionHolds(op, m_s, m_len, pos)) goto backtrack;
                         break;
                     case Op::AnyChar:
                         if (pos >= m_len) goto backtrack;

@@ -131,17 +131,10 @@ private:
                     ++pos;
                     break;
                 case RegOp::AtStart:
-                    if (pos != 0) goto backtrack;
-                    break;
                 case RegOp::AtEnd:
-                    if (pos != m_len) goto backtrack;
-                    break;
                 case RegOp::WordStart:
-                    if (pos >= m_len || !IsRegWordChar(m_s[pos]) || (pos > 0 && IsRegWordChar(m_s[pos - 1])))
-                        goto backtrack;
-                    break;
                 case RegOp::WordEnd:
-                    if (pos < m_len && IsRegWordChar(m_s[pos])) goto backtrack;
+                    if (!AssertionHolds(op.kind, m_s, m_len, pos)) goto backtrack;
                     break;
                 case RegOp::Alternative: {
                     const int alternative = NextAlternative(op, 0, pos);

@@ -94,6 +94,21 @@ TESSARY_REG_INLINE int ScanStarts(const RegProgram& prog, const char* s, int len
 
 #undef TESSARY_REG_INLINE
 
+// Whether the zero-width node `op` (AtStart, AtEnd, WordStart, WordEnd)
+// holds at `pos`.
+inline bool AssertionHolds(unsigned char op, const char* s, int len, int pos) {
+    switch (op) {
+        case RegOp::AtStart:
+            return pos == 0;
+        case RegOp::AtEnd:
+            return pos == len;
+        case RegOp::WordStart:
+            return pos < len && IsRegWordChar(s[pos]) && (pos == 0 || !IsRegWordChar(s[pos - 1]));
+        default:  // WordEnd
+            return pos >= len || !IsRegWordChar(s[pos]);
+    }
+}
+
 // The largest repeat count from `count` down to `min` after which a following
 // literal can start, that is, the subject character at base + count is
 // `nextChar`; any count when `nextChar` is 0. -1 when no count is left. Each
