@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "tessary/util/detail/RegExpressionAccess.h"
 #include "tessary/util/detail/RegFastMatcher.h"
 #include "tessary/util/detail/RegProgram.h"
 
@@ -93,11 +94,14 @@ bool MatchSimple(RegProgram& prog, RegMatchTable& table, const CString& subject,
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
-bool MatchProgram(RegProgram*& program, const CString& text, const char*& error, RegMatchTable& table,
-                  const CString& subject, bool whole) {
-    if (subject.IsEmpty() && text == ".*") return true;
+bool MatchProgram(RegExpression& re, const CString& subject, bool whole) {
+    using Access = detail::RegExpressionAccess;
+    if (subject.IsEmpty() && re.GetText() == ".*") return true;
+    RegProgram*& program = Access::Program(re);
+    const char*& error = Access::Error(re);
+    RegMatchTable& table = Access::Table(re);
     if (!program) {
-        program = detail::CompileRegProgram(text.GetString(), error);
+        program = detail::CompileRegProgram(re.GetText().GetString(), error);
         if (!program) return false;
     }
     RegProgram& prog = *program;
@@ -177,7 +181,7 @@ bool RegExpression::Match(const CString& subject, bool whole) {
     }
     if (m_program && m_program->simpleOffset != 0 && m_program->Code()[0] == kRegMagic && !subject.IsEmpty())
         return MatchSimple(*m_program, table, subject, whole);
-    return MatchProgram(m_program, m_text, m_error, table, subject, whole);
+    return MatchProgram(*this, subject, whole);
 }
 
 CString RegExpression::GetSubstring(int i) const {
