@@ -48,7 +48,9 @@ struct RegMatchTable {
     std::int32_t groupLength[kRegGroups] = {};
     int count = 0;
 
-    const char* Text() const { return length <= static_cast<std::int32_t>(sizeof shortText) ? shortText : longText.data(); }
+    const char* Text() const {
+        return length <= static_cast<std::int32_t>(sizeof shortText) ? shortText : longText.data();
+    }
     void SetText(const char* text, int n) {
         length = n;
         if (n <= static_cast<std::int32_t>(sizeof shortText)) SmallCopy(shortText, text, n);
@@ -145,7 +147,9 @@ RegExpression::RegExpression(const CString& text, bool flag)
 }
 
 RegExpression::RegExpression(const RegExpression& other)
-    : Pattern<CString>(other), m_text(other.m_text), m_substrings(std::make_unique<RegMatchTable>(*other.m_substrings)) {}
+    : Pattern<CString>(other),
+      m_text(other.m_text),
+      m_substrings(std::make_unique<RegMatchTable>(*other.m_substrings)) {}
 
 RegExpression& RegExpression::operator=(const RegExpression& other) {
     if (this == &other) return *this;
@@ -187,7 +191,8 @@ bool RegExpression::Match(const CString& subject, bool whole) {
 CString RegExpression::GetSubstring(int i) const {
     const RegMatchTable& table = *m_substrings;
     if (i < 0 || i >= table.count) return CString();
-    return CString(std::string_view(table.Text() + table.groupStart[i], static_cast<std::size_t>(table.groupLength[i])));
+    const auto length = static_cast<std::size_t>(table.groupLength[i]);
+    return CString(std::string_view(table.Text() + table.groupStart[i], length));
 }
 
 int RegExpression::GetSubstringCount() const { return m_substrings->count; }

@@ -1,3 +1,5 @@
+// The compiler: expression text to node program in two passes (size, then
+// emit), then the search hints, the start filter and the flat form.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
