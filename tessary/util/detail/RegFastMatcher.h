@@ -77,7 +77,7 @@ private:
 
     // The characters of a simple form from the `k`th on, and what follows
     // them, for a match starting at `start`.
-    TESSARY_REG_INLINE int TrySimpleFrom(const SimpleForm& form, int k, int start, int& end) const {
+    int TrySimpleFrom(const SimpleForm& form, int k, int start, int& end) const {
         if (m_len - start < form.chars) return 0;
         while (k < form.chars && form.sets[k].Has(m_s[start + k])) ++k;
         if (k < form.chars) return 0;
