@@ -25,9 +25,13 @@
 //   GetErrorMessage() says why.
 // * Subjects are compared as bytes over their full length (embedded NUL
 //   bytes are ordinary characters); the expression text ends at its first NUL.
+//
+// Threads: the library starts none. Separate objects share nothing and may
+// be used from different threads at once. Match and assignment change the
+// object, so one object is used by one thread at a time; its const members
+// only read and may run together while nothing changes it.
 
-#include <cstdint>
-#include <string>
+#include <memory>
 
 #include "tessary/frame/CString.h"
 #include "tessary/frame/Export.h"
@@ -37,32 +41,12 @@ namespace Tessary {
 
 namespace detail {
 struct RegProgram;
-}
+struct RegMatchTable;
+struct RegExpressionAccess;
+}  // namespace detail
 
 class TESSARY_API RegExpression : public Pattern<CString> {
 public:
-    // Node opcodes of the compiled program.
-    enum Opcode : unsigned char {
-        Stop = 0,
-        AtStart = 1,
-        AtEnd = 2,
-        AnyChar = 3,
-        InSet = 4,
-        NotInSet = 5,
-        Alternative = 6,
-        LoopBack = 7,
-        Literal = 8,
-        Empty = 9,
-        RepeatStar = 10,
-        RepeatPlus = 11,
-        WordStart = 12,
-        WordEnd = 13,
-        GroupOpen = 20,   // + group number 1..9
-        GroupClose = 30,  // + group number 1..9
-    };
-    static constexpr unsigned char Magic = 0x9C;
-    static constexpr int MaxProgramSize = 0x7FFF;
-
     // Trims `text`; nothing is compiled until the first Match.
     RegExpression(const CString& text, bool flag);
     // Copies start without a compiled program.
@@ -86,43 +70,16 @@ public:
     const char* GetErrorMessage() const { return m_error; }
 
 protected:
-    // The compiled program from its magic byte on (null before the first
-    // successful compile); `size` receives its length in bytes.
-    const unsigned char* GetProgram(int& size) const;
-    // The search hints of the compiled program. False when not compiled.
-    bool GetProgramHints(char& firstChar, bool& anchored, CString& mustString) const;
-
     CString m_text;
-    // The substrings of the last Match: the text of group 0, and where each
-    // group lies in it. Kept as spans so that a match costs one copy.
-    // Short matches (names) stay in the inline buffer.
-    std::string m_match;
-    char m_shortMatch[32] = {};
-    std::int32_t m_matchLength = 0;
-    std::int32_t m_groupStart[10] = {};
-    std::int32_t m_groupLength[10] = {};
-    int m_substringCount = 0;
-    detail::RegProgram* m_program = nullptr;
-    const char* m_error = nullptr;
 
 private:
-    // Match after the short path: compiles, runs the flat or general matcher.
-    // Internal to the library, so that Match calls it directly.
-#if defined(__GNUC__) && !defined(_WIN32)
-    __attribute__((visibility("hidden")))
-#endif
-    bool MatchProgram(const CString& subject, bool whole);
-    // Match of a compiled program with a simple form (no choices to undo).
-#if defined(__GNUC__) && !defined(_WIN32)
-    __attribute__((visibility("hidden")))
-#endif
-    bool MatchSimple(const CString& subject, bool whole);
-    // Fills the table for a match of s[start, end) without groups; returns
-    // the result of Match (false for an empty match or a partial `whole` one).
-    bool TakeWholeMatch(const char* s, int len, int start, int end, bool whole);
-    void ReleaseProgram();
-    void CopyMatch(const RegExpression& other);
-    const char* MatchText() const;
+    friend struct detail::RegExpressionAccess;
+
+    // The substrings of the last Match.
+    std::unique_ptr<detail::RegMatchTable> m_substrings;
+    // The compiled program, null before the first successful compile.
+    detail::RegProgram* m_program = nullptr;
+    const char* m_error = nullptr;
 };
 
 }  // namespace Tessary

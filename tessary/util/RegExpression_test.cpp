@@ -7,9 +7,11 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tessary/util/RegNumber.h"
+#include "tessary/util/detail/RegExpressionAccess.h"
+#include "tessary/util/detail/RegProgram.h"
 #include "tests/support/TestSeed.h"
 
 namespace Tessary {
@@ -19,16 +21,23 @@ namespace {
 class InspectedExpression : public RegExpression {
 public:
     using RegExpression::RegExpression;
-    std::vector<unsigned char> Program() {
-        int size = 0;
-        const unsigned char* code = GetProgram(size);
-        return code ? std::vector<unsigned char>(code, code + size) : std::vector<unsigned char>();
+    std::vector<unsigned char> Program() const {
+        const detail::RegProgram* program = detail::RegExpressionAccess::Program(*this);
+        return program ? std::vector<unsigned char>(program->Code(), program->Code() + program->size)
+                       : std::vector<unsigned char>();
     }
     std::vector<unsigned char> Compiled() {
         Match("compile", false);
         return Program();
     }
-    bool Hints(char& first, bool& anchored, CString& must) const { return GetProgramHints(first, anchored, must); }
+    bool Hints(char& first, bool& anchored, CString& must) const {
+        const detail::RegProgram* program = detail::RegExpressionAccess::Program(*this);
+        if (!program) return false;
+        first = program->firstChar;
+        anchored = program->anchored;
+        must = program->mustOffset ? CString(program->MustString(), program->mustLength) : CString();
+        return true;
+    }
 };
 
 bool Matches(const char* pattern, const CString& subject, bool whole = false) {
@@ -69,9 +78,9 @@ TEST(RegExpressionProgram, RunStopsBeforeARepeatedLastCharacter) {
     // "abc*" is the literal "ab", then c repeated.
     const Bytes program = InspectedExpression("abc*", false).Compiled();
     ASSERT_GE(program.size(), 10u);
-    EXPECT_EQ(program[4], RegExpression::Literal);
+    EXPECT_EQ(program[4], detail::RegOp::Literal);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&program[7])), "ab");
-    EXPECT_EQ(program[10], RegExpression::RepeatStar);
+    EXPECT_EQ(program[10], detail::RegOp::RepeatStar);
     EXPECT_TRUE(Matches("abc*", "ab", true));
     EXPECT_TRUE(Matches("abc*", "abccc", true));
     EXPECT_FALSE(Matches("abc*", "abcabc", true));
@@ -424,64 +433,30 @@ TEST(RegExpressionMatch, FastPathAgreesWithGeneralMatcher) {
     }
 }
 
-TEST(RegNumber, RangesAndSingleNumbers) {
-    RegNumber range("10-20");
-    EXPECT_TRUE(range.Match("15", false));
-    EXPECT_TRUE(range.Match("20", false));
-    EXPECT_TRUE(range.Match("10", false));
-    EXPECT_FALSE(range.Match("21", false));
-    EXPECT_FALSE(range.Match("15", true));
-
-    RegNumber negative("-5--1");
-    EXPECT_EQ(negative.GetMinimum(), -5);
-    EXPECT_EQ(negative.GetMaximum(), -1);
-    EXPECT_TRUE(negative.Match("-3", false));
-    EXPECT_FALSE(negative.Match("0", false));
-
-    RegNumber single("-5");
-    EXPECT_EQ(single.GetMinimum(), -5);
-    EXPECT_EQ(single.GetMaximum(), -5);
-
-    RegNumber seven("7");
-    EXPECT_TRUE(seven.Match("7", true));
-    EXPECT_TRUE(seven.Match("7abc", true));
-    EXPECT_FALSE(seven.Match("8", true));
-
-    RegNumber open("5-");
-    EXPECT_EQ(open.GetMinimum(), 5);
-    EXPECT_EQ(open.GetMaximum(), 5);
-
-    RegNumber empty("");
-    EXPECT_TRUE(empty.Match("0", false));
-    EXPECT_TRUE(empty.Match("1", false));
-    EXPECT_TRUE(empty.Match("x", false));  // no digits reads as 0
-    EXPECT_FALSE(empty.Match("2", false));
-
-    RegNumber reversed("20-10");
-    EXPECT_FALSE(reversed.Match("15", false));
-
-    // Out-of-range ends saturate rather than wrap.
-    RegNumber huge("0-99999999999");
-    EXPECT_EQ(huge.GetMaximum(), INT32_MAX);
-    EXPECT_TRUE(huge.Match("4294967296", false));
-    EXPECT_FALSE(range.GetFlag());
-
-    std::unique_ptr<Pattern<CString>> copy(range.Copy());
-    EXPECT_TRUE(copy->Match("12", false));
-}
-
-TEST(RegNumber, IsRegNumber) {
-    EXPECT_FALSE(RegNumber::IsRegNumber("12"));
-    EXPECT_TRUE(RegNumber::IsRegNumber("1-2"));
-    EXPECT_TRUE(RegNumber::IsRegNumber("--5"));
-    EXPECT_TRUE(RegNumber::IsRegNumber("-5--1"));
-    EXPECT_TRUE(RegNumber::IsRegNumber("+1-+2"));
-    EXPECT_FALSE(RegNumber::IsRegNumber("1-"));
-    EXPECT_FALSE(RegNumber::IsRegNumber(""));
-    EXPECT_FALSE(RegNumber::IsRegNumber("-"));
-    EXPECT_FALSE(RegNumber::IsRegNumber("a-2"));
-    EXPECT_FALSE(RegNumber::IsRegNumber("1-2-3"));
-    EXPECT_FALSE(RegNumber::IsRegNumber("1-2x"));
+// Objects share no scratch space: threads matching with their own objects,
+// one expression of each matcher kind, see what one thread sees alone.
+TEST(RegExpressionThreads, SeparateObjectsMatchIndependently) {
+    const char* patterns[] = {"C[AB]", "H.*", "(CA|CB|N)$", "*1", "(C|H)(A|B)+.*\\>", "^(x|C)+G?(1|2)"};
+    const char* subjects[] = {"CA", "HB2", "NCA", "CG1", "CCAB1", "OXT", "xCG2", "HH12 X", ""};
+    auto run = [&] {
+        std::string out;
+        for (int round = 0; round < 200; ++round) {
+            for (const char* pattern : patterns) {
+                RegExpression re(pattern, false);
+                for (const char* subject : subjects) {
+                    out += re.Match(subject, round % 2 == 1) ? '1' : '0';
+                    for (int g = 0; g < re.GetSubstringCount(); ++g) out += re.GetSubstring(g).str() + ",";
+                }
+            }
+        }
+        return out;
+    };
+    const std::string expected = run();
+    std::vector<std::string> results(4);
+    std::vector<std::thread> threads;
+    for (std::string& result : results) threads.emplace_back([&run, &result] { result = run(); });
+    for (std::thread& thread : threads) thread.join();
+    for (const std::string& result : results) EXPECT_EQ(result, expected);
 }
 
 }  // namespace
