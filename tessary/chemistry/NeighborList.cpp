@@ -203,11 +203,8 @@ struct NeighborList::Impl {
 
     void Layout(const NeighborList& list);
 
+    // After a radix sort (the counting sort leaves its row index behind).
     void BuildLocator() {
-        if (!denseStart.empty()) {
-            locatorReady = true;
-            return;
-        }
         cellTable.Clear();
         if (!cellKey.empty()) {
             const std::uint64_t volume = boxSize[0] * boxSize[1] * boxSize[2];
@@ -527,9 +524,7 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
     // One row: the cells at di = 0, -1, +1 as ranges of `sorted` (empty when
     // absent). They lie side by side, so a short row is screened in one pass
     // and its hits reported cell by cell, in that order.
-    struct Range {
-        std::uint32_t first, last;
-    };
+    using Range = Impl::Range;
     struct Hit {
         std::uint32_t at;
         double d2;
