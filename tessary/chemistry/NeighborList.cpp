@@ -1,6 +1,7 @@
 #include "tessary/chemistry/NeighborList.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -150,8 +151,10 @@ struct NeighborList::Impl {
     std::vector<std::int32_t> chainNext;  // by pending point
     std::size_t chained = 0;
 
+    // The flags say, without the call into the once machinery, that the work
+    // is done: a query then costs one load each.
     std::optional<std::once_flag> prepare, locate;
-    bool prepared = false;  // `prepare` has run since the last rearm
+    std::atomic<bool> prepared{false}, located{false};
 
     struct Range {
         std::uint32_t first, last;
@@ -179,26 +182,30 @@ struct NeighborList::Impl {
 
     // Lays out what was added since the last query, once.
     void Prepare(const NeighborList& list) {
+        if (prepared.load(std::memory_order_acquire)) return;
         std::call_once(*prepare, [&] {
             // A sort costs a pass over all points; until a good share of them
             // is new, the newcomers are searched through their cells' chains.
             if (pending.size() > 256 + LaidOut() / 4) Layout(list);
             LinkPending(list);
-            prepared = true;
+            prepared.store(true, std::memory_order_release);
         });
     }
     // Builds the cell lookup of point queries, once; after Prepare.
     void Locator() {
+        if (located.load(std::memory_order_acquire)) return;
         std::call_once(*locate, [&] {
             if (!locatorReady) BuildLocator();
+            located.store(true, std::memory_order_release);
         });
     }
     // Called by Add before it changes anything a query reads.
     void Rearm() {
-        if (!prepared) return;
+        if (!prepared.load(std::memory_order_relaxed)) return;
         prepare.emplace();
         locate.emplace();
-        prepared = false;
+        prepared.store(false, std::memory_order_relaxed);
+        located.store(false, std::memory_order_relaxed);
     }
 
     void Layout(const NeighborList& list);
