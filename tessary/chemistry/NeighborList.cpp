@@ -1,15 +1,21 @@
 #include "tessary/chemistry/NeighborList.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "tessary/util/detail/OpenTable.h"
 
 namespace Tessary {
 
@@ -58,60 +64,34 @@ int BitWidth(std::uint64_t v) {
     return bits;
 }
 
-// Open addressing from cell key to a 32-bit value, linear probing, at most
-// half full.
+// From cell key to a 32-bit number (a laid-out cell, a chain of newcomers).
 class KeyTable {
 public:
-    void Clear() {
-        m_buckets.clear();
-        m_size = 0;
-    }
+    void Clear() { m_table.Clear(); }
     std::int32_t Find(std::uint64_t key) const {
-        if (m_buckets.empty()) return -1;
-        for (std::size_t slot = Hash(key);; slot = (slot + 1) & m_mask) {
-            const Bucket& bucket = m_buckets[slot];
-            if (bucket.key == key) return bucket.value;
-            if (bucket.key == kEmptyKey) return -1;
-        }
+        const Slot* slot = m_table.Find(Hash(key), [key](const Slot& s) { return s.key == key; });
+        return slot ? slot->value : -1;
     }
     // The value stored for key, or `value` after storing it.
     std::int32_t FindOrAdd(std::uint64_t key, std::int32_t value, std::size_t expected = 8) {
-        if (2 * (m_size + 1) > m_buckets.size()) Grow(std::max(expected, m_size + 1));
-        for (std::size_t slot = Hash(key);; slot = (slot + 1) & m_mask) {
-            Bucket& bucket = m_buckets[slot];
-            if (bucket.key == key) return bucket.value;
-            if (bucket.key == kEmptyKey) {
-                bucket = Bucket{key, value};
-                ++m_size;
-                return value;
-            }
+        m_table.Reserve(std::max(expected, m_table.Size() + 1), [](const Slot& s) { return Hash(s.key); });
+        Slot& slot = m_table.Probe(Hash(key), [key](const Slot& s) { return s.key == key; });
+        if (slot.IsEmpty()) {
+            slot = Slot{key, value};
+            m_table.Commit();
         }
+        return slot.value;
     }
 
 private:
-    struct Bucket {
-        std::uint64_t key;
-        std::int32_t value;
+    struct Slot {
+        std::uint64_t key = kEmptyKey;
+        std::int32_t value = -1;
+        bool IsEmpty() const { return key == kEmptyKey; }
     };
-    std::size_t Hash(std::uint64_t key) const { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> m_shift); }
-    void Grow(std::size_t entries) {
-        const int bits = std::max(4, BitWidth(2 * std::max(entries, 2 * m_size) - 1));
-        std::vector<Bucket> old(std::size_t{1} << bits, Bucket{kEmptyKey, -1});
-        old.swap(m_buckets);
-        m_shift = 64 - bits;
-        m_mask = m_buckets.size() - 1;
-        for (const Bucket& bucket : old) {
-            if (bucket.key == kEmptyKey) continue;
-            std::size_t slot = Hash(bucket.key);
-            while (m_buckets[slot].key != kEmptyKey) slot = (slot + 1) & m_mask;
-            m_buckets[slot] = bucket;
-        }
-    }
+    static std::uint64_t Hash(std::uint64_t key) { return key * 0x9E3779B97F4A7C15ull; }
 
-    std::vector<Bucket> m_buckets;
-    std::size_t m_size = 0;
-    std::size_t m_mask = 0;
-    int m_shift = 64;
+    detail::OpenTable<Slot> m_table;
 };
 
 // A stable counting pass over digit(key) for every element of `order`.
@@ -129,10 +109,19 @@ void CountingPass(const std::vector<std::uint64_t>& keys, const std::vector<std:
 // Everything behind the interface: the points sorted by cell, the cells, the
 // structure that finds a cell by key for point queries, and the points added
 // since the last sort.
+//
+// Queries are const and may run side by side, so whatever they lay out is
+// built once per batch of Adds under a once-flag and read-only after that:
+// `prepare` sorts when enough points are new and chains the rest, `locate`
+// builds the lookup that point queries need. Add, which has the object to
+// itself, rearms both once they have run.
 struct NeighborList::Impl {
-    explicit Impl(int hashSize) : hashSize(static_cast<std::size_t>(std::clamp(hashSize, 8, 1 << 20))) {}
+    explicit Impl(int hashSize)
+        : hashSize(static_cast<std::size_t>(std::clamp(hashSize, 8, 1 << 20))), prepare(std::in_place),
+          locate(std::in_place) {}
 
     std::size_t hashSize;
+    std::size_t stored = 0;  // points that can be found; only Add changes it
 
     // The points sorted by cell, and the points added since.
     std::vector<VoxelData> sorted;
@@ -144,6 +133,7 @@ struct NeighborList::Impl {
     // Laid-out cells in key order: cell c holds sorted[cellStart[c] .. cellStart[c + 1]).
     std::vector<std::uint64_t> cellKey;
     std::vector<std::uint32_t> cellStart;
+    bool counted = false;  // the last sort was the counting sort: denseStart is its row index
 
     // Cell lookup: a row index of the occupied box when that is not much
     // larger than the points (kept from the counting sort, or built on the
@@ -155,15 +145,20 @@ struct NeighborList::Impl {
     std::vector<std::uint32_t> denseStart;  // by box cell: where its points start in `sorted`
     KeyTable cellTable;
 
-    // The pair search's gathered candidates of one cell, coordinates apart.
-    std::vector<float> candX, candY, candZ;
-    std::vector<std::int32_t> candId;
-
     // Chains of the points added since the last sort, per cell key.
     KeyTable chainTable;  // key -> chain number
     std::vector<std::int32_t> chainHead, chainTail;
     std::vector<std::int32_t> chainNext;  // by pending point
     std::size_t chained = 0;
+
+    // The flags say, without the call into the once machinery, that the work
+    // is done: a query then costs one load each.
+    std::optional<std::once_flag> prepare, locate;
+    std::atomic<bool> prepared{false}, located{false};
+
+    struct Range {
+        std::uint32_t first, last;
+    };
 
     // The laid-out cell with this key, or -1 (hash lookup).
     std::int32_t Locate(std::uint64_t key) const { return cellTable.Find(key); }
@@ -172,36 +167,80 @@ struct NeighborList::Impl {
     // wraps to a huge value and fails the bound check.
     std::uint64_t BoxOffset(std::uint64_t key, int axis) const { return Field(key, axis) - boxLo[axis]; }
 
-    void BuildLocator() {
-        locatorReady = true;
-        if (!denseStart.empty()) return;
-        cellTable.Clear();
-        if (cellKey.empty()) return;
-        const std::uint64_t volume = boxSize[0] * boxSize[1] * boxSize[2];
-        if (volume <= 8 * cellKey.size() + 4096) {
-            // Box cells and laid-out cells share one order, so the starts of
-            // the empty box cells are filled in from the next occupied one.
-            denseStart.resize(volume + 1);
-            std::uint64_t d = 0;
-            for (std::size_t c = 0; c < cellKey.size(); ++c) {
-                const std::uint64_t at =
-                    (BoxOffset(cellKey[c], 2) * boxSize[1] + BoxOffset(cellKey[c], 1)) * boxSize[0] + BoxOffset(cellKey[c], 0);
-                for (; d <= at; ++d) denseStart[d] = cellStart[c];
-            }
-            for (; d <= volume; ++d) denseStart[d] = cellStart.back();
-            return;
+    // The laid-out points of the cell with this key (after Locator()).
+    Range CellRange(std::uint64_t key) const {
+        if (!denseStart.empty()) {
+            const std::uint64_t x = BoxOffset(key, 0), y = BoxOffset(key, 1), z = BoxOffset(key, 2);
+            if (x >= boxSize[0] || y >= boxSize[1] || z >= boxSize[2]) return Range{0, 0};
+            const std::uint64_t d = (z * boxSize[1] + y) * boxSize[0] + x;
+            return Range{denseStart[d], denseStart[d + 1]};
         }
-        for (std::size_t c = 0; c < cellKey.size(); ++c)
-            cellTable.FindOrAdd(cellKey[c], static_cast<std::int32_t>(c), std::max(cellKey.size(), hashSize));
+        const std::int32_t c = Locate(key);
+        if (c < 0) return Range{0, 0};
+        return Range{cellStart[static_cast<std::size_t>(c)], cellStart[static_cast<std::size_t>(c) + 1]};
     }
 
-    template <class KeyOf>
-    void LinkPending(KeyOf keyOf) {
+    // Lays out what was added since the last query, once.
+    void Prepare(const NeighborList& list) {
+        if (prepared.load(std::memory_order_acquire)) return;
+        std::call_once(*prepare, [&] {
+            // A sort costs a pass over all points; until a good share of them
+            // is new, the newcomers are searched through their cells' chains.
+            if (pending.size() > 256 + LaidOut() / 4) Layout(list);
+            LinkPending(list);
+            prepared.store(true, std::memory_order_release);
+        });
+    }
+    // Builds the cell lookup of point queries, once; after Prepare.
+    void Locator() {
+        if (located.load(std::memory_order_acquire)) return;
+        std::call_once(*locate, [&] {
+            if (!locatorReady) BuildLocator();
+            located.store(true, std::memory_order_release);
+        });
+    }
+    // Called by Add before it changes anything a query reads.
+    void Rearm() {
+        if (!prepared.load(std::memory_order_relaxed)) return;
+        prepare.emplace();
+        locate.emplace();
+        prepared.store(false, std::memory_order_relaxed);
+        located.store(false, std::memory_order_relaxed);
+    }
+
+    void Layout(const NeighborList& list);
+
+    // After a radix sort (the counting sort leaves its row index behind).
+    void BuildLocator() {
+        cellTable.Clear();
+        if (!cellKey.empty()) {
+            const std::uint64_t volume = boxSize[0] * boxSize[1] * boxSize[2];
+            if (volume <= 8 * cellKey.size() + 4096) {
+                // Box cells and laid-out cells share one order, so the starts
+                // of the empty box cells are filled in from the next occupied one.
+                denseStart.resize(volume + 1);
+                std::uint64_t d = 0;
+                for (std::size_t c = 0; c < cellKey.size(); ++c) {
+                    const std::uint64_t at = (BoxOffset(cellKey[c], 2) * boxSize[1] + BoxOffset(cellKey[c], 1)) * boxSize[0] +
+                                             BoxOffset(cellKey[c], 0);
+                    for (; d <= at; ++d) denseStart[d] = cellStart[c];
+                }
+                for (; d <= volume; ++d) denseStart[d] = cellStart.back();
+            } else {
+                for (std::size_t c = 0; c < cellKey.size(); ++c)
+                    cellTable.FindOrAdd(cellKey[c], static_cast<std::int32_t>(c), std::max(cellKey.size(), hashSize));
+            }
+        }
+        locatorReady = true;
+    }
+
+    void LinkPending(const NeighborList& list) {
         for (; chained < pending.size(); ++chained) {
             const auto q = static_cast<std::int32_t>(chained);
             chainNext.push_back(-1);
             const auto fresh = static_cast<std::int32_t>(chainHead.size());
-            const std::int32_t chain = chainTable.FindOrAdd(keyOf(pending[chained].position), fresh);
+            const auto key = static_cast<std::uint64_t>(list.GetIndex(pending[chained].position));
+            const std::int32_t chain = chainTable.FindOrAdd(key, fresh);
             if (chain == fresh) {
                 chainHead.push_back(q);
                 chainTail.push_back(q);
@@ -221,11 +260,13 @@ struct NeighborList::Impl {
     }
 };
 
+namespace {
+
 // Appends pairs straight into the caller's arrays, growing them geometrically;
 // the kernels then store every tested pair and advance only past close ones,
 // which keeps the inner loop free of unpredictable branches. The same array
 // passed twice gets each pair's two numbers one after the other.
-class NeighborList::PairSink {
+class PairSink {
 public:
     PairSink(IntArray& first, IntArray& second)
         : m_first(&first == &second ? &m_ownFirst : &first), m_second(&first == &second ? &m_ownSecond : &second),
@@ -283,6 +324,8 @@ private:
     std::size_t m_capacity = 0;
 };
 
+}  // namespace
+
 NeighborList::NeighborList(double cutoff, int hashSize)
     : m_cutoff(cutoff),
       m_inverseCell(1.0 / (cutoff * kCellMargin)),
@@ -315,7 +358,10 @@ int NeighborList::Add(const Point3d& p) {
     if (m_count == std::numeric_limits<std::int32_t>::max()) return -1;
     const std::int32_t number = m_count++;
     if (!m_active || !IsFinite(p)) return number;  // numbered, never found
-    m_impl->pending.push_back(VoxelData{number, p});  // filed into its cell by the next sort
+    Impl& m = *m_impl;
+    m.Rearm();
+    m.pending.push_back(VoxelData{number, p});  // filed into its cell by the next sort
+    ++m.stored;
     return number;
 }
 
@@ -323,8 +369,8 @@ int NeighborList::Add(const Point3d& p) {
 // addition. A counting sort over the occupied box when the box holds no more
 // cells than about twice the points (one pass, like a dense grid), else a
 // radix sort of the keys squeezed to the bits each axis needs.
-void NeighborList::Layout() const {
-    Impl& m = *m_impl;
+void NeighborList::Impl::Layout(const NeighborList& list) {
+    Impl& m = *this;
     const std::size_t old = m.LaidOut(), total = m.Total();
     if (total == old) return;
     m.DropChains();
@@ -349,8 +395,8 @@ void NeighborList::Layout() const {
         high.y = std::max(high.y, p.y);
         high.z = std::max(high.z, p.z);
     }
-    widen(static_cast<std::uint64_t>(GetIndex(low)));
-    widen(static_cast<std::uint64_t>(GetIndex(high)));
+    widen(static_cast<std::uint64_t>(list.GetIndex(low)));
+    widen(static_cast<std::uint64_t>(list.GetIndex(high)));
     std::uint64_t size[3];
     for (int axis = 0; axis < 3; ++axis) size[axis] = hi[axis] - lo[axis] + 1;
     const std::uint64_t volume = size[0] * size[1] * size[2];  // at most 2^63
@@ -371,7 +417,7 @@ void NeighborList::Layout() const {
             std::fill(keys.begin() + m.cellStart[c], keys.begin() + m.cellStart[c + 1],
                       static_cast<Key>(sortKey(m.cellKey[c])));
         for (std::size_t i = old; i < total; ++i)
-            keys[i] = static_cast<Key>(sortKey(static_cast<std::uint64_t>(GetIndex(m.pending[i - old].position))));
+            keys[i] = static_cast<Key>(sortKey(static_cast<std::uint64_t>(list.GetIndex(m.pending[i - old].position))));
     };
 
     std::vector<VoxelData> sorted(total);
@@ -431,21 +477,20 @@ void NeighborList::Layout() const {
         m.boxLo[axis] = lo[axis];
         m.boxSize[axis] = size[axis];
     }
-    m.locatorReady = !m.denseStart.empty();
+    m.counted = dense;
+    m.locatorReady = dense;
 }
 
 // ---- queries -----------------------------------------------------------------
 int NeighborList::GetNeighbors(const Point3d& p, IntArray& found) const { return GetNeighbors(p, m_cutoff, found); }
 
 int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found) const {
-    Impl& m = *m_impl;
-    if (!m_active || !(radius > 0.0) || !IsFinite(p) || m.Total() == 0) return -1;
-    // A sort costs a pass over all points; until a good share of them is new,
-    // the newcomers are searched through their cells' chains instead.
-    if (m.pending.size() > 256 + m.LaidOut() / 4) Layout();
-    if (!m.locatorReady) m.BuildLocator();
+    Impl& state = *m_impl;
+    if (!m_active || !(radius > 0.0) || !IsFinite(p) || state.stored == 0) return -1;
+    state.Prepare(*this);
+    state.Locator();
+    const Impl& m = state;  // read-only from here on: other queries may be reading it too
     const bool chains = !m.pending.empty();
-    if (chains) m.LinkPending([this](const Point3d& q) { return static_cast<std::uint64_t>(GetIndex(q)); });
 
     // Candidates are screened in float; the ones that pass are decided in
     // double. The screen admits a relative 2^-20 beyond the radius, far more
@@ -486,9 +531,7 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
     // One row: the cells at di = 0, -1, +1 as ranges of `sorted` (empty when
     // absent). They lie side by side, so a short row is screened in one pass
     // and its hits reported cell by cell, in that order.
-    struct Range {
-        std::uint32_t first, last;
-    };
+    using Range = Impl::Range;
     struct Hit {
         std::uint32_t at;
         double d2;
@@ -641,28 +684,33 @@ inline std::size_t PairRun(const float* x, const float* y, const float* z, const
 
 constexpr std::size_t kPad = 4;
 
-}  // namespace
+// The candidates of one cell, coordinates apart: the pair search's scratch,
+// owned by one GetPairs call and grown as cells need.
+struct Gathered {
+    std::vector<float> x, y, z;
+    std::vector<std::int32_t> id;
+};
 
-void NeighborList::AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t (*runs)[2],
-                            int numRuns, PairSink& sink) const {
-    Impl& m = *m_impl;
-    const VoxelData* v = m.sorted.data();
-
+// The pair test of one laid-out cell [begin, end) of `v`: each of its points
+// against the points stored after it up to `ahead`, and against the runs
+// [first, last) of neighbouring cells.
+void AddPairs(const NeighborList::VoxelData* v, std::uint32_t begin, std::uint32_t end, std::uint32_t ahead,
+              const std::uint32_t (*runs)[2], int numRuns, const PairScreen& screen, Gathered& g, PairSink& sink) {
     // Gather the cell, the cell at +x and the rows into one run, coordinates
     // apart: each point of the cell then meets everything after it.
     std::size_t count = ahead - begin;
     for (int r = 0; r < numRuns; ++r) count += runs[r][1] - runs[r][0];
-    if (m.candX.size() < count + kPad) {
-        const std::size_t size = std::max(count + kPad, 2 * m.candX.size());
-        m.candX.resize(size);
-        m.candY.resize(size);
-        m.candZ.resize(size);
-        m.candId.resize(size);
+    if (g.x.size() < count + kPad) {
+        const std::size_t size = std::max(count + kPad, 2 * g.x.size());
+        g.x.resize(size);
+        g.y.resize(size);
+        g.z.resize(size);
+        g.id.resize(size);
     }
-    float* x = m.candX.data();
-    float* y = m.candY.data();
-    float* z = m.candZ.data();
-    std::int32_t* id = m.candId.data();
+    float* x = g.x.data();
+    float* y = g.y.data();
+    float* z = g.z.data();
+    std::int32_t* id = g.id.data();
     std::size_t k = 0;
     const auto gather = [&](std::uint32_t from, std::uint32_t to) {
         for (std::uint32_t j = from; j < to; ++j, ++k) {
@@ -679,8 +727,6 @@ void NeighborList::AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_
         id[k] = -1;
     }
 
-    const float c2f = static_cast<float>(m_cutoff2);
-    const PairScreen screen{m_cutoff2, m_floatFilter, c2f * (1.0f - 1.0f / (1 << 20)), c2f * (1.0f + 1.0f / (1 << 20))};
     for (std::size_t a = 0; a < end - begin; ++a) {
         // Room for every candidate of this point (never more than one point's
         // worth beyond the pairs found).
@@ -689,7 +735,7 @@ void NeighborList::AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_
             const double ax = x[a], ay = y[a], az = z[a];
             for (std::size_t j = a + 1; j < count; ++j) {
                 const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
-                if (dx * dx + dy * dy + dz * dz < m_cutoff2 && !sink.Put(id[a], id[j])) return;
+                if (dx * dx + dy * dy + dz * dz < screen.cutoff2 && !sink.Put(id[a], id[j])) return;
             }
             continue;
         }
@@ -698,14 +744,23 @@ void NeighborList::AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_
     }
 }
 
+}  // namespace
+
 int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
-    const Impl& m = *m_impl;
-    if (!m_active || m.Total() == 0) return pairFirst.GetSize();
-    Layout();
+    Impl& state = *m_impl;
+    if (!m_active || state.stored == 0) return pairFirst.GetSize();
+    state.Prepare(*this);
+    if (!state.pending.empty()) state.Locator();  // the newcomers look their cells up
+    const Impl& m = state;  // read-only from here on: other queries may be reading it too
+
     PairSink sink(pairFirst, pairSecond);
+    const float c2f = static_cast<float>(m_cutoff2);
+    const PairScreen screen{m_cutoff2, m_floatFilter, c2f * (1.0f - 1.0f / (1 << 20)), c2f * (1.0f + 1.0f / (1 << 20))};
+    Gathered gathered;
+    const VoxelData* v = m.sorted.data();
     std::uint32_t runs[4][2];
 
-    if (!m.denseStart.empty()) {
+    if (m.counted) {
         // The box's row index: every neighbour row is found by arithmetic.
         const std::uint64_t sx = m.boxSize[0], sy = m.boxSize[1], sz = m.boxSize[2];
         const std::uint32_t* start = m.denseStart.data();
@@ -729,34 +784,57 @@ int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
                         runs[numRuns][1] = last;
                         ++numRuns;
                     }
-                    AddPairs(begin, end, ahead, runs, numRuns, sink);
+                    AddPairs(v, begin, end, ahead, runs, numRuns, screen, gathered, sink);
                 }
             }
-        return sink.Finish();
+    } else {
+        const std::size_t numCells = m.cellKey.size();
+        std::size_t cursor[4] = {0, 0, 0, 0};  // per half-shell row: first cell not below its reach
+        for (std::size_t c = 0; c < numCells; ++c) {
+            const std::uint64_t key = m.cellKey[c];
+            const std::uint32_t ahead = m.cellStart[c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? c + 2 : c + 1];
+            // Cells are in key order and each row's reach rises with the key, so
+            // every row keeps a cursor that only moves forward: a merge, no lookups.
+            // The up to three cells of a row are one run too.
+            int numRuns = 0;
+            for (int r = 0; r < 4; ++r) {
+                const std::uint64_t lo = key + KeyDelta(-1, kPairRows[r][0], kPairRows[r][1]);
+                std::size_t& d = cursor[r];
+                while (d < numCells && m.cellKey[d] < lo) ++d;
+                std::size_t e = d;
+                while (e < numCells && m.cellKey[e] <= lo + 2) ++e;
+                if (e > d) {
+                    runs[numRuns][0] = m.cellStart[d];
+                    runs[numRuns][1] = m.cellStart[e];
+                    ++numRuns;
+                }
+            }
+            AddPairs(v, m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns, screen, gathered, sink);
+        }
     }
 
-    const std::size_t numCells = m.cellKey.size();
-    std::size_t cursor[4] = {0, 0, 0, 0};  // per half-shell row: first cell not below its reach
-    for (std::size_t c = 0; c < numCells; ++c) {
-        const std::uint64_t key = m.cellKey[c];
-        const std::uint32_t ahead = m.cellStart[c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? c + 2 : c + 1];
-        // Cells are in key order and each row's reach rises with the key, so
-        // every row keeps a cursor that only moves forward: a merge, no lookups.
-        // The up to three cells of a row are one run too.
-        int numRuns = 0;
-        for (int r = 0; r < 4; ++r) {
-            const std::uint64_t lo = key + KeyDelta(-1, kPairRows[r][0], kPairRows[r][1]);
-            std::size_t& d = cursor[r];
-            while (d < numCells && m.cellKey[d] < lo) ++d;
-            std::size_t e = d;
-            while (e < numCells && m.cellKey[e] <= lo + 2) ++e;
-            if (e > d) {
-                runs[numRuns][0] = m.cellStart[d];
-                runs[numRuns][1] = m.cellStart[e];
-                ++numRuns;
+    // Pairs with a newcomer: each against the laid-out points of the 27 cells
+    // around it, and against the newcomers after it in those cells' chains.
+    for (std::size_t q = 0; q < m.pending.size(); ++q) {
+        const VoxelData& a = m.pending[q];
+        const auto here = static_cast<std::uint64_t>(GetIndex(a.position));
+        for (const auto& row : kQueryRows)
+            for (int di = -1; di <= 1; ++di) {
+                const std::uint64_t key = here + KeyDelta(di, row[0], row[1]);
+                const Impl::Range cell = m.CellRange(key);
+                for (std::uint32_t b = cell.first; b < cell.last; ++b)
+                    if (a.position.Distance2(v[b].position) < m_cutoff2 && !sink.Put(v[b].index, a.index))
+                        return sink.Finish();
+                const std::int32_t chain = m.chainTable.Find(key);
+                if (chain < 0) continue;
+                for (std::int32_t b = m.chainHead[static_cast<std::size_t>(chain)]; b >= 0;
+                     b = m.chainNext[static_cast<std::size_t>(b)]) {
+                    const VoxelData& other = m.pending[static_cast<std::size_t>(b)];
+                    if (static_cast<std::size_t>(b) > q && a.position.Distance2(other.position) < m_cutoff2 &&
+                        !sink.Put(a.index, other.index))
+                        return sink.Finish();
+                }
             }
-        }
-        AddPairs(m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns, sink);
     }
     return sink.Finish();
 }

@@ -12,16 +12,16 @@
 // after a few Adds searches the newcomers through per-cell chains until they
 // are worth a new sort. Cells are found through a row index of the occupied
 // box when that box is compact, else through a hash of the keys; the pair
-// search walks the cells in key order and needs neither. Queries thus walk
-// memory instead of chasing per-cell allocations.
+// search walks the cells in key order and looks cells up only for the
+// newcomers. Queries thus walk memory instead of chasing per-cell allocations.
 //
 // Odd cases: a point with a non-finite coordinate gets its number but is
 // never reported; with a cutoff that is not a positive finite number every
 // point gets its number and nothing is ever found. Queries never clear the
 // arrays they are given: results are appended.
 //
-// Like the rest of the library the object is used from one thread at a time;
-// queries are const but the first one after an Add lays out the cells.
+// Threads: Add needs the object to itself; the const queries may run from
+// several threads at once on an object no one is adding to.
 
 #include <cstdint>
 #include <memory>
@@ -74,14 +74,6 @@ protected:
 
 private:
     struct Impl;
-    class PairSink;
-
-    void Layout() const;
-    // The pair test of one laid-out cell [begin, end): each of its points
-    // against the points stored after it up to `ahead`, and against the runs
-    // [first, last) of neighbouring cells.
-    void AddPairs(std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t (*runs)[2],
-                  int numRuns, PairSink& sink) const;
 
     std::int32_t m_count = 0;
     double m_cutoff;

@@ -286,7 +286,22 @@ TEST(NeighborList, MatchesBruteForce) {
         IntArray first, second;
         const int size = list.GetPairs(first, second);
         EXPECT_EQ(size, first.GetSize());
-        EXPECT_EQ(CollectPairs(first, second), BrutePairs(points, scene.cutoff));
+        const PairSet expected = BrutePairs(points, scene.cutoff);
+        EXPECT_EQ(CollectPairs(first, second), expected);
+
+        // The same points with the last ones added after a layout: too few
+        // for a new sort, so their pairs come through their chains.
+        for (const std::size_t newcomers : {std::size_t{1}, std::size_t{120}}) {
+            NeighborList later(scene.cutoff, 64);
+            const std::size_t laidOut = points.size() - newcomers;
+            for (std::size_t i = 0; i < laidOut; ++i) later.Add(points[i]);
+            IntArray ignored;
+            later.GetPairs(ignored, ignored);
+            for (std::size_t i = laidOut; i < points.size(); ++i) later.Add(points[i]);
+            IntArray laterFirst, laterSecond;
+            later.GetPairs(laterFirst, laterSecond);
+            EXPECT_EQ(CollectPairs(laterFirst, laterSecond), expected) << newcomers << " newcomers";
+        }
 
         for (int q = 0; q < 150; ++q) {
             const double shift = q % 4 < 2 ? scene.split : 0.0;

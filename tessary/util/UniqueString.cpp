@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tessary/frame/Serialization.h"
+#include "tessary/util/detail/OpenTable.h"
 
 namespace Tessary {
 
@@ -27,19 +28,21 @@ struct UniqueStringTable::Map {
     };
 
     struct Slot {
-        std::uint32_t index;  // string number + 1; 0 marks an empty slot
-        std::uint32_t head;
-        std::uint64_t tail;
+        std::uint32_t index = 0;  // string number + 1; 0 marks an empty slot
+        std::uint32_t head = 0;
+        std::uint64_t tail = 0;
+        bool IsEmpty() const { return index == 0; }
     };
 
-    std::vector<Slot> slots = std::vector<Slot>(256, Slot{0, 0, 0});
+    detail::OpenTable<Slot> slots;
 
     static constexpr std::size_t kChunk = 256;
 
     std::vector<std::unique_ptr<CString[]>> chunks;
     std::size_t count = 0;
 
-    CString& String(std::uint32_t index) { return chunks[index / kChunk][index % kChunk]; }
+    // The stored string of an occupied slot.
+    const CString& String(const Slot& slot) const { return chunks[(slot.index - 1) / kChunk][(slot.index - 1) % kChunk]; }
     CString* Store(std::string_view text) {
         if (count % kChunk == 0) chunks.emplace_back(new CString[kChunk]);
         CString* stored = &chunks.back()[count % kChunk];
@@ -101,33 +104,12 @@ struct UniqueStringTable::Map {
         return key;
     }
 
-    std::size_t Mask() const { return slots.size() - 1; }
-
-    // The slot holding `text`, or the empty slot where it belongs.
-    Slot& Probe(std::string_view text, const Key& key) {
-        const bool isShort = text.size() <= kShort;
-        for (std::size_t i = key.hash & Mask();; i = (i + 1) & Mask()) {
-            Slot& slot = slots[i];
-            if (slot.index == 0) return slot;
-            if (slot.head == key.head && slot.tail == key.tail &&
-                (isShort || std::string_view(String(slot.index - 1).str()) == text))
-                return slot;
-        }
-    }
-
-    void Grow() {
-        std::vector<Slot> old(slots.size() * 2, Slot{0, 0, 0});
-        old.swap(slots);
-        for (const Slot& slot : old) {
-            if (slot.index == 0) continue;
-            const Key key = MakeKey(std::string_view(String(slot.index - 1).str()));
-            for (std::size_t i = key.hash & Mask();; i = (i + 1) & Mask()) {
-                if (slots[i].index == 0) {
-                    slots[i] = slot;
-                    break;
-                }
-            }
-        }
+    // A short text is decided by its key alone; a longer one also by its text.
+    auto Matches(std::string_view text, const Key& key) const {
+        return [this, text, &key](const Slot& slot) {
+            return slot.head == key.head && slot.tail == key.tail &&
+                   (text.size() <= kShort || std::string_view(String(slot).str()) == text);
+        };
     }
 };
 
@@ -138,19 +120,18 @@ const CString* UniqueStringTable::Add(const char* text) {
 const CString* UniqueStringTable::Add(std::string_view text) {
     if (text.empty()) return &null;
     if (!m_map) m_map = new Map;
+    Map& map = *m_map;
     const Map::Key key = Map::MakeKey(text);
-    Map::Slot* slot = &m_map->Probe(text, key);
-    if (slot->index != 0) return &m_map->String(slot->index - 1);
-    // Keep the load at most 1/2: a lookup then mostly reads one slot, and the
-    // number of probes rarely varies enough to upset branch prediction.
-    if (2 * (m_map->count + 1) > m_map->slots.size()) {
-        m_map->Grow();
-        slot = &m_map->Probe(text, key);
-    }
-    const CString* stored = m_map->Store(text);
-    slot->head = key.head;
-    slot->tail = key.tail;
-    slot->index = static_cast<std::uint32_t>(m_map->count);
+    map.slots.Reserve(map.count + 1, [&map](const Map::Slot& slot) {
+        return Map::MakeKey(std::string_view(map.String(slot).str())).hash;
+    });
+    Map::Slot& slot = map.slots.Probe(key.hash, map.Matches(text, key));
+    if (!slot.IsEmpty()) return &map.String(slot);
+    const CString* stored = map.Store(text);
+    slot.head = key.head;
+    slot.tail = key.tail;
+    slot.index = static_cast<std::uint32_t>(map.count);
+    map.slots.Commit();
     return stored;
 }
 
@@ -160,8 +141,9 @@ const CString* UniqueStringTable::Find(const char* text) const {
 
 const CString* UniqueStringTable::Find(std::string_view text) const {
     if (text.empty() || !m_map) return &null;
-    const Map::Slot& slot = m_map->Probe(text, Map::MakeKey(text));
-    return slot.index != 0 ? &m_map->String(slot.index - 1) : &null;
+    const Map::Key key = Map::MakeKey(text);
+    const Map::Slot* slot = m_map->slots.Find(key.hash, m_map->Matches(text, key));
+    return slot ? &m_map->String(*slot) : &null;
 }
 
 int UniqueStringTable::GetCount() const { return m_map ? static_cast<int>(m_map->count) : 0; }

@@ -10,7 +10,8 @@
 // * Keys compare exactly (case-sensitive, full length).
 // * Stored strings live until the library unloads; handles never dangle
 //   before that, and the table never shrinks.
-// * Not synchronised: intern from one thread at a time.
+// * Threads: the intern table is process-wide and unsynchronised; make, assign
+//   and load handles, and call the table, from one thread at a time.
 
 #include <cstddef>
 #include <string_view>
