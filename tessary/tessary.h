@@ -25,6 +25,8 @@
 #include "tessary/geometry/RMSBestFit.h"
 #include "tessary/geometry/Spline.h"
 #include "tessary/geometry/SquareMatrix.h"
+#include "tessary/graphics/primitives/GraphicsPrimitive.h"
+#include "tessary/graphics/primitives/Vertex.h"
 #include "tessary/util/Counter.h"
 #include "tessary/util/Pattern.h"
 #include "tessary/util/Random.h"
