@@ -16,39 +16,6 @@ void TriangleIndex::Serialize(CArchive& ar) {
 
 namespace {
 
-// A mesh holds millions of vertices, and going through the archive's
-// operators value by value costs several times the memory traffic. These
-// runs pack a chunk of records into a staging buffer and hand it to the
-// archive as one block: the bytes are those of each element's own form
-// written one after the other (a signed 32-bit count first).
-template <class Array, class Codec>
-struct PackedRun {
-    const Array& stored;  // what storing writes
-    Array& loaded;        // what loading fills (a load that throws leaves it partly filled)
-    Codec codec;
-};
-
-template <class Array, class Codec>
-void ArchiveField(CArchive& ar, PackedRun<Array, Codec>& field) {
-    constexpr int kChunk = 1024;
-    const std::size_t recordSize = field.codec.RecordSize();
-    std::int32_t count = field.stored.GetSize();
-    if (ar.IsStoring()) ArchiveFields(ar, count);
-    else field.loaded.SetSize(count = ReadElementCount(ar, recordSize));
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(count, kChunk)) * recordSize);
-    for (int first = 0; first < count; first += kChunk) {
-        const int n = std::min(kChunk, count - first);
-        unsigned char* record = buffer.data();
-        if (ar.IsStoring()) {
-            for (int i = first; i < first + n; ++i, record += recordSize) field.codec.Pack(field.stored[i], record);
-            ar.Write(buffer.data(), static_cast<std::size_t>(n) * recordSize);
-        } else {
-            ar.Read(buffer.data(), static_cast<std::size_t>(n) * recordSize);
-            for (int i = first; i < first + n; ++i, record += recordSize) field.codec.Unpack(record, field.loaded[i]);
-        }
-    }
-}
-
 template <class T>
 unsigned char* Put(unsigned char* out, T value) {
     std::memcpy(out, &value, sizeof value);
@@ -107,9 +74,78 @@ struct VertexCodec {
     }
 };
 
+// The triangles, the vertices and the two-sided word of a mesh's form. A mesh
+// holds millions of vertices, and going through the archive's operators
+// value by value costs several times the memory traffic, so the records go
+// as blocks: storing packs a chunk at a time into a staging buffer; loading
+// first makes sure the whole form is in the input, then takes the block to
+// fill from `commit` (nothing can fail after that) and decodes the records
+// straight from the archive's buffer into it. The bytes are those of each
+// element's own form written one after the other, a signed 32-bit count
+// before each run.
+template <class Commit>
+struct MeshBody {
+    const TriangleMeshPrimitive::Data& stored;
+    bool& twoSided;
+    Commit commit;  // loading: returns the block to fill, emptied or not
+};
+
 template <class Array, class Codec>
-PackedRun<Array, Codec> Packed(const Array& stored, Array& loaded, Codec codec) {
-    return {stored, loaded, codec};
+void StoreRun(CArchive& ar, const Array& elements, const Codec& codec) {
+    constexpr int kChunk = 1024;
+    const std::size_t recordSize = codec.RecordSize();
+    std::int32_t count = elements.GetSize();
+    ArchiveFields(ar, count);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(count, kChunk)) * recordSize);
+    for (int first = 0; first < count; first += kChunk) {
+        const int n = std::min(kChunk, count - first);
+        unsigned char* record = buffer.data();
+        for (int i = first; i < first + n; ++i, record += recordSize) codec.Pack(elements[i], record);
+        ar.Write(buffer.data(), static_cast<std::size_t>(n) * recordSize);
+    }
+}
+
+// The count `offset` bytes ahead; a negative one, or one whose records the
+// input cannot hold, throws badCount.
+std::int32_t PeekCount(CArchive& ar, std::uint64_t offset, std::uint64_t recordSize) {
+    std::int32_t count;
+    std::memcpy(&count, ar.Peek(static_cast<std::size_t>(offset + 4)) + offset, 4);
+    if (count < 0) throw CArchiveException(CArchiveException::badCount);
+    ar.CheckAvailable(offset + 4 + static_cast<std::uint64_t>(count) * recordSize);
+    return count;
+}
+
+template <class Array, class Codec>
+const unsigned char* DecodeRun(const unsigned char* in, Array& elements, int count, const Codec& codec) {
+    elements.SetSize(count);
+    const std::size_t recordSize = codec.RecordSize();
+    for (int i = 0; i < count; ++i, in += recordSize) codec.Unpack(in, elements[i]);
+    return in;
+}
+
+template <class Commit>
+void ArchiveField(CArchive& ar, MeshBody<Commit>& body) {
+    const TriangleCodec triangleCodec;
+    const VertexCodec vertexCodec{Point3d::ArchivedAsFloats(ar)};
+    auto twoSided = StoredAlwaysFromVersion(7, AsWord(body.twoSided));
+    if (ar.IsStoring()) {
+        StoreRun(ar, body.stored.m_triangles, triangleCodec);
+        StoreRun(ar, body.stored.m_vertices, vertexCodec);
+        ArchiveFields(ar, twoSided);
+        return;
+    }
+    const std::int32_t triangles = PeekCount(ar, 0, triangleCodec.RecordSize());
+    const std::uint64_t verticesAt = 4 + static_cast<std::uint64_t>(triangles) * triangleCodec.RecordSize();
+    const std::int32_t vertices = PeekCount(ar, verticesAt, vertexCodec.RecordSize());
+    const std::uint64_t size = verticesAt + 4 + static_cast<std::uint64_t>(vertices) * vertexCodec.RecordSize();
+    ar.CheckAvailable(size + (SchemaAtLeastUnsigned(ar, 7) ? 4 : 0));
+    // The whole form is there: from here on nothing throws.
+    const unsigned char* in = ar.Peek(static_cast<std::size_t>(size));
+    TriangleMeshPrimitive::Data& data = body.commit();
+    in = DecodeRun(in + 4, data.m_triangles, triangles, triangleCodec);
+    DecodeRun(in + 4, data.m_vertices, vertices, vertexCodec);
+    ar.Skip(static_cast<std::size_t>(size));
+    ArchiveFields(ar, twoSided);
 }
 
 // p * m, bit for bit as Matrix4x4::Transform computes it, with the division
@@ -321,24 +357,16 @@ void TriangleMeshPrimitive::TransformAll(const Matrix4x4& m) {
 // ---- archive --------------------------------------------------------------------
 
 void TriangleMeshPrimitive::Serialize(CArchive& ar) {
-    // The mesh shares its block, so it loads through stand-ins: the block is
-    // touched only once every field was read.
+    // The LitPrimitive part loads into a stand-in and the body checks the
+    // whole form is there before it gives up the block (SaveData), so a load
+    // that throws leaves the mesh as it was.
     LitPrimitive lit(*this);
-    TriangleArray triangles;
-    VertexArray vertices;
-    bool twoSided = m_twoSided;
-    ArchiveFieldsThen(
-        ar,
-        [&] {
-            LitPrimitive::operator=(lit);
-            SaveData();
-            m_data->m_triangles = std::move(triangles);
-            m_data->m_vertices = std::move(vertices);
-            m_twoSided = twoSided;
-        },
-        lit, Packed(m_data->m_triangles, triangles, TriangleCodec{}),
-        Packed(m_data->m_vertices, vertices, VertexCodec{Point3d::ArchivedAsFloats(ar)}),
-        StoredAlwaysFromVersion(7, AsWord(twoSided)));
+    auto commit = [this]() -> Data& {
+        SaveData();
+        return *m_data;
+    };
+    MeshBody<decltype(commit)> body{*m_data, m_twoSided, commit};
+    ArchiveFieldsThen(ar, [&] { LitPrimitive::operator=(lit); }, lit, body);
 }
 
 }  // namespace Tessary

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -352,6 +353,26 @@ TEST(TriangleMesh, LoadingDetachesAndKeepsOwnIDs) {
     EXPECT_EQ(other.Holders(), 1);
     EXPECT_EQ(shared.GetNumOIDs(), 0) << "a detached mesh has no IDs";
     EXPECT_EQ(other.GetNumOIDs(), 4);
+}
+
+TEST(TriangleMesh, StreamLoadsTheSameMesh) {
+    const ProbedMesh square = Square();
+    const Bytes form = StoreBytes(square, kUnsetSchema);
+    std::istringstream in(std::string(form.begin(), form.end()) + "tail");
+    CArchive ar(in);
+    ProbedMesh loaded;
+    loaded.Serialize(ar);
+    ar.Close();
+    EXPECT_EQ(loaded.GetVertexArray(), square.GetVertexArray());
+    EXPECT_EQ(loaded.GetTriangleArray(), square.GetTriangleArray());
+    std::string rest;
+    in >> rest;
+    EXPECT_EQ(rest, "tail") << "the mesh took its own bytes only";
+
+    std::istringstream cut(std::string(form.begin(), form.end() - 1));
+    CArchive cutArchive(cut);
+    EXPECT_THROW(loaded.Serialize(cutArchive), CArchiveException);
+    EXPECT_EQ(loaded.GetVertexArray(), square.GetVertexArray());
 }
 
 TEST(TriangleMesh, MalformedLoadThrowsAndLeavesTheMeshAsItWas) {
