@@ -83,15 +83,5 @@ TEST(TrianglePrimitive, UnlitArchiveKeepsTheWholeColourWord) {
     }
 }
 
-TEST(TrianglePrimitive, LoadThatThrowsLeavesTheTriangleAsItWas) {
-    TrianglePrimitive t(kEnd1, kEnd2, kEnd3, kNormal, Color(1, 2, 3), 7);
-    Bytes cut = test::StoreBytes(TrianglePrimitive(kEnd3, kEnd3, kEnd3, kEnd3, Color(9, 9, 9), 9), 7);
-    cut.pop_back();
-    EXPECT_THROW(LoadBytes(t, cut, 7), CArchiveException);
-    EXPECT_EQ(t, TrianglePrimitive(kEnd1, kEnd2, kEnd3, kNormal, Color(1, 2, 3), 7));
-    EXPECT_EQ(t.GetColor(), Color(1, 2, 3));
-    EXPECT_EQ(t.GetID(), 7u);
-}
-
 }  // namespace
 }  // namespace Tessary
