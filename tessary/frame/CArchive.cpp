@@ -169,6 +169,16 @@ void CArchive::Read(void* data, std::size_t size) {
     m_pos += size;
 }
 
+const unsigned char* CArchive::Peek(std::size_t size) {
+    CheckAvailable(size);
+    return (m_bytes ? m_bytes->data() : m_readAhead.data()) + m_pos;
+}
+
+void CArchive::Skip(std::size_t size) {
+    CheckAvailable(size);
+    m_pos += size;
+}
+
 void CArchive::CheckAvailable(std::uint64_t count, std::uint64_t bytesPerItem) {
     RequireLoading();
     if (bytesPerItem != 0 && count > std::numeric_limits<std::uint64_t>::max() / bytesPerItem)

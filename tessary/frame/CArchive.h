@@ -99,6 +99,15 @@ public:
     void Write(const void* data, std::size_t size);
     void Read(void* data, std::size_t size);
 
+    // Bulk loading without a copy per value: Peek makes sure `size` bytes lie
+    // ahead of the read position (badCount when the input ends first) and
+    // returns where they start without consuming them; the pointer holds until
+    // the next read. Skip consumes bytes that a Peek made available. A loader
+    // that checks a whole form this way before it changes anything cannot be
+    // stopped half-way by a short input.
+    const unsigned char* Peek(std::size_t size);
+    void Skip(std::size_t size);
+
     void WriteCount(std::uint64_t count);
     std::uint64_t ReadCount();
 

@@ -253,6 +253,29 @@ TEST(CArchive, StreamsCarryTheSameBytesAsVectors) {
     EXPECT_EQ(rest, "tail");
 }
 
+TEST(CArchive, PeekLooksAheadWithoutConsuming) {
+    const std::string bytes("\x01\x00\x00\x00\x02\x00\x00\x00\x03", 9);
+    for (bool stream : {false, true}) {
+        Bytes vector(bytes.begin(), bytes.end());
+        std::istringstream in(bytes);
+        CArchive vectorArchive(vector, CArchive::load);
+        CArchive streamArchive(in);
+        CArchive& ar = stream ? streamArchive : vectorArchive;
+        const unsigned char* ahead = ar.Peek(8);
+        EXPECT_EQ(ahead[4], 2) << stream;
+        EXPECT_EQ(CauseOf([&] { ar.Peek(10); }), CArchiveException::badCount) << stream;
+        int v;
+        ar >> v;
+        EXPECT_EQ(v, 1) << "peeking consumed nothing";
+        ar.Skip(4);
+        EXPECT_EQ(*ar.Peek(1), 3) << stream;
+        EXPECT_EQ(CauseOf([&] { ar.Skip(2); }), CArchiveException::badCount) << stream;
+        unsigned char last;
+        ar >> last;
+        EXPECT_EQ(last, 3) << stream;
+    }
+}
+
 TEST(CArchive, StreamLoadStopsAtTheRealEnd) {
     std::istringstream in(std::string("\x03\x00\x00\x00", 4));
     CArchive ar(in);

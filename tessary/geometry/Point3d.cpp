@@ -142,8 +142,7 @@ struct Coordinate {
 };
 
 void ArchiveField(CArchive& ar, Coordinate& field) {
-    const std::uint32_t schema = ar.GetObjectSchema();
-    if (schema != kUnsetSchema && schema >= 7) {
+    if (Point3d::ArchivedAsFloats(ar)) {
         ArchiveFields(ar, field.value);
         return;
     }

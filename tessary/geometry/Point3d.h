@@ -154,6 +154,13 @@ public:
     Point3d ProjectToPlane(const Point3d& a, const Point3d& b, float& dist, int& side) const;
 
     void Serialize(CArchive& ar);
+    // True when `ar`'s version puts points on disk as three floats (7 on, the
+    // unset version excluded); otherwise they are three doubles. For bulk
+    // coders that must write the same bytes as Serialize.
+    static bool ArchivedAsFloats(const CArchive& ar) {
+        const std::uint32_t schema = ar.GetObjectSchema();
+        return schema != 0xFFFFFFFFu && schema >= 7;
+    }
 
     float x;
     float y;
