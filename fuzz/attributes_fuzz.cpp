@@ -8,10 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
-#include <string>
 #include <vector>
 
+#include "fuzz/ArchiveInput.h"
 #include "tessary/graphics/attributes/Font.h"
 #include "tessary/graphics/attributes/GraphicsAttributes.h"
 #include "tessary/graphics/attributes/LightSource.h"
@@ -74,19 +73,5 @@ void Load(CArchive& ar, unsigned selector) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
-    std::vector<unsigned char> payload(data + 1, data + size);
-    try {
-        if (data[0] & 0x80) {
-            std::istringstream in(std::string(payload.begin(), payload.end()));
-            CArchive ar(in);
-            Load(ar, data[0]);
-        } else {
-            CArchive ar(payload, CArchive::load);
-            Load(ar, data[0]);
-        }
-    } catch (const CArchiveException&) {
-        // Malformed input is reported this way and only this way.
-    }
-    return 0;
+    return fuzz::LoadArchiveInput(data, size, Load);
 }

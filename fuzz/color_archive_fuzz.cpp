@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <sstream>
-#include <string>
 #include <vector>
 
+#include "fuzz/ArchiveInput.h"
 #include "tessary/color/Color.h"
 #include "tessary/color/ColorArray.h"
 #include "tessary/color/ColorMap.h"
@@ -92,19 +91,5 @@ void Load(CArchive& ar, unsigned which) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
-    std::vector<unsigned char> payload(data + 1, data + size);
-    try {
-        if (data[0] & 0x80) {
-            std::istringstream in(std::string(payload.begin(), payload.end()));
-            CArchive ar(in);
-            Load(ar, data[0]);
-        } else {
-            CArchive ar(payload, CArchive::load);
-            Load(ar, data[0]);
-        }
-    } catch (const CArchiveException&) {
-        // Malformed input is reported this way and only this way.
-    }
-    return 0;
+    return fuzz::LoadArchiveInput(data, size, Load);
 }
