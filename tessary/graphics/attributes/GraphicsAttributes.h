@@ -110,4 +110,6 @@ protected:
     Matrix4x4 m_matrix;
 };
 
+static_assert(sizeof(GraphicsAttributes) <= 328, "a table pointer, fifteen 4-byte fields, four lights and a matrix");
+
 }  // namespace Tessary

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "tests/support/GoldenBytes.h"
 
@@ -16,241 +18,146 @@ using test::HexDump;
 using test::LoadBytes;
 using test::StoreBytes;
 
-// Expected archive forms, put together from the field widths alone.
-struct Form {
-    Bytes bytes;
-    Form& U8(unsigned char v) {
-        bytes.push_back(v);
-        return *this;
-    }
-    Form& U32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) U8(static_cast<unsigned char>(v >> (8 * i)));
-        return *this;
-    }
-    Form& F32(float v) {
-        std::uint32_t u;
+// Expected forms from the field widths alone: each value's little-endian image, back to back.
+template <class... T>
+Bytes Form(T... values) {
+    Bytes b;
+    auto put = [&b](auto v) {
+        using Word = std::conditional_t<sizeof v == 4, std::uint32_t, std::uint8_t>;
+        using U = std::conditional_t<sizeof v == 8, std::uint64_t, Word>;
+        U u;
         std::memcpy(&u, &v, sizeof u);
-        return U32(u);
-    }
-    Form& F64(double v) {
-        std::uint64_t u;
-        std::memcpy(&u, &v, sizeof u);
-        return U32(static_cast<std::uint32_t>(u)).U32(static_cast<std::uint32_t>(u >> 32));
-    }
-    // Colour word, position (doubles when `wide`), enabled byte.
-    Form& Light(std::uint32_t color, float x, float y, float z, bool wide, unsigned char enabled) {
-        U32(color);
-        for (float c : {x, y, z}) wide ? F64(c) : F32(c);
-        return U8(enabled);
-    }
-};
+        for (std::size_t i = 0; i < sizeof u; ++i) b.push_back(static_cast<unsigned char>(u >> (8 * i)));
+    };
+    (put(values), ...);
+    return b;
+}
+void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
 
-// Light i of the sample: colour (10+i, 20, 30, 40), at (i, 2i, -1), every other one on.
+// Sample light i: colour (10+i, 20, 30, 40) at (i, 2i, -1), every other one on.
 LightSource SampleLight(int i) { return LightSource(Point3d(i, 2 * i, -1), Color(10 + i, 20, 30, 40), i % 2 == 1); }
-Form& SampleLightRecord(Form& f, int i, bool wide) {
-    return f.Light(0x281e140au + static_cast<std::uint32_t>(i), float(i), float(2 * i), -1.0f, wide,
-                   static_cast<unsigned char>(i % 2));
+Bytes SampleLightForm(int i, bool wide) {
+    const std::uint8_t on = i % 2;
+    const std::uint32_t color = 0x281e140au + static_cast<std::uint32_t>(i);
+    return wide ? Form(color, double(i), double(2 * i), -1.0, on) : Form(color, float(i), float(2 * i), -1.0f, on);
 }
 
 GraphicsAttributes Sample() {
     GraphicsAttributes g;
     g.SetBkColor(Color(1, 2, 3, 4));
     for (int i = 0; i < 4; ++i) g.SetLight(i, SampleLight(i));
-    g.SetViewSize(25.5);
-    g.SetQuality(3);
-    g.SetProjection(-7);
-    g.SetFog(true);
-    g.SetStereo(true);
-    g.SetStereoAngle(4.25);
-    g.SetPerspectiveAngle(30);
-    g.SetLineWidth(2.5);
-    g.SetFontScale(0.75);
-    g.SetFastRender(false);
-    g.SetStereoSeparationFactor(1.5);
-    g.SetStereoSkewFactor(0.5);
+    g.SetViewSize(25.5), g.SetQuality(3), g.SetProjection(-7), g.SetFog(true), g.SetStereo(true);
+    g.SetStereoAngle(4.25), g.SetPerspectiveAngle(30), g.SetLineWidth(2.5), g.SetFontScale(0.75);
+    g.SetFastRender(false), g.SetStereoSeparationFactor(1.5), g.SetStereoSkewFactor(0.5);
     Matrix4x4 m;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m(r, c) = 4 * r + c + 1;
-    g.SetMatrix(m);
-    g.SetZFarAdj(-0.25f);
-    g.SetZNearAdj(0.125f);
+    for (int k = 0; k < 16; ++k) m(k / 4, k % 4) = k + 1;
+    g.SetMatrix(m), g.SetZFarAdj(-0.25f), g.SetZNearAdj(0.125f);
     return g;
 }
-
-// The sample's form with `count` light records (records past the fourth
-// repeat the pattern) and, in the records, doubles when `wide`.
-Bytes SampleForm(std::int32_t count, bool wide, std::uint32_t fogWord = 1) {
-    Form f;
-    f.U32(0x04030201).U32(static_cast<std::uint32_t>(count));
-    for (int i = 0; i < count; ++i) SampleLightRecord(f, i, wide);
-    f.F32(25.5f).U32(3).U32(static_cast<std::uint32_t>(-7)).U32(fogWord).U32(1);
-    f.F32(4.25f).F32(30.0f).F32(2.5f).F32(0.75f).U32(0).F32(1.5f).F32(0.5f);
-    for (int v = 1; v <= 16; ++v) f.F64(v);
-    f.F32(-0.25f).F32(0.125f);
-    return f.bytes;
+// The sample's form with `count` light records (doubles in them when `wide`).
+Bytes SampleForm(std::int32_t count, bool wide, std::int32_t fogWord = 1) {
+    Bytes b = Form(0x04030201u, count);
+    for (int i = 0; i < count; ++i) Append(b, SampleLightForm(i, wide));
+    Append(b, Form(25.5f, 3, -7, fogWord, 1, 4.25f, 30.0f, 2.5f, 0.75f, 0, 1.5f, 0.5f));
+    for (int v = 1; v <= 16; ++v) Append(b, Form(double(v)));
+    Append(b, Form(-0.25f, 0.125f));
+    return b;
 }
 
-// Matrices have no ==; compare element by element.
-bool SameMatrix(const Matrix4x4& a, const Matrix4x4& b) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            if (a(r, c) != b(r, c)) return false;
-    return true;
-}
+void ExpectSameLight(const LightSource& a, const LightSource& b) { EXPECT_EQ(StoreBytes(a, 7), StoreBytes(b, 7)); }
 
-void ExpectSameLight(const LightSource& a, const LightSource& b) {
-    EXPECT_EQ(a.GetPosition(), b.GetPosition());
-    EXPECT_EQ(a.GetColor(), b.GetColor());
-    EXPECT_EQ(a.GetEnabled(), b.GetEnabled());
-}
+TEST(GraphicsAttributes, DefaultsAndLightIndices) {
+    Bytes defaults = Form(0u, 4);
+    for (int i = 0; i < 4; ++i) Append(defaults, Form(0x00ffffffu, 0.0f, 0.0f, 1.0f, std::uint8_t{0}));
+    Append(defaults, Form(18.0f, 0, 0, 0, 0, 3.5f, 45.0f, 1.6f, 1.0f, 1, 1.0f, 1.0f));
+    for (int v = 0; v < 16; ++v) Append(defaults, Form(0.0));
+    Append(defaults, Form(0.0f, 0.0f));
+    GraphicsAttributes g = ExpectGoldenBytes(GraphicsAttributes(), defaults, 7, Sample());
+    EXPECT_EQ(g.GetLineWidth(), static_cast<double>(1.6f)) << "float storage behind a double interface";
 
-TEST(GraphicsAttributes, Defaults) {
-    const GraphicsAttributes g;
-    EXPECT_EQ(g.GetViewSize(), 18.0);
-    EXPECT_EQ(g.GetQuality(), 0);
-    EXPECT_EQ(g.GetProjection(), 0);
-    EXPECT_EQ(g.GetPerspectiveAngle(), 45.0);
-    EXPECT_EQ(g.GetStereoAngle(), 3.5);
-    EXPECT_EQ(g.GetStereoSeparationFactor(), 1.0);
-    EXPECT_EQ(g.GetStereoSkewFactor(), 1.0);
-    EXPECT_EQ(g.GetLineWidth(), static_cast<double>(1.6f));
-    EXPECT_NE(g.GetLineWidth(), 1.6);
-    EXPECT_EQ(g.GetFontScale(), 1.0);
-    EXPECT_TRUE(g.GetFastRender());
-    EXPECT_FALSE(g.GetFog());
-    EXPECT_FALSE(g.GetStereo());
-    EXPECT_EQ(g.GetBkColor(), Color(0, 0, 0, 0));
-    EXPECT_EQ(g.GetZFarAdj(), 0.0f);
-    EXPECT_EQ(g.GetZNearAdj(), 0.0f);
-    EXPECT_TRUE(SameMatrix(g.GetMatrix(), Matrix4x4()));
-    for (int i : {-1, 0, 1, 2, 3, 4}) {
-        const LightSource light = g.GetLight(i);
-        EXPECT_EQ(light.GetPosition(), Point3d(0, 0, 1)) << i;
-        EXPECT_EQ(light.GetColor(), Color(255, 255, 255, 0)) << i;
-        EXPECT_FALSE(light.GetEnabled()) << i;
-    }
-}
-
-TEST(GraphicsAttributes, SettersNarrowToFloatAndLightsStayInRange) {
-    GraphicsAttributes g = Sample();
-    g.SetViewSize(0.1);
-    EXPECT_EQ(g.GetViewSize(), static_cast<double>(0.1f));
-    ExpectSameLight(g.GetLight(2), SampleLight(2));
-    ExpectSameLight(g.GetLight(4), LightSource());
-    ExpectSameLight(g.GetLight(-1), LightSource());
-
+    g = Sample();
+    for (int i : {-1, 4}) ExpectSameLight(g.GetLight(i), LightSource());
     const Bytes before = StoreBytes(g, 7);
-    g.SetLight(4, SampleLight(9));
-    g.SetLight(-1, SampleLight(9));
-    EXPECT_EQ(StoreBytes(g, 7), before) << "lights outside 0..3 are ignored";
-
-    GraphicsAttributes copy(g);
-    EXPECT_EQ(StoreBytes(copy, 7), before);
-    copy = *&copy;
-    EXPECT_EQ(StoreBytes(copy, 7), before) << "assignment to itself";
-    GraphicsAttributes assigned;
-    assigned = copy;
-    EXPECT_EQ(StoreBytes(assigned, 7), before);
+    g.SetLight(-1, LightSource()), g.SetLight(4, LightSource());
+    g = *&g;
+    EXPECT_EQ(StoreBytes(g, 7), before) << "out-of-range lights and self-assignment change nothing";
 }
 
 TEST(LightSource, ArchiveByVersion) {
     const LightSource light(Point3d(1, 2, 3), Color(0x11, 0x22, 0x33, 0x44), true);
-    const Bytes narrow = Form().Light(0x44332211, 1, 2, 3, false, 1).bytes;
-    const Bytes wide = Form().Light(0x44332211, 1, 2, 3, true, 1).bytes;
+    const Bytes narrow = Form(0x44332211u, 1.0f, 2.0f, 3.0f, std::uint8_t{1});
+    const Bytes wide = Form(0x44332211u, 1.0, 2.0, 3.0, std::uint8_t{1});
     for (std::uint32_t schema : {7u, 13u}) ExpectSameLight(ExpectGoldenBytes(light, narrow, schema), light);
     ExpectSameLight(ExpectGoldenBytes(light, wide, kUnsetSchema), light);
 
-    // Version 6 writes the whole light but reads none of it.
-    EXPECT_EQ(StoreBytes(light, 6), wide);
+    EXPECT_EQ(StoreBytes(light, 6), wide) << "version 6 writes everything";
     LightSource old;
     LoadBytes(old, wide, 6);
-    ExpectSameLight(old, LightSource());
+    ExpectSameLight(old, LightSource());  // ... and reads nothing
 
-    // Any non-zero byte is enabled.
     Bytes seven = narrow;
     seven.back() = 7;
-    LightSource loaded;
-    LoadBytes(loaded, seven, 7);
-    EXPECT_TRUE(loaded.GetEnabled());
+    LoadBytes(old, seven, 7);
+    EXPECT_TRUE(old.GetEnabled());
 }
 
 TEST(GraphicsAttributes, ArchiveByVersion) {
-    const GraphicsAttributes g = Sample();
-    ASSERT_EQ(SampleForm(4, false).size(), 4u + 4 + 4 * 17 + 12 * 4 + 128 + 8);
     for (std::uint32_t schema : {7u, 13u}) {
-        const GraphicsAttributes loaded = ExpectGoldenBytes(g, SampleForm(4, false), schema);
-        ExpectSameLight(loaded.GetLight(3), SampleLight(3));
-        EXPECT_TRUE(SameMatrix(loaded.GetMatrix(), g.GetMatrix()));
-        EXPECT_EQ(loaded.GetZNearAdj(), 0.125f);
+        const GraphicsAttributes g = ExpectGoldenBytes(Sample(), SampleForm(4, false), schema);
+        const double got[] = {g.GetViewSize(), g.GetStereoAngle(), g.GetPerspectiveAngle(), g.GetLineWidth(),
+                              g.GetFontScale(), g.GetStereoSeparationFactor(), g.GetStereoSkewFactor(),
+                              g.GetZFarAdj(), g.GetZNearAdj(), g.GetMatrix()(3, 2)};
+        const double want[] = {25.5, 4.25, 30, 2.5, 0.75, 1.5, 0.5, -0.25, 0.125, 15};
+        for (int k = 0; k < 10; ++k) EXPECT_EQ(got[k], want[k]) << k;
+        EXPECT_TRUE(g.GetFog() && g.GetStereo() && !g.GetFastRender());
+        EXPECT_EQ(g.GetQuality() * 100 + g.GetProjection(), 293);
+        EXPECT_EQ(g.GetBkColor(), Color(1, 2, 3, 4));
+        ExpectSameLight(g.GetLight(3), SampleLight(3));
     }
-    ExpectGoldenBytes(g, SampleForm(4, true), kUnsetSchema);
+    ExpectGoldenBytes(Sample(), SampleForm(4, true), kUnsetSchema);
 
-    // Version 6 writes everything and reads the background colour only.
-    EXPECT_EQ(StoreBytes(g, 6), SampleForm(4, true));
-    GraphicsAttributes old;
+    EXPECT_EQ(StoreBytes(Sample(), 6), SampleForm(4, true)) << "version 6 writes everything";
+    GraphicsAttributes old, expected;
     LoadBytes(old, SampleForm(4, true), 6);
-    GraphicsAttributes expected;
     expected.SetBkColor(Color(1, 2, 3, 4));
-    EXPECT_EQ(HexDump(StoreBytes(old, 7)), HexDump(StoreBytes(expected, 7)));
+    EXPECT_EQ(HexDump(StoreBytes(old, 7)), HexDump(StoreBytes(expected, 7))) << "... and reads the colour only";
 }
 
-TEST(GraphicsAttributes, LightCountOtherThanFour) {
-    const GraphicsAttributes g = Sample();
-    // Six records: the first four are kept, the last two stepped over.
+TEST(GraphicsAttributes, LightCountsAndFlagWords) {
     GraphicsAttributes six;
     LoadBytes(six, SampleForm(6, false), 7);
-    EXPECT_EQ(HexDump(StoreBytes(six, 7)), HexDump(StoreBytes(g, 7)));
+    EXPECT_EQ(HexDump(StoreBytes(six, 7)), HexDump(SampleForm(4, false))) << "records past the fourth skipped";
 
-    // Two records change lights 0 and 1 only.
     GraphicsAttributes two;
     const LightSource kept(Point3d(5, 5, 5), Color::Red(), true);
     for (int i = 0; i < 4; ++i) two.SetLight(i, kept);
     LoadBytes(two, SampleForm(2, false), 7);
-    ExpectSameLight(two.GetLight(0), SampleLight(0));
-    ExpectSameLight(two.GetLight(1), SampleLight(1));
-    ExpectSameLight(two.GetLight(2), kept);
-    ExpectSameLight(two.GetLight(3), kept);
-    EXPECT_EQ(two.GetViewSize(), 25.5);
-}
+    for (int i = 0; i < 4; ++i) ExpectSameLight(two.GetLight(i), i < 2 ? SampleLight(i) : kept);
 
-TEST(GraphicsAttributes, FlagWordsStoreBackAsRead) {
-    GraphicsAttributes g;
-    const Bytes form = SampleForm(4, false, 5);
-    LoadBytes(g, form, 7);
-    EXPECT_TRUE(g.GetFog());
-    EXPECT_EQ(StoreBytes(g, 7), form);
-    g.SetFog(true);
-    EXPECT_EQ(StoreBytes(g, 7), SampleForm(4, false));
+    // A flag word other than 0 or 1 reads as true and is stored back as read.
+    GraphicsAttributes fog;
+    LoadBytes(fog, SampleForm(4, false, 5), 7);
+    EXPECT_TRUE(fog.GetFog());
+    EXPECT_EQ(StoreBytes(fog, 7), SampleForm(4, false, 5));
 }
 
 TEST(GraphicsAttributes, LoadThatThrowsLeavesTheObjectAsItWas) {
-    auto withCount = [](std::uint32_t count) {
-        Bytes b = SampleForm(4, false);
-        for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<unsigned char>(count >> (8 * i));
-        return b;
-    };
-    Bytes cut = SampleForm(4, false);
+    Bytes cut = SampleForm(4, false), negative = SampleForm(-1, false), tooMany = SampleForm(4, false);
     cut.pop_back();
-    const struct {
-        const char* name;
-        Bytes bytes;
-        CArchiveException::Cause cause;
-    } cases[] = {
-        {"negative count", withCount(0xFFFFFFFFu), CArchiveException::badCount},
-        {"count beyond the input", withCount(1000), CArchiveException::badCount},
-        {"cut short", cut, CArchiveException::endOfFile},
-    };
-    for (const auto& c : cases) {
-        GraphicsAttributes g;
-        g.SetQuality(11);
-        const Bytes before = StoreBytes(g, 7);
+    tooMany[5] = 0x10;  // 4100 records: refused before any is read
+    const std::pair<Bytes, CArchiveException::Cause> cases[] = {
+        {negative, CArchiveException::badCount},
+        {tooMany, CArchiveException::badCount},
+        {cut, CArchiveException::endOfFile}};
+    for (const auto& [bytes, cause] : cases) {
+        GraphicsAttributes g = Sample();
         try {
-            LoadBytes(g, c.bytes, 7);
-            ADD_FAILURE() << c.name << ": no throw";
+            LoadBytes(g, bytes, 7);
+            ADD_FAILURE() << "no throw";
         } catch (const CArchiveException& e) {
-            EXPECT_EQ(e.m_cause, c.cause) << c.name;
+            EXPECT_EQ(e.m_cause, cause);
         }
-        EXPECT_EQ(StoreBytes(g, 7), before) << c.name;
+        EXPECT_EQ(StoreBytes(g, 7), SampleForm(4, false));
     }
 }
 
