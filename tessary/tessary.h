@@ -26,6 +26,8 @@
 #include "tessary/geometry/Spline.h"
 #include "tessary/geometry/SquareMatrix.h"
 #include "tessary/graphics/primitives/GraphicsPrimitive.h"
+#include "tessary/graphics/primitives/SolidPrimitives.h"
+#include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 #include "tessary/graphics/primitives/Vertex.h"
 #include "tessary/util/Counter.h"
 #include "tessary/util/Pattern.h"
