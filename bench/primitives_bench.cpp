@@ -1,11 +1,12 @@
 // Graphics primitives.
 //
-// * DecomposePolyhedron of 1,000 and 10,000 random points on a sphere of
-//   radius 50 (far enough apart that every point is a hull corner). Each new
-//   point scans the faces still visible, so the time grows with the square of
-//   the point count. Anchor: the step-by-step reading that scans all four
-//   faces of every tetrahedron so far (tests/support/LiteralDecomposition.h),
-//   on the same points, with the same result.
+// * DecomposePolyhedron of 1,000 and 10,000 uniform random points on a
+//   sphere of radius 50. Each new point scans the faces still visible, so the
+//   time grows with the square of the point count. Anchor: the step-by-step
+//   reading that scans all four faces of every tetrahedron so far
+//   (tests/support/LiteralDecomposition.h), at 1,000 points only: at 10,000
+//   crowded points it tears the hull and builds about a million tetrahedra,
+//   which takes the better part of a minute.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -49,6 +50,6 @@ void Decompose_Tessary(benchmark::State& state) { Run<TetrahedronPrimitive::Deco
 void Decompose_Literal(benchmark::State& state) { Run<TessaryTest::LiteralDecompose>(state); }
 
 BENCHMARK(Decompose_Tessary)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(Decompose_Literal)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Decompose_Literal)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,15 +11,10 @@ namespace Tessary {
 namespace {
 
 using test::Bytes;
+using test::Cat;
 using test::ExpectGoldenBytes;
 using test::LoadBytes;
 using test::StoreBytes;
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 // Little-endian chunks of the forms below.
 const Bytes kLit = {0x07, 0, 0, 0, 0x01, 0, 0, 0, 0x02, 0, 0, 0};  // ID 7, material 1, representation 2

@@ -1,6 +1,8 @@
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +31,13 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 // normals side by side. Scanning this short contiguous list instead of every
 // face of every tetrahedron finds the same faces in the same order (a hidden
 // face is never external), which is what the step-by-step description asks.
+//
+// One departure: the faces a point lies beyond must form one edge-connected
+// patch, or the tetrahedra built on them overlap and the hull tears (a point
+// just past two thin faces but not past the one between them). Then only the
+// patch of the face it lies farthest beyond is built on; the rest stay
+// visible, less than a thin face's width beyond the point. Where the patch is
+// connected, as on every well-spread point set, nothing changes.
 class TetrahedronDecomposition {
 public:
     explicit TetrahedronDecomposition(TetrahedronPrimitive::Array& result) : m_result(result) { Collect(0); }
@@ -43,6 +52,7 @@ public:
             else m_faces[kept++] = f;
         }
         m_faces.resize(kept);
+        KeepConnectedPatch(point);
 
         for (const VisibleFace& f : m_beyond) {
             Point3d a, b, c;
@@ -63,6 +73,56 @@ private:
         std::int32_t tet;
         std::int32_t face;
     };
+
+    static bool SharesEdge(const Point3d* a, const Point3d* b) {
+        int shared = 0;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) shared += a[i] == b[j] ? 1 : 0;
+        return shared >= 2;
+    }
+
+    void KeepConnectedPatch(const Point3d& point) {
+        const std::size_t n = m_beyond.size();
+        if (n < 2) return;
+        m_corners.resize(3 * n);
+        std::size_t seed = 0;
+        double farthest = -1.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const VisibleFace& f = m_beyond[i];
+            m_result[f.tet].GetFaceVertices(f.face, m_corners[3 * i], m_corners[3 * i + 1], m_corners[3 * i + 2]);
+            const double margin = (point - f.centroid).Dot(f.normal);
+            if (margin > farthest) {
+                farthest = margin;
+                seed = i;
+            }
+        }
+        m_inPatch.assign(n, 0);
+        m_inPatch[seed] = 1;
+        m_stack.assign(1, seed);
+        std::size_t reached = 1;
+        while (!m_stack.empty()) {
+            const std::size_t i = m_stack.back();
+            m_stack.pop_back();
+            for (std::size_t j = 0; j < n; ++j) {
+                if (m_inPatch[j] || !SharesEdge(&m_corners[3 * i], &m_corners[3 * j])) continue;
+                m_inPatch[j] = 1;
+                m_stack.push_back(j);
+                ++reached;
+            }
+        }
+        if (reached == n) return;
+        // The faces left out return to the visible list, which stays in order.
+        std::vector<VisibleFace> patch, back;
+        for (std::size_t i = 0; i < n; ++i) (m_inPatch[i] ? patch : back).push_back(m_beyond[i]);
+        m_beyond.swap(patch);
+        std::vector<VisibleFace> merged;
+        merged.reserve(m_faces.size() + back.size());
+        std::merge(m_faces.begin(), m_faces.end(), back.begin(), back.end(), std::back_inserter(merged),
+                   [](const VisibleFace& a, const VisibleFace& b) {
+                       return a.tet != b.tet ? a.tet < b.tet : a.face < b.face;
+                   });
+        m_faces.swap(merged);
+    }
 
     // New tetrahedra that share a face (centroids closer than the tolerance)
     // hide it on both; every pair is looked at, without stopping at a match.
@@ -95,7 +155,11 @@ private:
 
     TetrahedronPrimitive::Array& m_result;
     std::vector<VisibleFace> m_faces;
-    std::vector<VisibleFace> m_beyond;  // scratch of one step
+    // Scratch of one step.
+    std::vector<VisibleFace> m_beyond;
+    std::vector<Point3d> m_corners;
+    std::vector<char> m_inPatch;
+    std::vector<std::size_t> m_stack;
 };
 
 TetrahedronPrimitive::TetrahedronPrimitive(const Point3d& p1, const Point3d& p2, const Point3d& p3,

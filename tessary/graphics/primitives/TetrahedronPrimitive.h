@@ -22,6 +22,11 @@
 // Points that lie inside the hull so far add nothing. It runs in a loop, not
 // by recursion, so any number of points is fine; each point scans the faces
 // still visible, so the whole takes time quadratic in the point count.
+// The tolerances are absolute: where corners crowd together and faces grow
+// thin, a point may lie past the tolerance beyond two faces but not beyond
+// the one between them. Building on both would overlap and tear the hull, so
+// only the edge-connected patch around the face the point lies farthest
+// beyond is built on; on well-spread points this never arises.
 //
 // Archive form, after the LitPrimitive part, for each face i: vertex Vi with
 // the colour (A cleared), centroid i, normal i. Hidden flags are not stored:
