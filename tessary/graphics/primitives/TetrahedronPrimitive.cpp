@@ -1,9 +1,11 @@
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "tessary/frame/Serialization.h"
@@ -74,41 +76,61 @@ private:
         std::int32_t face;
     };
 
-    static bool SharesEdge(const Point3d* a, const Point3d* b) {
-        int shared = 0;
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) shared += a[i] == b[j] ? 1 : 0;
-        return shared >= 2;
+    // A corner by its coordinates' bits: corners are copies of the same
+    // input points, and bits give a total order even for NaNs.
+    using CornerKey = std::array<std::uint32_t, 3>;
+    static CornerKey KeyOf(const Point3d& p) {
+        const float xyz[3] = {static_cast<float>(p.GetX()), static_cast<float>(p.GetY()), static_cast<float>(p.GetZ())};
+        CornerKey key;
+        std::memcpy(key.data(), xyz, sizeof xyz);
+        return key;
+    }
+    struct EdgeRef {
+        CornerKey a, b;  // a < b
+        std::uint32_t face;
+        bool operator<(const EdgeRef& o) const { return a != o.a ? a < o.a : b < o.b; }
+        bool SameEdge(const EdgeRef& o) const { return a == o.a && b == o.b; }
+    };
+
+    std::uint32_t Root(std::uint32_t i) {
+        while (m_parent[i] != i) i = m_parent[i] = m_parent[m_parent[i]];
+        return i;
     }
 
+    // Faces that share an edge join one patch: sort the edges, join neighbours.
     void KeepConnectedPatch(const Point3d& point) {
         const std::size_t n = m_beyond.size();
         if (n < 2) return;
-        m_corners.resize(3 * n);
+        m_edges.clear();
+        m_parent.resize(n);
         std::size_t seed = 0;
         double farthest = -1.0;
         for (std::size_t i = 0; i < n; ++i) {
             const VisibleFace& f = m_beyond[i];
-            m_result[f.tet].GetFaceVertices(f.face, m_corners[3 * i], m_corners[3 * i + 1], m_corners[3 * i + 2]);
+            Point3d corner[3];
+            m_result[f.tet].GetFaceVertices(f.face, corner[0], corner[1], corner[2]);
+            const CornerKey key[3] = {KeyOf(corner[0]), KeyOf(corner[1]), KeyOf(corner[2])};
+            for (int e = 0; e < 3; ++e) {
+                const CornerKey& u = key[e];
+                const CornerKey& v = key[(e + 1) % 3];
+                m_edges.push_back({std::min(u, v), std::max(u, v), static_cast<std::uint32_t>(i)});
+            }
+            m_parent[i] = static_cast<std::uint32_t>(i);
             const double margin = (point - f.centroid).Dot(f.normal);
             if (margin > farthest) {
                 farthest = margin;
                 seed = i;
             }
         }
-        m_inPatch.assign(n, 0);
-        m_inPatch[seed] = 1;
-        m_stack.assign(1, seed);
-        std::size_t reached = 1;
-        while (!m_stack.empty()) {
-            const std::size_t i = m_stack.back();
-            m_stack.pop_back();
-            for (std::size_t j = 0; j < n; ++j) {
-                if (m_inPatch[j] || !SharesEdge(&m_corners[3 * i], &m_corners[3 * j])) continue;
-                m_inPatch[j] = 1;
-                m_stack.push_back(j);
-                ++reached;
-            }
+        std::sort(m_edges.begin(), m_edges.end());
+        for (std::size_t e = 1; e < m_edges.size(); ++e)
+            if (m_edges[e].SameEdge(m_edges[e - 1])) m_parent[Root(m_edges[e].face)] = Root(m_edges[e - 1].face);
+        const std::uint32_t patchRoot = Root(static_cast<std::uint32_t>(seed));
+        m_inPatch.resize(n);
+        std::size_t reached = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            m_inPatch[i] = Root(static_cast<std::uint32_t>(i)) == patchRoot;
+            reached += m_inPatch[i] ? 1 : 0;
         }
         if (reached == n) return;
         // The faces left out return to the visible list, which stays in order.
@@ -157,9 +179,9 @@ private:
     std::vector<VisibleFace> m_faces;
     // Scratch of one step.
     std::vector<VisibleFace> m_beyond;
-    std::vector<Point3d> m_corners;
+    std::vector<EdgeRef> m_edges;
+    std::vector<std::uint32_t> m_parent;
     std::vector<char> m_inPatch;
-    std::vector<std::size_t> m_stack;
 };
 
 TetrahedronPrimitive::TetrahedronPrimitive(const Point3d& p1, const Point3d& p2, const Point3d& p3,
