@@ -10,11 +10,7 @@
 namespace Tessary {
 namespace {
 
-using test::Bytes;
-using test::Cat;
-using test::ExpectGoldenBytes;
-using test::LoadBytes;
-using test::StoreBytes;
+using namespace test;  // golden-bytes helpers
 
 // Little-endian chunks of the forms below.
 const Bytes kLit = {0x07, 0, 0, 0, 0x01, 0, 0, 0, 0x02, 0, 0, 0};  // ID 7, material 1, representation 2

@@ -19,11 +19,7 @@
 namespace Tessary {
 namespace {
 
-using test::Bytes;
-using test::Cat;
-using test::ExpectGoldenBytes;
-using test::LoadBytes;
-using test::StoreBytes;
+using namespace test;  // golden-bytes helpers
 using Tetrahedra = TetrahedronPrimitive::Array;
 
 // Opens the protected steps to the tests.
