@@ -29,6 +29,8 @@
 #include "tessary/graphics/attributes/GraphicsAttributes.h"
 #include "tessary/graphics/attributes/LightSource.h"
 #include "tessary/graphics/primitives/GraphicsPrimitive.h"
+#include "tessary/graphics/primitives/SolidPrimitives.h"
+#include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 #include "tessary/graphics/primitives/TriangleMeshPrimitive.h"
 #include "tessary/graphics/primitives/TrianglePrimitive.h"
 #include "tessary/graphics/primitives/Vertex.h"

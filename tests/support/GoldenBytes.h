@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,13 @@
 namespace Tessary::test {
 
 using Bytes = std::vector<unsigned char>;
+
+// Joins named chunks of an expected form: Cat({header, point, radius}).
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
 
 inline std::string HexDump(const Bytes& bytes) {
     std::string out;
