@@ -3,13 +3,15 @@
 // Builders for expected archive bytes, written apart from the library's own
 // archive code so a golden-bytes test does not check that code against itself:
 // Raw lays values out as their little-endian memory images, PointBytes gives
-// a point as three floats or three doubles, Cat joins the pieces.
+// a point as three floats or three doubles (Cat of GoldenBytes.h joins the
+// pieces).
 
 #include <cstring>
 #include <initializer_list>
 #include <vector>
 
 #include "tessary/geometry/Point3d.h"
+#include "tests/support/GoldenBytes.h"
 
 namespace Tessary::test {
 
@@ -23,12 +25,6 @@ std::vector<unsigned char> Raw(std::initializer_list<T> values) {
 inline std::vector<unsigned char> PointBytes(const Point3d& p, bool floats) {
     if (floats) return Raw<float>({p.x, p.y, p.z});
     return Raw<double>({p.x, p.y, p.z});
-}
-
-inline std::vector<unsigned char> Cat(std::initializer_list<std::vector<unsigned char>> pieces) {
-    std::vector<unsigned char> bytes;
-    for (const auto& piece : pieces) bytes.insert(bytes.end(), piece.begin(), piece.end());
-    return bytes;
 }
 
 }  // namespace Tessary::test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tessary/graphics/primitives/GraphicsPrimitive.h"
 #include "tests/support/GoldenBytes.h"
 
@@ -28,10 +30,12 @@ TEST(Vertex, TransformMovesThePointButNotTheNormal) {
     VertexNormal v(Point3d(1, 0, 0), Point3d(0, 0, 2), Color(5, 6, 7));
     EXPECT_EQ(v.GetPoint(), Point3d(1, 0, 0));
     EXPECT_EQ(v.GetNormal(), Point3d(0, 0, 2));
-    Matrix4x4 m(Axis::z, 90.0);
-    m.SetTranslation(Point3d(0, 0, 5));
-    v.Transform(m);
-    EXPECT_LT(Distance(v.GetPoint(), m.Transform(Point3d(1, 0, 0))), 1e-6);
+    Matrix4x4 shift;
+    shift.SetTranslation(Point3d(0, 0, 5));
+    // A quarter turn about z, then the shift: (1, 0, 0) goes to (0, ±1, 5).
+    v.Transform(Matrix4x4(Axis::z, 90.0) * shift);
+    EXPECT_NEAR(v.GetPoint().GetX(), 0.0, 1e-6);
+    EXPECT_NEAR(std::fabs(v.GetPoint().GetY()), 1.0, 1e-6);
     EXPECT_NEAR(v.GetPoint().GetZ(), 5.0, 1e-6);
     EXPECT_EQ(v.GetNormal(), Point3d(0, 0, 2));
     EXPECT_EQ(v.GetColor(), Color(5, 6, 7));
