@@ -15,13 +15,18 @@
 //   4. Spline::m_alpha
 //   5. UniqueString::m_table
 //   6. UniqueStringTable::null, then the Roman numeral cache
-//   7. the module registry (registers the library)
+//   7. display lists: the ID counter (constant), then the fallback elements
+//      of out-of-range accessors
+//   8. the icon library: ID counter and map pointers (constant), then the
+//      holder of the maps, which are built at first use
+//   9. the module registry (registers the library)
 
 #include <type_traits>
 
 #include "tessary/color/ColorMap.h"
 #include "tessary/frame/detail/ModuleRegistry.h"
 #include "tessary/geometry/Spline.h"
+#include "tessary/graphics/displaylist/detail/DisplayListStatics.h"
 #include "tessary/util/Random.h"
 #include "tessary/util/UniqueString.h"
 #include "tessary/util/detail/RomanNumeralCache.h"
@@ -62,7 +67,25 @@ namespace detail {
 RomanNumeralCache g_romanNumeralCache;
 }  // namespace detail
 
-// --- 7. last: the module registry -------------------------------------------
+// --- 7. display lists -----------------------------------------------------------
+// The counter is constant-initialised, so the first list made gets 1 whatever
+// runs first; the scratch list of the fallbacks takes no ID.
+std::uint32_t DisplayList3D::m_lastID = 0;
+namespace detail {
+DisplayListFallbacks g_displayListFallbacks;
+}  // namespace detail
+
+// --- 8. icon library -------------------------------------------------------------
+// The holder starts empty (constant-initialised); its destructor frees the
+// maps, definitions included, at unload.
+std::uint32_t IconLibrary::m_iconID = 0;
+IconLibrary::DefinitionMap* IconLibrary::m_pIconDefinitions = nullptr;
+IconLibrary::IndexMap* IconLibrary::m_pIconIndex = nullptr;
+namespace detail {
+IconLibraryMaps g_iconLibraryMaps;
+}  // namespace detail
+
+// --- 9. last: the module registry -------------------------------------------
 namespace detail {
 ModuleRegistry g_moduleRegistry;
 }  // namespace detail

@@ -28,6 +28,8 @@
 #include "tessary/graphics/attributes/Font.h"
 #include "tessary/graphics/attributes/GraphicsAttributes.h"
 #include "tessary/graphics/attributes/LightSource.h"
+#include "tessary/graphics/displaylist/DisplayList3D.h"
+#include "tessary/graphics/displaylist/IconLibrary.h"
 #include "tessary/graphics/primitives/GraphicsPrimitive.h"
 #include "tessary/graphics/primitives/SolidPrimitives.h"
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"

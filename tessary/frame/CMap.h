@@ -7,6 +7,7 @@
 
 #include <list>
 #include <unordered_map>
+#include <utility>
 
 #include "tessary/frame/CString.h"
 
@@ -61,11 +62,17 @@ public:
         KEY k(key);
         const auto it = m_index.find(k);
         if (it != m_index.end()) return it->second->value;
-        m_entries.push_back(CPair{k, VALUE()});
-        m_index.emplace(std::move(k), std::prev(m_entries.end()));
-        return m_entries.back().value;
+        return Insert(std::move(k), VALUE());
     }
-    void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
+    // A new entry is copy-constructed from `value`, not default-made and then
+    // assigned: a value type whose constructor has effects (a display list
+    // takes an ID) sees one construction per entry.
+    void SetAt(ARG_KEY key, ARG_VALUE value) {
+        KEY k(key);
+        const auto it = m_index.find(k);
+        if (it != m_index.end()) it->second->value = value;
+        else Insert(std::move(k), VALUE(value));
+    }
 
     bool RemoveKey(ARG_KEY key) {
         const auto it = m_index.find(KEY(key));
@@ -103,6 +110,11 @@ public:
 
 private:
     using EntryList = std::list<CPair>;
+    VALUE& Insert(KEY key, VALUE value) {
+        m_entries.push_back(CPair{key, std::move(value)});
+        m_index.emplace(std::move(key), std::prev(m_entries.end()));
+        return m_entries.back().value;
+    }
     POSITION ToPosition(typename EntryList::const_iterator it) const {
         return it == m_entries.end() ? nullptr : reinterpret_cast<POSITION>(const_cast<CPair*>(&*it));
     }

@@ -1,0 +1,284 @@
+#include "tessary/graphics/displaylist/DisplayList3D.h"
+
+#include <algorithm>
+#include <cassert>
+#include <iterator>
+#include <utility>
+
+#include "tessary/graphics/displaylist/detail/DisplayListStatics.h"
+
+namespace Tessary {
+
+namespace {
+
+enum class Placement { Moved, MovedWithNormals, Fixed };
+// The Placement column, by row.
+#define TESSARY_DL_PLACEMENT(Class, Plural, Singular, Filing, Where) Placement::Where,
+constexpr Placement kPlacement[] = {TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_DL_PLACEMENT)};
+#undef TESSARY_DL_PLACEMENT
+
+bool IsIdentity(const Matrix4x4& m) {
+    static constexpr double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const double* v = m;
+    return std::equal(v, v + 16, identity);
+}
+
+// [first, first + count) clamped to [0, size).
+std::pair<std::size_t, std::size_t> ClampRange(std::size_t size, int first, int count) {
+    const long long n = static_cast<long long>(size);
+    const long long begin = std::clamp<long long>(first, 0, n);
+    const long long end = std::clamp<long long>(static_cast<long long>(first) + std::max(count, 0), begin, n);
+    return {static_cast<std::size_t>(begin), static_cast<std::size_t>(end)};
+}
+
+// Appends a copy of `src` to `dst`; `src` may be `dst` itself (one copy of
+// the elements as they were) or an array of another list.
+template <class T>
+void AppendCopy(std::vector<T>& dst, const std::vector<T>& src) {
+    if (&dst == &src) {
+        const std::size_t n = dst.size();
+        dst.reserve(2 * n);
+        for (std::size_t i = 0; i < n; ++i) dst.push_back(dst[i]);
+    } else {
+        dst.insert(dst.end(), src.begin(), src.end());
+    }
+}
+
+// The object IDs a kind carries, each replaced by id(old). Cones keep theirs.
+template <class T, class Id>
+void VisitOIDs(T& p, const Id& id) {
+    p.SetID(id(p.GetID()));
+}
+template <class Id>
+void VisitOIDs(ConePrimitive&, const Id&) {}
+template <class Id>
+void VisitOIDs(CylinderPrimitive& p, const Id& id) {
+    p.GraphicsPrimitive::SetID(id(p.GetID()));  // CylinderPrimitive::SetID would overwrite the ends
+    p.SetEnd1ID(id(p.GetEnd1ID()));
+    p.SetEnd2ID(id(p.GetEnd2ID()));
+}
+// Per-vertex IDs only when there is one for every vertex; then each entry
+// below max(vertices, triangles) that exists, once.
+template <class Id>
+void VisitOIDs(TriangleMeshPrimitive& p, const Id& id) {
+    p.SetID(id(p.GetID()));
+    const int oids = p.GetNumOIDs();
+    if (oids < p.GetNumVertices()) return;
+    const int last = std::min(oids, std::max(p.GetNumVertices(), p.GetNumTriangles()));
+    for (int i = 0; i < last; ++i) p.SetOIDAt(i, id(p.GetOIDAt(i)));
+}
+
+}  // namespace
+
+DisplayList3D::DisplayList3D() : m_id(++m_lastID) {}
+
+DisplayList3D::~DisplayList3D() = default;
+
+DisplayList3D& DisplayList3D::operator=(const DisplayList3D& other) {
+    // Copy first: `other` may live inside this list's tree.
+    if (&other != this) *this = DisplayList3D(other);
+    return *this;
+}
+
+void DisplayList3D::Copy(const DisplayList3D& other) {
+    const std::uint32_t id = m_id;
+    *this = other;
+    m_id = id;
+}
+
+// ---- store ----------------------------------------------------------------------
+
+template <std::size_t Row>
+const DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) const {
+    const auto& array = Array<Row>();
+    assert(false && "display list index out of range");
+    if (array.empty()) return std::get<Row>(detail::g_displayListFallbacks.m_defaults);
+    return array[index < 0 ? 0 : array.size() - 1];
+}
+
+template <std::size_t Row>
+DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) {
+    auto& array = Array<Row>();
+    assert(false && "display list index out of range");
+    if (array.empty()) {
+        auto& scratch = std::get<Row>(detail::g_displayListFallbacks.m_scratch);
+        scratch = ElementOf<Row>();
+        return scratch;
+    }
+    return array[index < 0 ? 0 : array.size() - 1];
+}
+
+template <std::size_t Row>
+void DisplayList3D::Remove(int first, int count) {
+    auto& array = Array<Row>();
+    const auto range = ClampRange(array.size(), first, count);
+    array.erase(array.begin() + static_cast<std::ptrdiff_t>(range.first),
+                array.begin() + static_cast<std::ptrdiff_t>(range.second));
+}
+
+// The inline accessors reach these through the library's interface.
+#define TESSARY_DL_INSTANTIATE(Class, Plural, ...)                                              \
+    template TESSARY_API const Class& DisplayList3D::OutOfRange<DisplayList3D::Plural##Row>(int) const; \
+    template TESSARY_API Class& DisplayList3D::OutOfRange<DisplayList3D::Plural##Row>(int);             \
+    template TESSARY_API void DisplayList3D::Remove<DisplayList3D::Plural##Row>(int, int);
+TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_DL_INSTANTIATE)
+#undef TESSARY_DL_INSTANTIATE
+
+int DisplayList3D::GetNumPrim() const {
+    long long count = 0;
+    ForEachRow([&](auto row) {
+        const auto& array = Array<row>();
+        if constexpr (std::is_same_v<ElementOf<row>, TriangleMeshPrimitive>) {
+            for (const TriangleMeshPrimitive& mesh : array) count += mesh.GetNumVertices();
+        } else {
+            count += static_cast<long long>(array.size());
+        }
+    });
+    for (const DisplayList3D& child : m_children) count += child.GetNumPrim();
+    return static_cast<int>(std::min<long long>(count, INT32_MAX));
+}
+
+void DisplayList3D::Clear() {
+    ForEachRow([&](auto row) { Array<row>().clear(); });
+    m_iconScale = Point3d(1.0, 1.0, 1.0);
+    for (DisplayList3D& child : m_children) child.Clear();
+    m_localTransformation.SetIdentity();
+    for (ClipPlane& entry : m_clipPlanes) entry = ClipPlane();
+}
+
+int DisplayList3D::AppendArrays(const DisplayList3D& other) {
+    std::size_t appended = 0;
+    ForEachRow([&](auto row) {
+        const auto& src = other.Array<row>();
+        appended += src.size();  // read first: src may be the destination
+        AppendCopy(Array<row>(), src);
+    });
+    return static_cast<int>(appended);
+}
+
+int DisplayList3D::Append(const DisplayList3D& other) {
+    // Copies of the children first: `other` may be this list or lie inside
+    // its tree, and growing the children could move it.
+    std::vector<DisplayList3D> children(other.m_children);
+    const int appended = AppendArrays(other);
+    m_children.insert(m_children.end(), std::make_move_iterator(children.begin()),
+                      std::make_move_iterator(children.end()));
+    return appended + static_cast<int>(children.size());
+}
+
+// ---- tree -----------------------------------------------------------------------
+
+unsigned DisplayList3D::Add(const DisplayList3D& child) {
+    DisplayList3D copy(child);  // before the children grow: `child` may be one of them
+    m_children.push_back(std::move(copy));
+    return m_children.back().GetID();
+}
+
+const DisplayList3D& DisplayList3D::GetDisplayList(int index) const {
+    return const_cast<DisplayList3D*>(this)->GetDisplayList(index);
+}
+
+DisplayList3D& DisplayList3D::GetDisplayList(int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < m_children.size())
+        return m_children[static_cast<std::size_t>(index)];
+    assert(false && "display list child index out of range");
+    if (m_children.empty()) {
+        DisplayList3D& scratch = detail::g_displayListFallbacks.m_scratchList;
+        scratch.m_children.clear();
+        scratch.Clear();
+        scratch.m_renderMode = DefaultRenderMode;
+        return scratch;
+    }
+    return m_children[index < 0 ? 0 : m_children.size() - 1];
+}
+
+void DisplayList3D::RemoveDisplayList(int first, int count) {
+    const auto range = ClampRange(m_children.size(), first, count);
+    m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(range.first),
+                     m_children.begin() + static_cast<std::ptrdiff_t>(range.second));
+}
+
+DisplayList3D* DisplayList3D::LookupDisplayList(unsigned id) {
+    if (m_id == id) return this;
+    for (DisplayList3D& child : m_children)
+        if (DisplayList3D* found = child.LookupDisplayList(id)) return found;
+    return nullptr;
+}
+
+const DisplayList3D* DisplayList3D::LookupDisplayList(unsigned id) const {
+    return const_cast<DisplayList3D*>(this)->LookupDisplayList(id);
+}
+
+void DisplayList3D::GetAggregateTransformation(const DisplayList3D& root, unsigned id, Matrix4x4& result) const {
+    GetAggregateTransformationTree(root, id, Matrix4x4(Matrix4x4::IdentityMatrix), result);
+}
+
+void DisplayList3D::GetAggregateTransformationTree(const DisplayList3D& list, unsigned id, Matrix4x4 parent,
+                                                   Matrix4x4& result) const {
+    const Matrix4x4 m = parent * list.m_localTransformation;
+    if (list.m_id == id) {
+        result = m;
+        return;
+    }
+    for (const DisplayList3D& child : list.m_children) GetAggregateTransformationTree(child, id, m, result);
+}
+
+void DisplayList3D::ApplyLocalTransformation() { ApplyLocalTransformationTree(Matrix4x4(Matrix4x4::IdentityMatrix)); }
+
+void DisplayList3D::ApplyLocalTransformationTree(const Matrix4x4& parent) {
+    const Matrix4x4 l = parent * m_localTransformation;
+    for (DisplayList3D& child : m_children) child.ApplyLocalTransformationTree(l);
+    TransformPrimitives(l);
+}
+
+void DisplayList3D::TransformPrimitives(const Matrix4x4& m) {
+    // The identity changes no coordinate; skipping it keeps shared mesh blocks shared.
+    if (!IsIdentity(m)) {
+        ForEachRow([&](auto row) {
+            constexpr Placement placement = kPlacement[row];
+            if constexpr (placement == Placement::Moved) {
+                for (auto& p : Array<row>()) p.Transform(m);
+            } else if constexpr (placement == Placement::MovedWithNormals) {
+                for (auto& p : Array<row>()) p.TransformAll(m);
+            }
+        });
+    }
+    m_localTransformation.SetIdentity();
+}
+
+void DisplayList3D::Flatten() {
+    ApplyLocalTransformation();
+    // Every transformation below is now the identity; each child is merged
+    // bottom-up and then dropped, so its elements can be moved, not copied.
+    for (DisplayList3D& child : m_children) {
+        child.Flatten();
+        ForEachRow([&](auto row) {
+            auto& dst = Array<row>();
+            auto& src = child.Array<row>();
+            dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
+        });
+    }
+    m_children.clear();
+}
+
+// ---- object IDs -------------------------------------------------------------------
+
+void DisplayList3D::SetOID(unsigned oid) {
+    ForEachRow([&](auto row) {
+        for (auto& p : Array<row>()) VisitOIDs(p, [oid](unsigned) { return oid; });
+    });
+    for (DisplayList3D& child : m_children) child.SetOID(oid);
+}
+
+void DisplayList3D::TranslateOIDs(const CMap<unsigned int, unsigned int, unsigned int, unsigned int>& map) {
+    const auto translate = [&map](unsigned id) {
+        map.Lookup(id, id);
+        return id;
+    };
+    ForEachRow([&](auto row) {
+        for (auto& p : Array<row>()) VisitOIDs(p, translate);
+    });
+    for (DisplayList3D& child : m_children) child.TranslateOIDs(map);
+}
+
+}  // namespace Tessary

@@ -1,0 +1,275 @@
+#pragma once
+
+// DisplayList3D: what a host hands its renderer. One array per primitive
+// kind (by value, in insertion order), child lists held by value, a local
+// transformation, six clip planes, a render mode and an icon scale. The
+// library never draws and never archives a list; it files, counts, copies,
+// merges, transforms and renumbers.
+//
+// Edge cases:
+// - Lit solids and meshes are filed opaque or transparent once, at Add, by
+//   the A byte of one deciding colour (a cylinder's end 1, a mesh's first
+//   vertex; a mesh without vertices is opaque). Changing the colour later
+//   does not move the element.
+// - Get... outside the array asserts in debug builds and clamps into range
+//   otherwise; on an empty array the const form hands back a default element
+//   and the non-const form a scratch default whose changes are lost.
+//   Remove... ignores the part of a range that lies outside the array.
+// - The copy constructor and assignment take the source's ID; Copy keeps
+//   this list's own. Append and AppendArrays of a list to itself (or of a
+//   list inside its own tree) append one copy of the content as it stood
+//   before the call.
+// - Baking (ApplyLocalTransformation, Flatten) moves meshes with their
+//   normals and leaves cones and the 2D overlay shapes where they are.
+//   SetOID and TranslateOIDs leave cones alone too.
+// - GetClipPlane redirects an index outside 0..5 to entry 0; the other
+//   clip-plane accessors ignore it (GetClipPlaneEnabled gives false).
+//
+// Threads: the ID counter is process-wide and unlocked, so lists are
+// constructed from one thread at a time; a list is used by one thread at a
+// time, and its const members may run on several threads at once.
+
+#include <cstddef>
+#include <cstdint>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "tessary/frame/CMap.h"
+#include "tessary/frame/Export.h"
+#include "tessary/geometry/Matrix4x4.h"
+#include "tessary/geometry/Plane.h"
+#include "tessary/geometry/Point3d.h"
+#include "tessary/graphics/primitives/SolidPrimitives.h"
+#include "tessary/graphics/primitives/TetrahedronPrimitive.h"
+#include "tessary/graphics/primitives/TriangleMeshPrimitive.h"
+#include "tessary/graphics/primitives/TrianglePrimitive.h"
+
+// The primitive arrays, one row each, in declaration order:
+//   X(Class, Plural, Singular, Filing, Placement)
+// Plural names the count (GetNum<Plural>), Singular the element and its
+// removal (Get<Singular>, Remove<Singular>); Add(const Class&) comes with the
+// Single or Opaque row of a kind. Filing: Single, or Opaque followed at once
+// by Transparent for a kind with two arrays. Placement, what baking a
+// transformation does: Moved (Transform), MovedWithNormals (TransformAll),
+// Fixed (not visited).
+#define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                   \
+    X(TetrahedronPrimitive, OpaqueTetrahedrons, OpaqueTetrahedron, Opaque, Moved)                        \
+    X(TetrahedronPrimitive, TransparentTetrahedrons, TransparentTetrahedron, Transparent, Moved)         \
+    X(SpherePrimitive, OpaqueSpheres, OpaqueSphere, Opaque, Moved)                                       \
+    X(SpherePrimitive, TransparentSpheres, TransparentSphere, Transparent, Moved)                        \
+    X(EllipsoidPrimitive, OpaqueEllipsoids, OpaqueEllipsoid, Opaque, Moved)                              \
+    X(EllipsoidPrimitive, TransparentEllipsoids, TransparentEllipsoid, Transparent, Moved)               \
+    X(CylinderPrimitive, OpaqueCylinders, OpaqueCylinder, Opaque, Moved)                                 \
+    X(CylinderPrimitive, TransparentCylinders, TransparentCylinder, Transparent, Moved)                  \
+    X(ConePrimitive, Cones, Cone, Single, Fixed)                                                         \
+    X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                             \
+    X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)         \
+    X(TriangleMeshPrimitive, TransparentTriangleMeshes, TransparentTriangleMesh, Transparent, MovedWithNormals) \
+    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)
+
+namespace Tessary {
+
+class DisplayList3D;
+
+namespace detail {
+struct DisplayListFallbacks;
+// The array types of the table; the leading void absorbs the table's leading comma.
+template <class... T>
+struct DisplayListKinds;
+template <class... T>
+struct DisplayListKinds<void, T...> {
+    using Arrays = std::tuple<std::vector<T>...>;
+    using Elements = std::tuple<T...>;
+};
+}  // namespace detail
+
+class TESSARY_API DisplayList3D {
+public:
+    // Renderer-defined; the library only stores and copies the value.
+    enum RenderMode : int { DefaultRenderMode = 1 };
+
+    // Render mode 1, the next ID, empty arrays, icon scale (1, 1, 1), identity, six disabled planes.
+    DisplayList3D();
+    // Takes the source's ID and a copy of its content (children keep their IDs).
+    DisplayList3D(const DisplayList3D&) = default;
+    DisplayList3D(DisplayList3D&&) noexcept = default;
+    // Takes the source's ID and a copy of its content; self-assignment changes nothing.
+    DisplayList3D& operator=(const DisplayList3D& other);
+    DisplayList3D& operator=(DisplayList3D&&) noexcept = default;
+    ~DisplayList3D();
+
+    // Makes the content equal to `other`'s, keeping this list's ID.
+    void Copy(const DisplayList3D& other);
+
+    unsigned GetID() const { return m_id; }
+    RenderMode GetRenderMode() const { return m_renderMode; }
+    void SetRenderMode(RenderMode mode) { m_renderMode = mode; }
+    const Point3d& GetIconScale() const { return m_iconScale; }
+    void SetIconScale(const Point3d& scale) { m_iconScale = scale; }
+
+    // ---- the per-kind family ------------------------------------------------
+    // Add returns the index of the copy in the array it was filed in.
+#define TESSARY_DL_ADD_Single(Class, Plural) \
+    int Add(const Class& primitive) { return Push<Plural##Row>(primitive); }
+#define TESSARY_DL_ADD_Opaque(Class, Plural)                                                  \
+    int Add(const Class& primitive) {                                                         \
+        return IsTransparent(primitive) ? Push<Plural##Row + 1>(primitive) : Push<Plural##Row>(primitive); \
+    }
+#define TESSARY_DL_ADD_Transparent(Class, Plural)
+#define TESSARY_DL_ACCESSORS(Class, Plural, Singular, Filing, Placement)                           \
+    TESSARY_DL_ADD_##Filing(Class, Plural)                                                         \
+    int GetNum##Plural() const { return static_cast<int>(Array<Plural##Row>().size()); }        \
+    const Class& Get##Singular(int index) const { return Element<Plural##Row>(index); }         \
+    Class& Get##Singular(int index) { return Element<Plural##Row>(index); }                     \
+    void Remove##Singular(int first, int count) { Remove<Plural##Row>(first, count); }
+    TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_DL_ACCESSORS)
+#undef TESSARY_DL_ACCESSORS
+#undef TESSARY_DL_ADD_Single
+#undef TESSARY_DL_ADD_Opaque
+#undef TESSARY_DL_ADD_Transparent
+
+    // True when no list of the tree holds a primitive.
+    bool IsEmpty() const { return GetNumPrim() == 0; }
+    // Empties every array, here and in every child (the children stay), and
+    // resets icon scale, transformation and clip planes; keeps render mode and ID.
+    void Clear();
+    // AppendArrays, then copies of `other`'s children (keeping their IDs);
+    // returns the elements plus the children appended.
+    int Append(const DisplayList3D& other);
+
+    // ---- the tree -------------------------------------------------------------
+    // Appends a copy of `child` with its subtree; returns the child's ID.
+    unsigned Add(const DisplayList3D& child);
+    int GetNumDisplayLists() const { return static_cast<int>(m_children.size()); }
+    // Clamped like the primitive accessors.
+    const DisplayList3D& GetDisplayList(int index) const;
+    DisplayList3D& GetDisplayList(int index);
+    void RemoveDisplayList(int first, int count);
+
+    // The first list of the tree with `id` in pre-order (this list first); null if none.
+    DisplayList3D* LookupDisplayList(unsigned id);
+    const DisplayList3D* LookupDisplayList(unsigned id) const;
+
+    const Matrix4x4& GetLocalTransformation() const { return m_localTransformation; }
+    void SetLocalTransformation(const Matrix4x4& m) { m_localTransformation = m; }
+    // The aggregate transformation of the list with `id` in `root`'s tree, the
+    // last one in pre-order when several carry it; `result` untouched when none does.
+    void GetAggregateTransformation(const DisplayList3D& root, unsigned id, Matrix4x4& result) const;
+    // Bakes every local transformation of the tree into the primitives; all become identity.
+    void ApplyLocalTransformation();
+    // Bakes, then merges every descendant's arrays into this list in pre-order and drops the children.
+    void Flatten();
+
+    // Object IDs of every primitive of the tree (cones excepted).
+    void SetOID(unsigned oid);
+    // Replaces each object ID that is a key of `map` by its value.
+    void TranslateOIDs(const CMap<unsigned int, unsigned int, unsigned int, unsigned int>& map);
+
+    // ---- clip planes ------------------------------------------------------------
+    int GetMaxClipPlanes() const { return kMaxClipPlanes; }
+    const Plane& GetClipPlane(int i) const { return m_clipPlanes[ValidClipPlane(i) ? i : 0].m_plane; }
+    void SetClipPlane(int i, const Plane& plane) {
+        if (ValidClipPlane(i)) m_clipPlanes[i].m_plane = plane;
+    }
+    void SetClipPlaneEnabled(int i, bool enabled) {
+        if (ValidClipPlane(i)) m_clipPlanes[i].m_enabled = enabled;
+    }
+    bool GetClipPlaneEnabled(int i) const { return ValidClipPlane(i) && m_clipPlanes[i].m_enabled; }
+
+protected:
+    // ---- rows of the table, for code that walks the arrays ------------------------
+#define TESSARY_DL_ROW(Class, Plural, ...) Plural##Row,
+    enum ArrayRow : std::size_t { TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_DL_ROW) ArrayCount };
+#undef TESSARY_DL_ROW
+#define TESSARY_DL_TYPE(Class, ...) , Class
+    using Kinds = detail::DisplayListKinds<void TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_DL_TYPE)>;
+#undef TESSARY_DL_TYPE
+    using Arrays = Kinds::Arrays;
+    template <std::size_t Row>
+    using ElementOf = std::tuple_element_t<Row, Kinds::Elements>;
+
+    template <std::size_t Row>
+    const std::vector<ElementOf<Row>>& Array() const { return std::get<Row>(m_arrays); }
+    template <std::size_t Row>
+    std::vector<ElementOf<Row>>& Array() { return std::get<Row>(m_arrays); }
+    // Calls f(std::integral_constant<std::size_t, Row>) for every row, in order.
+    template <class F>
+    static void ForEachRow(F&& f) { ForEachRow(f, std::make_index_sequence<ArrayCount>()); }
+
+    // Primitives of the tree; a mesh counts its vertices.
+    int GetNumPrim() const;
+    // Appends copies of `other`'s elements row by row, without refiling and
+    // without transforming; returns their number (a mesh counts 1).
+    int AppendArrays(const DisplayList3D& other);
+    void GetAggregateTransformationTree(const DisplayList3D& list, unsigned id, Matrix4x4 parent,
+                                        Matrix4x4& result) const;
+    void ApplyLocalTransformationTree(const Matrix4x4& parent);
+    // Moves this list's own primitives by `m`, then sets the local transformation to identity.
+    void TransformPrimitives(const Matrix4x4& m);
+
+    // The deciding colour's A byte; an empty mesh is opaque.
+    template <class T>
+    static bool IsTransparent(const T& p) { return p.GetColor().GetA() > 0; }
+    static bool IsTransparent(const CylinderPrimitive& p) { return p.GetColor1().GetA() > 0; }
+    static bool IsTransparent(const TriangleMeshPrimitive& p) {
+        return p.GetNumVertices() > 0 && p.GetVertexAt(0).GetColor().GetA() > 0;
+    }
+
+    static constexpr int kMaxClipPlanes = 6;
+    struct ClipPlane {
+        bool m_enabled = false;
+        Plane m_plane;
+    };
+
+    // Class-wide: the last ID handed out (0 when the library is loaded).
+    static std::uint32_t m_lastID;
+
+    RenderMode m_renderMode = DefaultRenderMode;
+    std::uint32_t m_id;
+    Arrays m_arrays;
+    Point3d m_iconScale{1.0, 1.0, 1.0};
+    std::vector<DisplayList3D> m_children;
+    Matrix4x4 m_localTransformation{Matrix4x4::IdentityMatrix};
+    ClipPlane m_clipPlanes[kMaxClipPlanes];
+
+private:
+    friend struct detail::DisplayListFallbacks;
+    struct WithoutID {};
+    // A list with ID 0 that leaves the counter alone (the library's own scratch list).
+    explicit DisplayList3D(WithoutID) : m_id(0) {}
+
+    template <class F, std::size_t... Row>
+    static void ForEachRow(F& f, std::index_sequence<Row...>) {
+        (f(std::integral_constant<std::size_t, Row>()), ...);
+    }
+    static bool ValidClipPlane(int i) { return i >= 0 && i < kMaxClipPlanes; }
+
+    template <std::size_t Row>
+    int Push(const ElementOf<Row>& primitive) {
+        auto& array = Array<Row>();
+        array.push_back(primitive);
+        return static_cast<int>(array.size()) - 1;
+    }
+    template <std::size_t Row>
+    const ElementOf<Row>& Element(int index) const {
+        const auto& array = Array<Row>();
+        if (index >= 0 && static_cast<std::size_t>(index) < array.size()) return array[static_cast<std::size_t>(index)];
+        return OutOfRange<Row>(index);
+    }
+    template <std::size_t Row>
+    ElementOf<Row>& Element(int index) {
+        auto& array = Array<Row>();
+        if (index >= 0 && static_cast<std::size_t>(index) < array.size()) return array[static_cast<std::size_t>(index)];
+        return OutOfRange<Row>(index);
+    }
+    // The cold paths of Element (asserting in debug builds).
+    template <std::size_t Row>
+    const ElementOf<Row>& OutOfRange(int index) const;
+    template <std::size_t Row>
+    ElementOf<Row>& OutOfRange(int index);
+    template <std::size_t Row>
+    void Remove(int first, int count);
+};
+
+}  // namespace Tessary

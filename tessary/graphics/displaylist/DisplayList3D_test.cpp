@@ -1,0 +1,500 @@
+#include "tessary/graphics/displaylist/DisplayList3D.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tessary/chemistry/NeighborList.h"
+#include "tests/support/ExpectPoint.h"
+#include "tests/support/Molecule.h"
+
+namespace Tessary {
+namespace {
+
+// Opens the protected members the store's contract names.
+struct List : DisplayList3D {
+    using DisplayList3D::AppendArrays;
+    using DisplayList3D::GetNumPrim;
+    static List& Of(DisplayList3D& list) { return static_cast<List&>(list); }
+};
+
+const Color kOpaque(10, 20, 30, 0);
+const Color kClear(10, 20, 30, 1);
+
+SpherePrimitive Sphere(double x, unsigned id = 0, Color color = kOpaque) {
+    return SpherePrimitive(Point3d(x, 0.0, 0.0), 1.0, color, id);
+}
+
+// A strip of `vertices` vertices along x (two triangles per step), the first with colour `first`.
+TriangleMeshPrimitive Mesh(int vertices, Color first = kOpaque, unsigned id = 0) {
+    TriangleMeshPrimitive::VertexArray v;
+    TriangleMeshPrimitive::TriangleArray t;
+    for (int i = 0; i < vertices; ++i) {
+        VertexNormal vertex(Point3d(i, i % 2, 0.0), Point3d(0.0, 0.0, 1.0), i == 0 ? first : kOpaque);
+        v.Add(vertex);
+    }
+    for (int i = 0; i + 2 < vertices; ++i) {
+        TriangleIndex triangle(i, i + 1, i + 2);
+        t.Add(triangle);
+    }
+    return TriangleMeshPrimitive(v, t, id);
+}
+
+TetrahedronPrimitive Tetrahedron(Color color, unsigned id) {
+    TetrahedronPrimitive t(Point3d(0, 0, 0), Point3d(1, 0, 0), Point3d(0, 1, 0), Point3d(0, 0, 1));
+    t.SetColor(color);
+    t.SetID(id);
+    return t;
+}
+
+Matrix4x4 Translation(double x, double y, double z) { return Matrix4x4().SetTranslation(x, y, z); }
+
+void ExpectPointNear(const Point3d& p, const Point3d& expected, double tol) {
+    ExpectPoint(p, expected.x, expected.y, expected.z, tol);
+}
+
+std::vector<double> Coefficients(const Plane& plane) {
+    double a, b, c, d;
+    plane.GetABCD(a, b, c, d);
+    return {a, b, c, d};
+}
+
+// ---- filing ---------------------------------------------------------------------------
+
+TEST(DisplayList3DStore, EachSplitKindIsFiledByItsDecidingColourOnce) {
+    struct Case {
+        const char* kind;
+        std::function<int(DisplayList3D&, Color)> add;  // adds one element with that deciding colour
+        std::function<std::pair<int, int>(const DisplayList3D&)> counts;  // opaque, transparent
+    };
+    const Case cases[] = {
+        {"tetrahedron",
+         [](DisplayList3D& l, Color c) {
+             return l.Add(Tetrahedron(c, 1));
+         },
+         [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueTetrahedrons(), l.GetNumTransparentTetrahedrons()); }},
+        {"sphere", [](DisplayList3D& l, Color c) { return l.Add(Sphere(0, 1, c)); },
+         [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueSpheres(), l.GetNumTransparentSpheres()); }},
+        {"ellipsoid",
+         [](DisplayList3D& l, Color c) {
+             return l.Add(EllipsoidPrimitive(Point3d(), Point3d(1, 1, 1), Matrix4x4(Matrix4x4::IdentityMatrix), c, 1));
+         },
+         [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueEllipsoids(), l.GetNumTransparentEllipsoids()); }},
+        // End 2 is never looked at.
+        {"cylinder",
+         [](DisplayList3D& l, Color c) {
+             return l.Add(CylinderPrimitive(Point3d(), c, Point3d(1, 0, 0), c.GetA() ? kOpaque : kClear, 0.5, 1));
+         },
+         [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueCylinders(), l.GetNumTransparentCylinders()); }},
+        // Only the first vertex decides.
+        {"mesh", [](DisplayList3D& l, Color c) { return l.Add(Mesh(5, c)); },
+         [](const DisplayList3D& l) {
+             return std::make_pair(l.GetNumOpaqueTriangleMeshes(), l.GetNumTransparentTriangleMeshes());
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        DisplayList3D list;
+        EXPECT_EQ(c.add(list, kOpaque), 0);
+        EXPECT_EQ(c.add(list, kOpaque), 1);
+        EXPECT_EQ(c.add(list, Color(0, 0, 0, 200)), 0);
+        EXPECT_EQ(c.counts(list), std::make_pair(2, 1));
+    }
+
+    DisplayList3D list;
+    EXPECT_EQ(list.Add(Mesh(0, kClear)), 0);  // no vertex: opaque
+    EXPECT_EQ(list.GetNumOpaqueTriangleMeshes(), 1);
+    VertexNormal clearVertex(Point3d(), Point3d(), kClear);
+    list.GetOpaqueTriangleMesh(0).GetVertexArray().Add(clearVertex);
+    EXPECT_EQ(list.GetNumTransparentTriangleMeshes(), 0) << "a stored element never moves";
+    list.Add(ConePrimitive(Point3d(), Point3d(0, 0, 1), kClear, 1.0, 0));
+    list.Add(TrianglePrimitive(Point3d(), Point3d(1, 0, 0), Point3d(0, 1, 0), Point3d(0, 0, 1), kClear, 0));
+    EXPECT_EQ(list.GetNumCones() + list.GetNumTriangles(), 2);
+}
+
+// ---- counting, removing, clamping ---------------------------------------------------
+
+TEST(DisplayList3DStore, NumPrimCountsMeshVerticesThroughTheTree) {
+    for (Color meshColour : {kOpaque, kClear}) {
+        DisplayList3D list;
+        list.Add(Sphere(0));
+        list.Add(Mesh(12, meshColour));
+        EXPECT_EQ(List::Of(list).GetNumPrim(), 13);
+        DisplayList3D child;
+        child.Add(Mesh(4));
+        DisplayList3D grandchild;
+        grandchild.Add(Sphere(1));
+        child.Add(grandchild);
+        list.Add(child);
+        EXPECT_EQ(List::Of(list).GetNumPrim(), 13 + 4 + 1);
+    }
+    DisplayList3D onlyLists;
+    onlyLists.Add(DisplayList3D());
+    onlyLists.GetDisplayList(0).Add(DisplayList3D());
+    EXPECT_TRUE(onlyLists.IsEmpty());
+    onlyLists.GetDisplayList(0).GetDisplayList(0).Add(Mesh(0));
+    EXPECT_TRUE(onlyLists.IsEmpty()) << "a mesh without vertices counts nothing";
+    onlyLists.GetDisplayList(0).GetDisplayList(0).Add(Sphere(0));
+    EXPECT_FALSE(onlyLists.IsEmpty());
+}
+
+TEST(DisplayList3DStore, RemoveKeepsOrderAndClampsItsRange) {
+    struct Case {
+        int first, count;
+        std::vector<double> left;
+    };
+    const Case cases[] = {
+        {2, 3, {0, 1, 5, 6}}, {4, 0, {0, 1, 2, 3, 4, 5, 6}}, {5, 10, {0, 1, 2, 3, 4}},
+        {-2, 3, {1, 2, 3, 4, 5, 6}}, {9, 1, {0, 1, 2, 3, 4, 5, 6}}, {1, -4, {0, 1, 2, 3, 4, 5, 6}},
+    };
+    for (const Case& c : cases) {
+        DisplayList3D list;
+        for (int i = 0; i < 7; ++i) list.Add(Sphere(i));
+        list.RemoveOpaqueSphere(c.first, c.count);
+        std::vector<double> left;
+        for (int i = 0; i < list.GetNumOpaqueSpheres(); ++i) left.push_back(list.GetOpaqueSphere(i).GetCenter().x);
+        EXPECT_EQ(left, c.left) << c.first << ", " << c.count;
+    }
+}
+
+#ifdef NDEBUG
+TEST(DisplayList3DStore, GetOutOfRangeClampsAndAnEmptyArrayGivesADefault) {
+    DisplayList3D list;
+    list.Add(Sphere(0, 1));
+    list.Add(Sphere(1, 2));
+    EXPECT_EQ(list.GetOpaqueSphere(-3).GetID(), 1u);
+    EXPECT_EQ(std::as_const(list).GetOpaqueSphere(7).GetID(), 2u);
+    EXPECT_EQ(std::as_const(list).GetTransparentSphere(0).GetID(), 0u);
+    list.GetTransparentSphere(0).SetID(9);  // a scratch element: the change goes nowhere
+    EXPECT_EQ(list.GetTransparentSphere(0).GetID(), 0u);
+    EXPECT_EQ(std::as_const(list).GetTransparentSphere(0).GetID(), 0u);
+    EXPECT_EQ(list.GetNumTransparentSpheres(), 0);
+    EXPECT_EQ(list.GetDisplayList(2).GetNumDisplayLists(), 0);
+}
+#endif
+
+// ---- IDs, copies, clearing, appending ------------------------------------------------
+
+TEST(DisplayList3DStore, IdsComeFromTheCounterAndFollowCopiesButNotCopy) {
+    DisplayList3D a;
+    DisplayList3D b;
+    EXPECT_EQ(b.GetID(), a.GetID() + 1);
+    a.Add(Tetrahedron(kClear, 3));
+    a.Add(Sphere(0));
+    a.SetRenderMode(static_cast<DisplayList3D::RenderMode>(4));
+    a.SetIconScale(Point3d(2, 2, 2));
+    a.SetClipPlaneEnabled(3, true);
+    a.SetLocalTransformation(Translation(1, 2, 3));
+    const unsigned childID = a.Add(DisplayList3D());
+
+    const DisplayList3D copied(a);
+    EXPECT_EQ(copied.GetID(), a.GetID());
+    b.Copy(a);
+    EXPECT_EQ(b.GetID(), a.GetID() + 1);
+    for (const DisplayList3D* l : {&copied, static_cast<const DisplayList3D*>(&b)}) {
+        EXPECT_EQ(l->GetNumTransparentTetrahedrons(), 1);
+        EXPECT_EQ(l->GetNumOpaqueTetrahedrons(), 0);
+        EXPECT_EQ(l->GetNumOpaqueSpheres(), 1);
+        EXPECT_EQ(l->GetRenderMode(), 4);
+        EXPECT_EQ(l->GetIconScale(), Point3d(2, 2, 2));
+        EXPECT_TRUE(l->GetClipPlaneEnabled(3));
+        EXPECT_EQ(l->GetLocalTransformation().GetTranslation(), Point3d(1, 2, 3));
+        EXPECT_EQ(l->GetDisplayList(0).GetID(), childID);
+    }
+    DisplayList3D c;
+    c = a;
+    EXPECT_EQ(c.GetID(), a.GetID());
+    c = c;
+    EXPECT_EQ(c.GetNumOpaqueSpheres(), 1);
+    // Copying from inside the own tree: the child's (empty) content replaces the list's.
+    c.Copy(c.GetDisplayList(0));
+    EXPECT_EQ(c.GetID(), a.GetID());
+    EXPECT_EQ(c.GetNumOpaqueSpheres() + c.GetNumDisplayLists(), 0);
+}
+
+TEST(DisplayList3DStore, ClearEmptiesChildrenButKeepsThem) {
+    DisplayList3D list;
+    for (int i = 0; i < 3; ++i) {
+        DisplayList3D child;
+        child.Add(Sphere(i));
+        child.Add(DisplayList3D());
+        list.Add(child);
+    }
+    list.Add(Mesh(3));
+    list.SetClipPlane(2, Plane(Point3d(1, 0, 0), Point3d(0, 1, 0)));
+    list.SetClipPlaneEnabled(2, true);
+    list.SetIconScale(Point3d(3, 3, 3));
+    list.SetRenderMode(static_cast<DisplayList3D::RenderMode>(2));
+    list.SetLocalTransformation(Translation(1, 0, 0));
+    const unsigned id = list.GetID();
+    list.Clear();
+    EXPECT_EQ(list.GetNumDisplayLists(), 3);
+    EXPECT_TRUE(list.IsEmpty());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(list.GetDisplayList(i).GetNumDisplayLists(), 1);
+    for (int i = 0; i < list.GetMaxClipPlanes(); ++i) EXPECT_FALSE(list.GetClipPlaneEnabled(i));
+    EXPECT_EQ(Coefficients(list.GetClipPlane(2)), Coefficients(Plane()));
+    EXPECT_EQ(list.GetIconScale(), Point3d(1, 1, 1));
+    EXPECT_EQ(list.GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
+    EXPECT_EQ(list.GetRenderMode(), 2);
+    EXPECT_EQ(list.GetID(), id);
+}
+
+TEST(DisplayList3DStore, AppendCountsElementsAndChildrenAndAppendsItselfOnce) {
+    DisplayList3D source;
+    source.Add(Sphere(0));
+    source.Add(Sphere(1, 0, kClear));
+    source.Add(Mesh(12));
+    source.Add(Mesh(3, kClear));
+    const unsigned first = source.Add(DisplayList3D());
+    source.Add(DisplayList3D());
+    source.SetLocalTransformation(Translation(5, 0, 0));
+
+    DisplayList3D target;
+    target.Add(Sphere(9));
+    EXPECT_EQ(target.Append(source), 6);
+    EXPECT_EQ(target.GetNumOpaqueSpheres(), 2);
+    EXPECT_EQ(target.GetNumTransparentSpheres(), 1);
+    EXPECT_EQ(target.GetNumTransparentTriangleMeshes(), 1);
+    EXPECT_EQ(target.GetOpaqueSphere(1).GetCenter().x, 0.0f) << "no transformation applied";
+    EXPECT_EQ(target.GetDisplayList(0).GetID(), first);
+    EXPECT_EQ(target.GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
+
+    DisplayList3D meshOnly;
+    meshOnly.Add(Mesh(12));
+    EXPECT_EQ(List::Of(target).AppendArrays(meshOnly), 1);
+
+    // Self: one copy of the content as it was.
+    EXPECT_EQ(target.Append(target), 6 + 2);
+    EXPECT_EQ(target.GetNumOpaqueSpheres(), 4);
+    EXPECT_EQ(target.GetNumOpaqueTriangleMeshes(), 4);
+    EXPECT_EQ(target.GetNumDisplayLists(), 4);
+    EXPECT_EQ(target.GetOpaqueSphere(2).GetCenter().x, 9.0f);
+
+    // A child appended to its parent: the child's own children arrive whole.
+    DisplayList3D parent;
+    DisplayList3D child;
+    child.Add(Sphere(7));
+    for (int i = 0; i < 5; ++i) child.Add(DisplayList3D());
+    parent.Add(child);
+    EXPECT_EQ(parent.Append(parent.GetDisplayList(0)), 6);
+    EXPECT_EQ(parent.GetNumDisplayLists(), 6);
+    EXPECT_EQ(parent.GetDisplayList(0).GetNumDisplayLists(), 5);
+}
+
+// ---- the tree -------------------------------------------------------------------------
+
+TEST(DisplayList3DTree, LookupFindsTheFirstAndAggregateTheLastInPreOrder) {
+    DisplayList3D root;
+    DisplayList3D seven;
+    seven.SetLocalTransformation(Translation(1, 0, 0));
+    EXPECT_EQ(root.Add(seven), seven.GetID());
+    DisplayList3D middle;
+    middle.SetLocalTransformation(Translation(0, 2, 0));
+    middle.Add(seven);
+    root.Add(middle);
+    root.SetLocalTransformation(Translation(0, 0, 4));
+
+    EXPECT_EQ(root.LookupDisplayList(seven.GetID()), &root.GetDisplayList(0));
+    EXPECT_EQ(root.LookupDisplayList(root.GetID()), &root);
+    EXPECT_EQ(root.LookupDisplayList(0xFFFFFFFFu), nullptr);
+    EXPECT_EQ(std::as_const(root).LookupDisplayList(middle.GetID()), &root.GetDisplayList(1));
+
+    Matrix4x4 m(Matrix4x4::IdentityMatrix);
+    DisplayList3D().GetAggregateTransformation(root, seven.GetID(), m);
+    EXPECT_EQ(m.GetTranslation(), Point3d(1, 2, 4));
+
+    const Matrix4x4 untouched = Translation(-7, -7, -7);
+    m = untouched;
+    root.GetAggregateTransformation(root, 0xFFFFFFFFu, m);
+    EXPECT_EQ(m.GetTranslation(), untouched.GetTranslation());
+
+    // The root acts first: T x R sends the child's origin to (1, 0, 0) x R.
+    DisplayList3D turned;
+    turned.SetLocalTransformation(Matrix4x4(Axis::z, 90.0));
+    DisplayList3D shifted;
+    shifted.SetLocalTransformation(Translation(1, 0, 0));
+    shifted.Add(turned);
+    shifted.GetAggregateTransformation(shifted, turned.GetID(), m);
+    ExpectPointNear(Point3d(0, 0, 0) * m, Point3d(1, 0, 0) * Matrix4x4(Axis::z, 90.0), 1e-6);
+    // A matched list is not searched further: its own descendant with the same ID is ignored.
+    DisplayList3D nested(turned);
+    nested.Add(turned);
+    nested.GetDisplayList(0).SetLocalTransformation(Translation(50, 0, 0));
+    nested.GetAggregateTransformation(nested, turned.GetID(), m);
+    ExpectPointNear(Point3d(0, 0, 0) * m, Point3d(0, 0, 0), 1e-9);
+}
+
+TEST(DisplayList3DTree, ApplyAndFlattenBakeEveryLevelInPreOrder) {
+    DisplayList3D root;
+    root.Add(Sphere(0, 1));
+    root.Add(ConePrimitive(Point3d(0, 0, 0), Point3d(0, 0, 1), kOpaque, 1.0, 0));
+    root.SetLocalTransformation(Translation(1, 0, 0));
+    DisplayList3D child0;
+    child0.Add(Sphere(0, 2));
+    child0.Add(Mesh(3));
+    child0.SetLocalTransformation(Matrix4x4(Axis::z, 90.0));
+    DisplayList3D grandchild;
+    grandchild.Add(Sphere(0, 3));
+    grandchild.SetLocalTransformation(Translation(0, 0, 5));
+    child0.Add(grandchild);
+    root.Add(child0);
+    DisplayList3D child1;
+    child1.Add(Sphere(0, 4));
+    root.Add(child1);
+    root.SetClipPlaneEnabled(1, true);
+
+    DisplayList3D applied(root);
+    applied.ApplyLocalTransformation();
+    EXPECT_EQ(applied.GetOpaqueSphere(0).GetCenter(), Point3d(1, 0, 0));
+    // The root's shift acts first, then the child's turn, then the grandchild's shift.
+    const Matrix4x4 turn(Axis::z, 90.0);
+    const Point3d turned = Point3d(1, 0, 0) * turn;
+    ExpectPointNear(applied.GetDisplayList(0).GetDisplayList(0).GetOpaqueSphere(0).GetCenter(),
+                    turned + Point3d(0, 0, 5), 1e-6);
+    const TriangleMeshPrimitive& mesh = applied.GetDisplayList(0).GetOpaqueTriangleMesh(0);
+    ExpectPointNear(mesh.GetVertexAt(2).GetPoint(), Point3d(3, 0, 0) * turn, 1e-6);
+    ExpectPointNear(mesh.GetVertexAt(2).GetNormal(), Point3d(0, 0, 1), 1e-6);
+    EXPECT_EQ(applied.GetCone(0).GetTip(), Point3d(0, 0, 1)) << "cones stay put";
+    for (const DisplayList3D* l : {&applied, &applied.GetDisplayList(0), &applied.GetDisplayList(0).GetDisplayList(0)})
+        EXPECT_EQ(l->GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
+    EXPECT_TRUE(applied.GetClipPlaneEnabled(1));
+
+    root.Flatten();
+    EXPECT_EQ(root.GetNumDisplayLists(), 0);
+    ASSERT_EQ(root.GetNumOpaqueSpheres(), 4);
+    const Point3d expected[] = {Point3d(1, 0, 0), turned, turned + Point3d(0, 0, 5), Point3d(1, 0, 0)};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(root.GetOpaqueSphere(i).GetID(), static_cast<unsigned>(i + 1));
+        ExpectPointNear(root.GetOpaqueSphere(i).GetCenter(), expected[i], 1e-6);
+    }
+    EXPECT_EQ(root.GetNumOpaqueTriangleMeshes(), 1);
+    EXPECT_TRUE(root.GetClipPlaneEnabled(1));
+}
+
+TEST(DisplayList3DTree, AddingAListToItselfOrItsChildCopiesItFirst) {
+    DisplayList3D list;
+    list.Add(Sphere(0));
+    list.Add(DisplayList3D());
+    EXPECT_EQ(list.Add(list), list.GetID());
+    ASSERT_EQ(list.GetNumDisplayLists(), 2);
+    EXPECT_EQ(list.GetDisplayList(1).GetNumDisplayLists(), 1) << "the copy is the list as it was";
+    EXPECT_EQ(list.GetDisplayList(1).GetNumOpaqueSpheres(), 1);
+    for (int i = 0; i < 20; ++i) list.Add(list.GetDisplayList(1));  // each growth may move the source
+    EXPECT_EQ(list.GetNumDisplayLists(), 22);
+    EXPECT_EQ(list.GetDisplayList(21).GetNumOpaqueSpheres(), 1);
+    list.RemoveDisplayList(1, 100);
+    EXPECT_EQ(list.GetNumDisplayLists(), 1);
+}
+
+// ---- object IDs and clip planes ------------------------------------------------------
+
+TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
+    DisplayList3D list;
+    list.Add(CylinderPrimitive(Point3d(), kOpaque, Point3d(1, 0, 0), kOpaque, 0.5, 1, 2, 3));
+    list.Add(ConePrimitive(Point3d(), Point3d(0, 0, 1), kOpaque, 1.0, 1));
+    OIDArray oids;
+    for (unsigned id : {1u, 2u, 1u, 7u}) oids.Add(id);
+    TriangleMeshPrimitive withIds(Mesh(4).GetVertexArray(), Mesh(4).GetTriangleArray(), oids);
+    withIds.SetID(2);
+    DisplayList3D child;
+    child.Add(withIds);
+    OIDArray shortIds;
+    shortIds.Add(1);
+    child.Add(TriangleMeshPrimitive(Mesh(4).GetVertexArray(), Mesh(4).GetTriangleArray(), shortIds));
+    child.Add(Sphere(0, 1, kClear));
+    list.Add(child);
+
+    CMap<unsigned int, unsigned int, unsigned int, unsigned int> swap;
+    swap.SetAt(1, 2);
+    swap.SetAt(2, 1);
+    list.TranslateOIDs(swap);
+    const CylinderPrimitive& cylinder = list.GetOpaqueCylinder(0);
+    EXPECT_EQ(std::vector<unsigned>({cylinder.GetID(), cylinder.GetEnd1ID(), cylinder.GetEnd2ID()}),
+              std::vector<unsigned>({2, 1, 3}));
+    EXPECT_EQ(list.GetCone(0).GetID(), 1u);
+    const DisplayList3D& c = list.GetDisplayList(0);
+    EXPECT_EQ(c.GetOpaqueTriangleMesh(0).GetID(), 1u);
+    EXPECT_EQ(std::vector<unsigned>({c.GetOpaqueTriangleMesh(0).GetOIDAt(0), c.GetOpaqueTriangleMesh(0).GetOIDAt(1),
+                                     c.GetOpaqueTriangleMesh(0).GetOIDAt(2), c.GetOpaqueTriangleMesh(0).GetOIDAt(3)}),
+              std::vector<unsigned>({2, 1, 2, 7}));
+    EXPECT_EQ(c.GetOpaqueTriangleMesh(1).GetOIDAt(0), 1u) << "an ID array shorter than the vertices is kept";
+    EXPECT_EQ(c.GetTransparentSphere(0).GetID(), 2u);
+    EXPECT_EQ(withIds.GetOIDAt(0), 1u) << "the added mesh's shared block is left alone";
+
+    list.SetOID(5);
+    EXPECT_EQ(cylinder.GetID() + cylinder.GetEnd1ID() + cylinder.GetEnd2ID(), 15u);
+    EXPECT_EQ(list.GetCone(0).GetID(), 1u);
+    EXPECT_EQ(c.GetOpaqueTriangleMesh(0).GetOIDAt(3), 5u);
+    EXPECT_EQ(c.GetOpaqueTriangleMesh(1).GetOIDAt(0), 1u);
+    EXPECT_EQ(c.GetOpaqueTriangleMesh(1).GetID(), 5u);
+}
+
+TEST(DisplayList3DTree, ClipPlaneIndicesOutsideTheSixAreIgnoredOrRedirected) {
+    DisplayList3D list;
+    EXPECT_EQ(list.GetMaxClipPlanes(), 6);
+    list.SetClipPlane(0, Plane(Point3d(0, 0, 1), Point3d(0, 0, 1)));
+    list.SetClipPlane(5, Plane(Point3d(0, 0, 2), Point3d(0, 1, 0)));
+    list.SetClipPlane(6, Plane(Point3d(0, 0, 3), Point3d(1, 0, 0)));
+    list.SetClipPlaneEnabled(6, true);
+    list.SetClipPlaneEnabled(-1, true);
+    for (int i : {-1, 6, 0}) EXPECT_EQ(Coefficients(list.GetClipPlane(i)), std::vector<double>({0, 0, 1, -1})) << i;
+    EXPECT_EQ(Coefficients(list.GetClipPlane(5)), std::vector<double>({0, 1, 0, 0}));
+    for (int i = -1; i <= 6; ++i) EXPECT_FALSE(list.GetClipPlaneEnabled(i)) << "setting a plane does not enable it";
+    list.SetClipPlaneEnabled(5, true);
+    EXPECT_TRUE(list.GetClipPlaneEnabled(5));
+}
+
+// ---- a real structure ---------------------------------------------------------------
+
+TEST(DisplayList3DScene, ProteinAtomsAndBondsSurviveFlatteningAndRenumbering) {
+    const TessaryTest::Molecule mol = TessaryTest::ReadPdb(std::string(TESSARY_SOURCE_DIR) + "/data/molecules/1ubq.pdb");
+    ASSERT_GT(mol.Size(), 600u);
+    NeighborList neighbors(1.9, 1024);
+    std::vector<Point3d> centres;
+    for (const TessaryTest::Atom& atom : mol.atoms) {
+        centres.emplace_back(atom.x, atom.y, atom.z);
+        neighbors.Add(centres.back());
+    }
+    IntArray first, second;
+    const int bonds = neighbors.GetPairs(first, second);
+    ASSERT_GT(bonds, static_cast<int>(mol.Size()) * 9 / 10);
+
+    // Atoms in one child, bonds in another, the structure centred by the root.
+    DisplayList3D atoms, sticks, root;
+    for (std::size_t i = 0; i < centres.size(); ++i)
+        atoms.Add(SpherePrimitive(centres[i], 0.4, mol.atoms[i].hetero ? kClear : kOpaque, static_cast<unsigned>(i + 1)));
+    for (int b = 0; b < bonds; ++b)
+        sticks.Add(CylinderPrimitive(centres[first[b]], kOpaque, centres[second[b]], kOpaque, 0.15, 0,
+                                     static_cast<unsigned>(first[b] + 1), static_cast<unsigned>(second[b] + 1)));
+    root.Add(atoms);
+    const unsigned sticksID = root.Add(sticks);
+    root.SetLocalTransformation(Translation(-centres[0].x, -centres[0].y, -centres[0].z));
+    EXPECT_EQ(List::Of(root).GetNumPrim(), static_cast<int>(mol.Size()) + bonds);
+
+    Matrix4x4 m;
+    root.GetAggregateTransformation(root, sticksID, m);
+    ExpectPointNear(centres[first[0]] * m, centres[first[0]] - centres[0], 1e-4);
+
+    CMap<unsigned int, unsigned int, unsigned int, unsigned int> shift;
+    for (unsigned id = 1; id <= mol.Size(); ++id) shift.SetAt(id, id + 1000);
+    root.TranslateOIDs(shift);
+    root.Flatten();
+    const int spheres = root.GetNumOpaqueSpheres() + root.GetNumTransparentSpheres();
+    EXPECT_EQ(spheres, static_cast<int>(mol.Size()));
+    ASSERT_EQ(root.GetNumOpaqueCylinders(), bonds);
+    ExpectPointNear(root.GetOpaqueSphere(0).GetCenter(), Point3d(0, 0, 0), 1e-6);
+    for (int b = 0; b < bonds; b += 97) {
+        const CylinderPrimitive& stick = root.GetOpaqueCylinder(b);
+        EXPECT_EQ(stick.GetEnd1ID(), static_cast<unsigned>(first[b] + 1001));
+        EXPECT_EQ(stick.GetEnd2ID(), static_cast<unsigned>(second[b] + 1001));
+        EXPECT_EQ(stick.GetID(), 0u);
+        ExpectPointNear(stick.GetEnd2(), centres[second[b]] - centres[0], 1e-4);
+    }
+}
+
+static_assert(std::is_nothrow_move_constructible_v<DisplayList3D>, "children vectors relocate by moving");
+
+}  // namespace
+}  // namespace Tessary
