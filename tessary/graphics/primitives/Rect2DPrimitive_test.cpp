@@ -1,0 +1,26 @@
+#include "tessary/graphics/primitives/Rect2DPrimitive.h"
+
+#include <gtest/gtest.h>
+
+namespace Tessary {
+namespace {
+
+TEST(Rect2DPrimitive, TransformMovesTheAnchorAndKeepsTheScreenSize) {
+    Matrix4x4 m(Axis::x, 90.0);
+    m(3, 0) = 5.0;
+    Rect2DPrimitive rect(Point3d(1, 2, 3), Color(1, 2, 3, 4), 40, 20, 6);
+    rect.Transform(m);
+    EXPECT_EQ(rect.GetCoord(), m.Transform(Point3d(1, 2, 3)));
+    EXPECT_EQ(rect.GetWidth(), 40);
+    EXPECT_EQ(rect.GetHeight(), 20);
+    EXPECT_EQ(rect.GetColor(), Color(1, 2, 3, 4));
+    EXPECT_EQ(rect.GetID(), 6u);
+
+    const Rect2DPrimitive none;
+    EXPECT_EQ(none.GetWidth(), 0);
+    EXPECT_EQ(none.GetHeight(), 0);
+    EXPECT_EQ(none.GetCoord(), Point3d(0, 0, 0));
+}
+
+}  // namespace
+}  // namespace Tessary
