@@ -51,6 +51,12 @@ void VisitOIDs(T& p, const Id& id) {
 }
 template <class Id>
 void VisitOIDs(ConePrimitive&, const Id&) {}
+// A line's ID is its end 1's; end 2 has its own. (A dashed line has one ID.)
+template <class Id>
+void VisitOIDs(LinePrimitive& p, const Id& id) {
+    p.SetID1(id(p.GetID1()));
+    p.SetID2(id(p.GetID2()));
+}
 template <class Id>
 void VisitOIDs(CylinderPrimitive& p, const Id& id) {
     p.GraphicsPrimitive::SetID(id(p.GetID()));  // CylinderPrimitive::SetID would overwrite the ends

@@ -40,10 +40,18 @@
 #include "tessary/geometry/Matrix4x4.h"
 #include "tessary/geometry/Plane.h"
 #include "tessary/geometry/Point3d.h"
+#include "tessary/graphics/primitives/ArcPrimitive.h"
+#include "tessary/graphics/primitives/LinePrimitives.h"
+#include "tessary/graphics/primitives/OverlayLines.h"
+#include "tessary/graphics/primitives/OverlayShapes.h"
+#include "tessary/graphics/primitives/OverlayText.h"
+#include "tessary/graphics/primitives/PointPrimitives.h"
+#include "tessary/graphics/primitives/Rect2DPrimitive.h"
 #include "tessary/graphics/primitives/SolidPrimitives.h"
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 #include "tessary/graphics/primitives/TriangleMeshPrimitive.h"
 #include "tessary/graphics/primitives/TrianglePrimitive.h"
+#include "tessary/graphics/primitives/VolumePrimitive.h"
 
 // The primitive arrays, one row each, in declaration order:
 //   X(Class, Plural, Singular, Filing, Placement)
@@ -53,20 +61,37 @@
 // by Transparent for a kind with two arrays. Placement, what baking a
 // transformation does: Moved (Transform), MovedWithNormals (TransformAll),
 // Fixed (not visited).
-#define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                   \
-    X(TetrahedronPrimitive, OpaqueTetrahedrons, OpaqueTetrahedron, Opaque, Moved)                        \
-    X(TetrahedronPrimitive, TransparentTetrahedrons, TransparentTetrahedron, Transparent, Moved)         \
-    X(SpherePrimitive, OpaqueSpheres, OpaqueSphere, Opaque, Moved)                                       \
-    X(SpherePrimitive, TransparentSpheres, TransparentSphere, Transparent, Moved)                        \
-    X(EllipsoidPrimitive, OpaqueEllipsoids, OpaqueEllipsoid, Opaque, Moved)                              \
-    X(EllipsoidPrimitive, TransparentEllipsoids, TransparentEllipsoid, Transparent, Moved)               \
-    X(CylinderPrimitive, OpaqueCylinders, OpaqueCylinder, Opaque, Moved)                                 \
-    X(CylinderPrimitive, TransparentCylinders, TransparentCylinder, Transparent, Moved)                  \
-    X(ConePrimitive, Cones, Cone, Single, Fixed)                                                         \
-    X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                             \
-    X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)         \
+#define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                          \
+    X(LinePrimitive, Lines, Line, Single, Moved)                                                                \
+    X(DashedLinePrimitive, DashedLines, DashedLine, Single, Moved)                                              \
+    X(LineArrayPrimitive, LineArrays, LineArray, Single, Moved)                                                 \
+    X(TetrahedronPrimitive, OpaqueTetrahedrons, OpaqueTetrahedron, Opaque, Moved)                               \
+    X(TetrahedronPrimitive, TransparentTetrahedrons, TransparentTetrahedron, Transparent, Moved)                \
+    X(SpherePrimitive, OpaqueSpheres, OpaqueSphere, Opaque, Moved)                                              \
+    X(SpherePrimitive, TransparentSpheres, TransparentSphere, Transparent, Moved)                               \
+    X(EllipsoidPrimitive, OpaqueEllipsoids, OpaqueEllipsoid, Opaque, Moved)                                     \
+    X(EllipsoidPrimitive, TransparentEllipsoids, TransparentEllipsoid, Transparent, Moved)                      \
+    X(CylinderPrimitive, OpaqueCylinders, OpaqueCylinder, Opaque, Moved)                                        \
+    X(CylinderPrimitive, TransparentCylinders, TransparentCylinder, Transparent, Moved)                         \
+    X(ConePrimitive, Cones, Cone, Single, Fixed)                                                                \
+    X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                                    \
+    X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)                \
     X(TriangleMeshPrimitive, TransparentTriangleMeshes, TransparentTriangleMesh, Transparent, MovedWithNormals) \
-    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)
+    X(DotPrimitive, Dots, Dot, Single, Moved)                                                                   \
+    X(ArcPrimitive, Arcs, Arc, Single, Moved)                                                                   \
+    X(Text3DPrimitive, Text3D, Text3D, Single, Moved)                                                           \
+    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)                                     \
+    X(Rect2DPrimitive, Rect2D, Rect2D, Single, Moved)                                                           \
+    X(VolumePrimitive, Volume, Volume, Single, Moved)                                                           \
+    X(IconPrimitive, Icon, Icon, Single, Moved)                                                                 \
+    X(LineSegmentPrimitive, LineSegments, LineSegment, Single, Fixed)                                           \
+    X(PolylinePrimitive, Polylines, Polyline, Single, Fixed)                                                    \
+    X(RectanglePrimitive, Rectangles, Rectangle, Single, Fixed)                                                 \
+    X(EllipsePrimitive, Ellipses, Ellipse, Single, Fixed)                                                       \
+    X(TriangleShapePrimitive, TriangleShapes, TriangleShape, Single, Fixed)                                     \
+    X(TextStringPrimitive, TextStrings, TextString, Single, Fixed)                                              \
+    X(TextBoxPrimitive, TextBoxes, TextBox, Single, Fixed)                                                      \
+    X(TextCalloutPrimitive, TextCallouts, TextCallout, Single, Fixed)
 
 namespace Tessary {
 
@@ -177,6 +202,14 @@ public:
     }
     bool GetClipPlaneEnabled(int i) const { return ValidClipPlane(i) && m_clipPlanes[i].m_enabled; }
 
+    // ---- pick dots ----------------------------------------------------------------
+    // Appends the 3D pick dots of the tree in world coordinates, each list's
+    // own dots clipped by its enabled planes; returns the size of `dots`.
+    int GetPickDots(std::vector<DotPrimitive>& dots) const;
+    // Appends the overlay dots of the tree (2D shapes, annotation labels),
+    // untransformed and unclipped; returns the size of `dots`.
+    int GetPickDots2D(std::vector<DotPrimitive>& dots) const;
+
 protected:
     // ---- rows of the table, for code that walks the arrays ------------------------
 #define TESSARY_DL_ROW(Class, Plural, ...) Plural##Row,
@@ -207,6 +240,10 @@ protected:
     void ApplyLocalTransformationTree(const Matrix4x4& parent);
     // Moves this list's own primitives by `m`, then sets the local transformation to identity.
     void TransformPrimitives(const Matrix4x4& m);
+    // This list's dots and its descendants', under parent x local transformation.
+    int GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimitive>& dots) const;
+    // This list's own dots as stored: no children, no transformation, no clipping.
+    int GetPickDotsPrimitives(std::vector<DotPrimitive>& dots) const;
 
     // The deciding colour's A byte; an empty mesh is opaque.
     template <class T>
@@ -244,6 +281,15 @@ private:
         (f(std::integral_constant<std::size_t, Row>()), ...);
     }
     static bool ValidClipPlane(int i) { return i >= 0 && i < kMaxClipPlanes; }
+
+    // The pick-dot walks (PickDots.cpp): each hands every dot of this list's
+    // own arrays to `out(point, id)`, in the order of the pick tables.
+    template <class Out>
+    void EmitPickDots(Out& out) const;
+    template <class Out>
+    void EmitPickDots2D(Out& out) const;
+    // An upper bound of the 3D dots of the tree, from counts alone.
+    std::size_t PickDotBound() const;
 
     template <std::size_t Row>
     int Push(const ElementOf<Row>& primitive) {
