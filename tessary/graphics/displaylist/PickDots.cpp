@@ -14,6 +14,13 @@
 #include "tessary/geometry/Matrix3x3.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
+// The output functors sit in every emitter's inner loop.
+#if defined(__GNUC__)
+#define TESSARY_PICK_INLINE __attribute__((always_inline)) inline
+#else
+#define TESSARY_PICK_INLINE inline
+#endif
+
 namespace Tessary {
 
 namespace {
@@ -179,26 +186,34 @@ void ForEachValidTriangle(const TriangleMeshPrimitive& mesh, F&& f) {
     const TriangleIndex* triangles = mesh.GetTriangleArray().GetData();
     const VertexNormal* v = mesh.GetVertices();
     const int count = mesh.GetNumTriangles();
+    const auto vertices = static_cast<unsigned>(mesh.GetNumVertices());
     for (int i = 0; i < count; ++i) {
-        if (!mesh.IsValidTriangle(i)) continue;
+        // IsValidTriangle's test, kept inline: a negative index wraps past the array.
         const TriangleIndex& t = triangles[i];
-        f(t, v[t.GetA()].GetPoint(), v[t.GetB()].GetPoint(), v[t.GetC()].GetPoint());
+        if (static_cast<unsigned>(t.GetA()) >= vertices || static_cast<unsigned>(t.GetB()) >= vertices ||
+            static_cast<unsigned>(t.GetC()) >= vertices)
+            continue;
+        f(t, v, v[t.GetA()].GetPoint(), v[t.GetB()].GetPoint(), v[t.GetC()].GetPoint());
     }
 }
 
-Point3d Centroid(const Point3d& a, const Point3d& b, const Point3d& c) { return (a + b + c) / 3.0; }
+TESSARY_PICK_INLINE Point3d Centroid(const Point3d& a, const Point3d& b, const Point3d& c) { return (a + b + c) / 3.0; }
 
 // Opaque: the corners and centroid of every triangle with a corner ID set.
+// Corners go through out.Corner, which may reuse the work done for a vertex
+// when the next triangles name it again.
 template <class Out>
 void EmitOpaqueMesh(const TriangleMeshPrimitive& mesh, Out& out) {
     const MeshIDs id(mesh);
     if (!id.Any()) return;
-    ForEachValidTriangle(mesh, [&](const TriangleIndex& t, const Point3d& a, const Point3d& b, const Point3d& c) {
+    out.BeginMesh();
+    ForEachValidTriangle(mesh, [&](const TriangleIndex& t, const VertexNormal* v, const Point3d& a, const Point3d& b,
+                                   const Point3d& c) {
         const unsigned ia = id(t.GetA()), ib = id(t.GetB()), ic = id(t.GetC());
         if (ia == 0 && ib == 0 && ic == 0) return;
-        out(a, ia);
-        out(b, ib);
-        out(c, ic);
+        out.Corner(v, t.GetA(), ia);
+        out.Corner(v, t.GetB(), ib);
+        out.Corner(v, t.GetC(), ic);
         out(Centroid(a, b, c), ia);
     });
 }
@@ -211,7 +226,8 @@ void EmitTransparentMesh(const TriangleMeshPrimitive& mesh, Out& out) {
     if (id.Any())
         for (int i = 0; i < count; ++i)
             if (const unsigned vid = id(i)) out(v[i].GetPoint(), vid);
-    ForEachValidTriangle(mesh, [&](const TriangleIndex& t, const Point3d& a, const Point3d& b, const Point3d& c) {
+    ForEachValidTriangle(mesh, [&](const TriangleIndex& t, const VertexNormal*, const Point3d& a, const Point3d& b,
+                                   const Point3d& c) {
         out(Centroid(a, b, c), id(t.GetA()));
     });
 }
@@ -267,18 +283,27 @@ void Emit2D(const TextStringPrimitive& p, Out& out) {
 
 const Color kPickColor(0, 0, 0, 0);
 
+// What an output without a vertex cache does with mesh corners.
+template <class Derived>
+struct PlainCorners {
+    void BeginMesh() {}
+    TESSARY_PICK_INLINE void Corner(const VertexNormal* v, int i, unsigned id) {
+        static_cast<Derived&>(*this)(v[i].GetPoint(), id);
+    }
+};
+
 // Appends dots as they come.
-class AppendDots {
+class AppendDots : public PlainCorners<AppendDots> {
 public:
     explicit AppendDots(std::vector<DotPrimitive>& dots) : m_dots(dots) {}
-    void operator()(const Point3d& p, unsigned id) { m_dots.emplace_back(p, kPickColor, 1, id); }
+    TESSARY_PICK_INLINE void operator()(const Point3d& p, unsigned id) { m_dots.emplace_back(p, kPickColor, 1, id); }
 
 private:
     std::vector<DotPrimitive>& m_dots;
 };
 
 // Counts the dots.
-class Count {
+class Count : public PlainCorners<Count> {
 public:
     void operator()(const Point3d&, unsigned) { ++m_count; }
     std::size_t m_count = 0;
@@ -304,20 +329,62 @@ struct ActivePlane {
 // Transforms each dot by `m` and appends it when every active plane keeps it.
 // Affine matrices skip the division by w, which is exactly 1 for every finite
 // point; the rest take Matrix4x4::Transform, so the results are the same.
+// Clipped dots gather in a small buffer without a branch on the clip test
+// (which planes keep a dot is as good as random to the processor) and go to
+// the caller's array block by block; Flush appends the rest. Mesh corners
+// keep their world position and verdict in a small cache by vertex index:
+// neighbouring triangles share vertices, so most corners are computed once.
 template <bool Affine, bool Clipped>
 class ToWorld {
 public:
     ToWorld(const Matrix4x4& m, const ActivePlane* planes, int numPlanes, std::vector<DotPrimitive>& dots)
         : m_m(m), m_planes(planes), m_numPlanes(numPlanes), m_dots(dots) {}
 
-    void operator()(const Point3d& p, unsigned id) {
+    TESSARY_PICK_INLINE void operator()(const Point3d& p, unsigned id) {
         const Point3d q = Transformed(p);
-        if (Clipped && !Kept(q)) return;
-        m_dots.emplace_back(q, kPickColor, 1, id);
+        Put(q, id, !Clipped || Kept(q));
+    }
+    void BeginMesh() {
+        for (Cached& entry : m_cache) entry.m_index = -1;
+    }
+    TESSARY_PICK_INLINE void Corner(const VertexNormal* v, int i, unsigned id) {
+        Cached& entry = m_cache[static_cast<unsigned>(i) % kCache];
+        if (entry.m_index != i) {
+            entry.m_index = i;
+            entry.m_point = Transformed(v[i].GetPoint());
+            entry.m_kept = !Clipped || Kept(entry.m_point);
+        }
+        Put(entry.m_point, id, entry.m_kept);
+    }
+    void Flush() {
+        for (std::size_t i = 0; i < m_pending; ++i) m_dots.emplace_back(m_buffer[i].m_point, kPickColor, 1, m_buffer[i].m_id);
+        m_pending = 0;
     }
 
 private:
-    Point3d Transformed(const Point3d& p) const {
+    static constexpr std::size_t kBlock = Clipped ? 256 : 1;
+    static constexpr unsigned kCache = 256;
+    struct Pending {
+        Point3d m_point;
+        unsigned m_id;
+    };
+    struct Cached {
+        int m_index = -1;
+        Point3d m_point;
+        bool m_kept = false;
+    };
+
+    TESSARY_PICK_INLINE void Put(const Point3d& q, unsigned id, bool kept) {
+        if constexpr (Clipped) {
+            if (m_pending == kBlock) Flush();
+            m_buffer[m_pending] = {q, id};
+            m_pending += kept ? 1 : 0;
+        } else {
+            m_dots.emplace_back(q, kPickColor, 1, id);
+        }
+    }
+
+    TESSARY_PICK_INLINE Point3d Transformed(const Point3d& p) const {
         if (!Affine) return m_m.Transform(p);
         const double x = p.x, y = p.y, z = p.z;
         if (!std::isfinite(x + y + z)) return m_m.Transform(p);
@@ -325,20 +392,24 @@ private:
         return Point3d(x * m[0] + y * m[4] + z * m[8] + m[12], x * m[1] + y * m[5] + z * m[9] + m[13],
                        x * m[2] + y * m[6] + z * m[10] + m[14]);
     }
-    bool Kept(const Point3d& q) const {
+    // Written so that NaN drops the dot.
+    TESSARY_PICK_INLINE bool Kept(const Point3d& q) const {
         const double x = q.x, y = q.y, z = q.z;
+        bool kept = true;
         for (int i = 0; i < m_numPlanes; ++i) {
             const ActivePlane& plane = m_planes[i];
-            // Written so that NaN drops the dot.
-            if (!(plane.a * x + plane.b * y + plane.c * z + plane.d >= 0.0)) return false;
+            kept &= plane.a * x + plane.b * y + plane.c * z + plane.d >= 0.0;
         }
-        return true;
+        return kept;
     }
 
     const Matrix4x4& m_m;
     const ActivePlane* m_planes;
     int m_numPlanes;
     std::vector<DotPrimitive>& m_dots;
+    std::size_t m_pending = 0;
+    Pending m_buffer[kBlock];
+    Cached m_cache[kCache];
 };
 
 }  // namespace
@@ -404,7 +475,10 @@ int DisplayList3D::GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimi
         ActivePlane& active = planes[numPlanes++];
         world.GetABCD(active.a, active.b, active.c, active.d);
     }
-    const auto emit = [&](auto out) { EmitPickDots(out); };
+    const auto emit = [&](auto out) {
+        EmitPickDots(out);
+        out.Flush();
+    };
     if (m.IsAffine()) {
         if (numPlanes > 0) emit(ToWorld<true, true>(m, planes, numPlanes, dots));
         else emit(ToWorld<true, false>(m, planes, numPlanes, dots));
