@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
 #include <iterator>
 #include <utility>
 
@@ -29,6 +30,15 @@ std::pair<std::size_t, std::size_t> ClampRange(std::size_t size, int first, int 
     const long long begin = std::clamp<long long>(first, 0, n);
     const long long end = std::clamp<long long>(static_cast<long long>(first) + std::max(count, 0), begin, n);
     return {static_cast<std::size_t>(begin), static_cast<std::size_t>(end)};
+}
+
+// The element an index outside `array` stands for: asserts in debug builds,
+// then the nearest end, or what `fallback` gives for an empty array.
+template <class Vector, class Fallback>
+auto& ClampedElement(Vector& array, int index, const Fallback& fallback) {
+    assert(false && "display list index out of range");
+    if (array.empty()) return fallback().get();
+    return array[index < 0 ? 0 : array.size() - 1];
 }
 
 // Appends a copy of `src` to `dst`; `src` may be `dst` itself (one copy of
@@ -75,37 +85,42 @@ DisplayList3D::DisplayList3D() : m_id(++m_lastID) {}
 DisplayList3D::~DisplayList3D() = default;
 
 DisplayList3D& DisplayList3D::operator=(const DisplayList3D& other) {
-    // Copy first: `other` may live inside this list's tree.
-    if (&other != this) *this = DisplayList3D(other);
+    if (&other != this) {
+        const std::uint32_t id = other.m_id;  // `other` may not survive the copy
+        Copy(other);
+        m_id = id;
+    }
     return *this;
 }
 
 void DisplayList3D::Copy(const DisplayList3D& other) {
-    const std::uint32_t id = m_id;
-    *this = other;
-    m_id = id;
+    if (&other == this) return;
+    // The children first: `other` may lie in this list's tree and go with its
+    // old children. The arrays are assigned in place, reusing their storage.
+    std::vector<DisplayList3D> children(other.m_children);
+    m_renderMode = other.m_renderMode;
+    m_arrays = other.m_arrays;
+    m_iconScale = other.m_iconScale;
+    m_localTransformation = other.m_localTransformation;
+    std::copy(std::begin(other.m_clipPlanes), std::end(other.m_clipPlanes), std::begin(m_clipPlanes));
+    m_children = std::move(children);
 }
 
 // ---- store ----------------------------------------------------------------------
 
 template <std::size_t Row>
 const DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) const {
-    const auto& array = Array<Row>();
-    assert(false && "display list index out of range");
-    if (array.empty()) return std::get<Row>(detail::g_displayListFallbacks.m_defaults);
-    return array[index < 0 ? 0 : array.size() - 1];
+    return ClampedElement(Array<Row>(), index,
+                          [] { return std::cref(std::get<Row>(detail::g_displayListFallbacks.m_defaults)); });
 }
 
 template <std::size_t Row>
 DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) {
-    auto& array = Array<Row>();
-    assert(false && "display list index out of range");
-    if (array.empty()) {
+    return ClampedElement(Array<Row>(), index, [] {
         auto& scratch = std::get<Row>(detail::g_displayListFallbacks.m_scratch);
         scratch = ElementOf<Row>();
-        return scratch;
-    }
-    return array[index < 0 ? 0 : array.size() - 1];
+        return std::ref(scratch);
+    });
 }
 
 template <std::size_t Row>
@@ -175,21 +190,21 @@ unsigned DisplayList3D::Add(const DisplayList3D& child) {
 }
 
 const DisplayList3D& DisplayList3D::GetDisplayList(int index) const {
-    return const_cast<DisplayList3D*>(this)->GetDisplayList(index);
+    if (index >= 0 && static_cast<std::size_t>(index) < m_children.size())
+        return m_children[static_cast<std::size_t>(index)];
+    return ClampedElement(m_children, index, [] { return std::cref(detail::g_displayListFallbacks.m_defaultList); });
 }
 
 DisplayList3D& DisplayList3D::GetDisplayList(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < m_children.size())
         return m_children[static_cast<std::size_t>(index)];
-    assert(false && "display list child index out of range");
-    if (m_children.empty()) {
+    return ClampedElement(m_children, index, [] {
         DisplayList3D& scratch = detail::g_displayListFallbacks.m_scratchList;
         scratch.m_children.clear();
         scratch.Clear();
         scratch.m_renderMode = DefaultRenderMode;
-        return scratch;
-    }
-    return m_children[index < 0 ? 0 : m_children.size() - 1];
+        return std::ref(scratch);
+    });
 }
 
 void DisplayList3D::RemoveDisplayList(int first, int count) {
@@ -255,7 +270,8 @@ void DisplayList3D::Flatten() {
         ForEachRow([&](auto row) {
             auto& dst = Array<row>();
             auto& src = child.Array<row>();
-            dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
+            if (dst.empty()) dst.swap(src);
+            else dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
         });
     }
     m_children.clear();
