@@ -222,21 +222,33 @@ TESSARY_API int ReadElementCount(CArchive& ar, std::uint64_t minBytesPerElement)
 // ArchiveField in index order. Loading resizes the array to the checked count
 // and loads the elements in place. `minBytesPerElement` is the least one
 // element occupies on disk. The array needs GetSize, SetSize and operator[].
-template <class Array>
+// An element form other than the element's own is given as an adapter maker:
+// Sequence(flags, 4, [](bool& f) { return AsWord(f); }).
+namespace detail {
+struct SameElement {
+    template <class T>
+    T& operator()(T& element) const { return element; }
+};
+}  // namespace detail
+template <class Array, class Element = detail::SameElement>
 struct SequenceField {
     Array& array;
     std::uint64_t minBytesPerElement;
+    Element element;
 };
-template <class Array>
-SequenceField<Array> Sequence(Array& array, std::uint64_t minBytesPerElement) {
-    return {array, minBytesPerElement};
+template <class Array, class Element = detail::SameElement>
+SequenceField<Array, Element> Sequence(Array& array, std::uint64_t minBytesPerElement, Element element = {}) {
+    return {array, minBytesPerElement, element};
 }
-template <class Array>
-void ArchiveField(CArchive& ar, SequenceField<Array>& field) {
+template <class Array, class Element>
+void ArchiveField(CArchive& ar, SequenceField<Array, Element>& field) {
     std::int32_t count = field.array.GetSize();
     if (ar.IsStoring()) ArchiveFields(ar, count);
     else field.array.SetSize(ReadElementCount(ar, field.minBytesPerElement));
-    for (int i = 0; i < field.array.GetSize(); ++i) ArchiveField(ar, field.array[i]);
+    for (int i = 0; i < field.array.GetSize(); ++i) {
+        auto&& element = field.element(field.array[i]);
+        ArchiveField(ar, element);
+    }
 }
 
 // The platform-array form: the archive's count encoding of the size, then the

@@ -3,7 +3,7 @@
 // Builders for expected archive bytes, written apart from the library's own
 // archive code so a golden-bytes test does not check that code against itself:
 // Raw lays values out as their little-endian memory images, PointBytes gives
-// a point as three floats or three doubles (Cat of GoldenBytes.h joins the
+// a point as three floats or three doubles, ShortStringBytes a short string (Cat of GoldenBytes.h joins the
 // pieces).
 
 #include <cstring>
@@ -25,6 +25,14 @@ std::vector<unsigned char> Raw(std::initializer_list<T> values) {
 inline std::vector<unsigned char> PointBytes(const Point3d& p, bool floats) {
     if (floats) return Raw<float>({p.x, p.y, p.z});
     return Raw<double>({p.x, p.y, p.z});
+}
+
+// A string of fewer than 255 bytes: its length byte, then its bytes.
+inline std::vector<unsigned char> ShortStringBytes(const char* text) {
+    const std::size_t length = std::strlen(text);
+    std::vector<unsigned char> bytes(1, static_cast<unsigned char>(length));
+    bytes.insert(bytes.end(), text, text + length);
+    return bytes;
 }
 
 }  // namespace Tessary::test

@@ -75,4 +75,24 @@ T ExpectGoldenBytes(const T& object, const Bytes& expected, std::uint32_t schema
     return loaded;
 }
 
+// ExpectGoldenBytes, then the same store and load through a reference to
+// Base: the virtual Serialize, not the caller's static type, picks the form.
+template <class Base, class T>
+T ExpectGoldenBytesThroughBase(const T& object, const Bytes& expected, std::uint32_t schema = kUnsetSchema) {
+    T loaded = ExpectGoldenBytes(object, expected, schema);
+    T copy(object);
+    Bytes stored;
+    CArchive out(stored, CArchive::store);
+    out.SetObjectSchema(schema);
+    static_cast<Base&>(copy).Serialize(out);
+    EXPECT_EQ(HexDump(stored), HexDump(expected)) << "stored through the base";
+    T again;
+    Bytes input(expected);
+    CArchive in(input, CArchive::load);
+    in.SetObjectSchema(schema);
+    static_cast<Base&>(again).Serialize(in);
+    EXPECT_EQ(HexDump(StoreBytes(again, schema)), HexDump(expected)) << "loaded through the base";
+    return loaded;
+}
+
 }  // namespace Tessary::test
