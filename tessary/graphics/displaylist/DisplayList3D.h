@@ -40,10 +40,14 @@
 #include "tessary/geometry/Matrix4x4.h"
 #include "tessary/geometry/Plane.h"
 #include "tessary/geometry/Point3d.h"
+#include "tessary/graphics/primitives/OverlayLines.h"
+#include "tessary/graphics/primitives/OverlayShapes.h"
+#include "tessary/graphics/primitives/OverlayText.h"
 #include "tessary/graphics/primitives/SolidPrimitives.h"
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 #include "tessary/graphics/primitives/TriangleMeshPrimitive.h"
 #include "tessary/graphics/primitives/TrianglePrimitive.h"
+#include "tessary/graphics/primitives/VolumePrimitive.h"
 
 // The primitive arrays, one row each, in declaration order:
 //   X(Class, Plural, Singular, Filing, Placement)
@@ -66,7 +70,16 @@
     X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                             \
     X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)         \
     X(TriangleMeshPrimitive, TransparentTriangleMeshes, TransparentTriangleMesh, Transparent, MovedWithNormals) \
-    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)
+    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)                              \
+    X(VolumePrimitive, Volume, Volume, Single, Moved)                                                    \
+    X(LineSegmentPrimitive, LineSegments, LineSegment, Single, Fixed)                                    \
+    X(PolylinePrimitive, Polylines, Polyline, Single, Fixed)                                             \
+    X(RectanglePrimitive, Rectangles, Rectangle, Single, Fixed)                                          \
+    X(EllipsePrimitive, Ellipses, Ellipse, Single, Fixed)                                                \
+    X(TriangleShapePrimitive, TriangleShapes, TriangleShape, Single, Fixed)                              \
+    X(TextStringPrimitive, TextStrings, TextString, Single, Fixed)                                       \
+    X(TextBoxPrimitive, TextBoxes, TextBox, Single, Fixed)                                               \
+    X(TextCalloutPrimitive, TextCallouts, TextCallout, Single, Fixed)
 
 namespace Tessary {
 

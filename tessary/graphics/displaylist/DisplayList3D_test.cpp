@@ -388,6 +388,32 @@ TEST(DisplayList3DTree, AddingAListToItselfOrItsChildCopiesItFirst) {
     EXPECT_EQ(list.GetNumDisplayLists(), 1);
 }
 
+TEST(DisplayList3DTree, OverlayShapesKeepTheirPlacesButTakeObjectIDs) {
+    DisplayList3D child;
+    TextCalloutPrimitive callout(1);
+    callout.SetLocation(Point3d(1, 2, 3));
+    child.Add(callout);
+    child.Add(TextBoxPrimitive(1));
+    child.Add(TextStringPrimitive(1));
+    child.Add(EllipsePrimitive());
+    child.Add(RectanglePrimitive());
+    child.Add(LineSegmentPrimitive(Point2d(1, 1), Point2d(2, 2), kOpaque, 1, 1));
+    child.SetLocalTransformation(Translation(5, 5, 5));
+    DisplayList3D root;
+    root.Add(child);
+    root.SetOID(4);
+    root.Flatten();
+    // Each kind in its own array, even where one class derives from another.
+    const int counts[] = {root.GetNumTextCallouts(), root.GetNumTextBoxes(), root.GetNumTextStrings(),
+                          root.GetNumEllipses(), root.GetNumRectangles(), root.GetNumLineSegments()};
+    for (int count : counts) EXPECT_EQ(count, 1);
+    EXPECT_EQ(root.GetTextCallout(0).GetLocation(), Point3d(1, 2, 3));
+    EXPECT_EQ(root.GetLineSegment(0).GetPoints()[1], Point2d(2, 2));
+    const unsigned ids[] = {root.GetTextCallout(0).GetID(), root.GetTextBox(0).GetID(), root.GetTextString(0).GetID(),
+                            root.GetEllipse(0).GetID(), root.GetRectangle(0).GetID(), root.GetLineSegment(0).GetID()};
+    for (unsigned id : ids) EXPECT_EQ(id, 4u);
+}
+
 // ---- object IDs and clip planes ------------------------------------------------------
 
 TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
