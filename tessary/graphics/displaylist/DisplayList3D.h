@@ -127,6 +127,7 @@ public:
     int Add(const Class& primitive) { return Push<Plural##Row>(primitive); }
 #define TESSARY_DL_ADD_Opaque(Class, Plural)                                                  \
     int Add(const Class& primitive) {                                                         \
+        static_assert(std::is_same_v<ElementOf<Plural##Row + 1>, Class>, "the transparent row follows"); \
         return IsTransparent(primitive) ? Push<Plural##Row + 1>(primitive) : Push<Plural##Row>(primitive); \
     }
 #define TESSARY_DL_ADD_Transparent(Class, Plural)
