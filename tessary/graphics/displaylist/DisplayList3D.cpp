@@ -95,15 +95,34 @@ DisplayList3D& DisplayList3D::operator=(const DisplayList3D& other) {
 
 void DisplayList3D::Copy(const DisplayList3D& other) {
     if (&other == this) return;
-    // The children first: `other` may lie in this list's tree and go with its
-    // old children. The arrays are assigned in place, reusing their storage.
-    std::vector<DisplayList3D> children(other.m_children);
+    // When one list lies in the other's tree, the source's children are
+    // copied aside first: assigning them in place could destroy or change
+    // `other` before it is read.
+    const bool related = Contains(other) || other.Contains(*this);
+    std::vector<DisplayList3D> aside;
+    if (related) aside = other.m_children;
     m_renderMode = other.m_renderMode;
-    m_arrays = other.m_arrays;
+    m_arrays = other.m_arrays;  // in place: the arrays keep their storage
     m_iconScale = other.m_iconScale;
     m_localTransformation = other.m_localTransformation;
     std::copy(std::begin(other.m_clipPlanes), std::end(other.m_clipPlanes), std::begin(m_clipPlanes));
-    m_children = std::move(children);
+    if (related) {
+        m_children = std::move(aside);
+        return;
+    }
+    // Child by child, so each keeps its storage too.
+    const std::size_t n = other.m_children.size();
+    if (m_children.size() > n) m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(n), m_children.end());
+    for (std::size_t i = 0; i < m_children.size(); ++i) m_children[i] = other.m_children[i];
+    m_children.insert(m_children.end(), other.m_children.begin() + static_cast<std::ptrdiff_t>(m_children.size()),
+                      other.m_children.end());
+}
+
+bool DisplayList3D::Contains(const DisplayList3D& list) const {
+    if (&list == this) return true;
+    for (const DisplayList3D& child : m_children)
+        if (child.Contains(list)) return true;
+    return false;
 }
 
 // ---- store ----------------------------------------------------------------------

@@ -258,6 +258,8 @@ private:
         (f(std::integral_constant<std::size_t, Row>()), ...);
     }
     static bool ValidClipPlane(int i) { return i >= 0 && i < kMaxClipPlanes; }
+    // True when `list` is this list or one of its descendants.
+    bool Contains(const DisplayList3D& list) const;
 
     template <std::size_t Row>
     int Push(const ElementOf<Row>& primitive) {

@@ -212,6 +212,22 @@ TEST(DisplayList3DStore, IdsComeFromTheCounterAndFollowCopiesButNotCopy) {
     c.Copy(c.GetDisplayList(0));
     EXPECT_EQ(c.GetID(), a.GetID());
     EXPECT_EQ(c.GetNumOpaqueSpheres() + c.GetNumDisplayLists(), 0);
+    // ... and into the own tree: the child becomes the root as it was.
+    a.GetDisplayList(0).Copy(a);
+    EXPECT_EQ(a.GetDisplayList(0).GetID(), childID);
+    EXPECT_EQ(a.GetDisplayList(0).GetNumOpaqueSpheres(), 1);
+    EXPECT_EQ(a.GetDisplayList(0).GetDisplayList(0).GetNumDisplayLists(), 0);
+    // Over a list with more children and with fewer: the source's children, in order, with their IDs.
+    DisplayList3D wide;
+    for (int i = 0; i < 3; ++i) wide.Add(DisplayList3D());
+    DisplayList3D narrow(wide);
+    narrow.RemoveDisplayList(0, 2);
+    b.Copy(narrow);
+    EXPECT_EQ(b.GetNumDisplayLists(), 1);
+    EXPECT_EQ(b.GetDisplayList(0).GetID(), wide.GetDisplayList(2).GetID());
+    b.Copy(wide);
+    ASSERT_EQ(b.GetNumDisplayLists(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(b.GetDisplayList(i).GetID(), wide.GetDisplayList(i).GetID());
 }
 
 TEST(DisplayList3DStore, ClearEmptiesChildrenButKeepsThem) {
