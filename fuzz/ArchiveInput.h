@@ -4,9 +4,11 @@
 // the source (top bit set: a stream, so read-ahead and give-back run too;
 // clear: a vector) and is handed to `load` to pick the class; the rest is
 // the archive. Malformed input may throw CArchiveException and nothing else.
+// TryLoad, Store and ExpectRoundTrip are the steps a target runs on what it loaded.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +34,42 @@ int LoadArchive(const std::uint8_t* data, std::size_t size, Load&& load) {
         // Malformed input is reported this way and only this way.
     }
     return 0;
+}
+
+// Loads `object`; false when the archive threw (the object must still be
+// usable then).
+template <class T>
+bool TryLoad(Tessary::CArchive& ar, T& object) {
+    try {
+        object.Serialize(ar);
+        return true;
+    } catch (const Tessary::CArchiveException&) {
+        return false;
+    }
+}
+
+// The bytes of `object`'s form under `schema` (stored from a copy, so a
+// const object will do).
+template <class T>
+std::vector<unsigned char> Store(const T& object, std::uint32_t schema) {
+    std::vector<unsigned char> bytes;
+    Tessary::CArchive ar(bytes, Tessary::CArchive::store);
+    ar.SetObjectSchema(schema);
+    T copy(object);
+    copy.Serialize(ar);
+    return bytes;
+}
+
+// Stores `object`, loads the bytes into `into` (a fresh object, or a copy
+// where a version reads only part of a form) and stores that again: the two
+// stores must agree.
+template <class T>
+void ExpectRoundTrip(const T& object, std::uint32_t schema, T into) {
+    std::vector<unsigned char> first = Store(object, schema);
+    Tessary::CArchive in(first, Tessary::CArchive::load);
+    in.SetObjectSchema(schema);
+    into.Serialize(in);
+    if (Store(into, schema) != first) std::abort();
 }
 
 }  // namespace fuzz
