@@ -61,6 +61,18 @@ void VisitOIDs(T& p, const Id& id) {
 }
 template <class Id>
 void VisitOIDs(ConePrimitive&, const Id&) {}
+// Both halves (a dashed line, a kind of its own, has the one ID).
+template <class Id>
+void VisitOIDs(LinePrimitive& p, const Id& id) {
+    p.SetID1(id(p.GetID1()));
+    p.SetID2(id(p.GetID2()));
+}
+// The array's own ID and, since picking reports them, its lines' IDs.
+template <class Id>
+void VisitOIDs(LineArrayPrimitive& p, const Id& id) {
+    p.SetID(id(p.GetID()));
+    for (LinePrimitive& line : p.GetLineArray()) VisitOIDs(line, id);
+}
 template <class Id>
 void VisitOIDs(CylinderPrimitive& p, const Id& id) {
     p.GraphicsPrimitive::SetID(id(p.GetID()));  // CylinderPrimitive::SetID would overwrite the ends

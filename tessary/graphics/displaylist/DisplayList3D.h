@@ -40,9 +40,13 @@
 #include "tessary/geometry/Matrix4x4.h"
 #include "tessary/geometry/Plane.h"
 #include "tessary/geometry/Point3d.h"
+#include "tessary/graphics/primitives/ArcPrimitive.h"
+#include "tessary/graphics/primitives/LinePrimitives.h"
 #include "tessary/graphics/primitives/OverlayLines.h"
 #include "tessary/graphics/primitives/OverlayShapes.h"
 #include "tessary/graphics/primitives/OverlayText.h"
+#include "tessary/graphics/primitives/PointPrimitives.h"
+#include "tessary/graphics/primitives/Rect2DPrimitive.h"
 #include "tessary/graphics/primitives/SolidPrimitives.h"
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 #include "tessary/graphics/primitives/TriangleMeshPrimitive.h"
@@ -58,6 +62,9 @@
 // transformation does: Moved (Transform), MovedWithNormals (TransformAll),
 // Fixed (not visited).
 #define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                   \
+    X(LinePrimitive, Lines, Line, Single, Moved)                                                         \
+    X(DashedLinePrimitive, DashedLines, DashedLine, Single, Moved)                                       \
+    X(LineArrayPrimitive, LineArrays, LineArray, Single, Moved)                                          \
     X(TetrahedronPrimitive, OpaqueTetrahedrons, OpaqueTetrahedron, Opaque, Moved)                        \
     X(TetrahedronPrimitive, TransparentTetrahedrons, TransparentTetrahedron, Transparent, Moved)         \
     X(SpherePrimitive, OpaqueSpheres, OpaqueSphere, Opaque, Moved)                                       \
@@ -70,8 +77,13 @@
     X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                             \
     X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)         \
     X(TriangleMeshPrimitive, TransparentTriangleMeshes, TransparentTriangleMesh, Transparent, MovedWithNormals) \
+    X(DotPrimitive, Dots, Dot, Single, Moved)                                                            \
+    X(ArcPrimitive, Arcs, Arc, Single, Moved)                                                            \
+    X(Text3DPrimitive, Text3D, Text3D, Single, Moved)                                                    \
     X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)                              \
+    X(Rect2DPrimitive, Rect2D, Rect2D, Single, Moved)                                                    \
     X(VolumePrimitive, Volume, Volume, Single, Moved)                                                    \
+    X(IconPrimitive, Icon, Icon, Single, Moved)                                                          \
     X(LineSegmentPrimitive, LineSegments, LineSegment, Single, Fixed)                                    \
     X(PolylinePrimitive, Polylines, Polyline, Single, Fixed)                                             \
     X(RectanglePrimitive, Rectangles, Rectangle, Single, Fixed)                                          \

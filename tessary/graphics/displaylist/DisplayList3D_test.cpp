@@ -447,6 +447,12 @@ TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
     child.Add(TriangleMeshPrimitive(Mesh(4).GetVertexArray(), Mesh(4).GetTriangleArray(), shortIds));
     child.Add(Sphere(0, 1, kClear));
     list.Add(child);
+    list.Add(LinePrimitive(Point3d(), Point3d(1, 0, 0), kOpaque, 1, 2, 9));
+    list.Add(DashedLinePrimitive(Point3d(), Point3d(1, 0, 0), kOpaque, 1, 4, false, 1));
+    LineArrayPrimitive::LineArray inner;
+    inner.Add(LinePrimitive(Point3d(), Point3d(1, 0, 0), kOpaque, 1, 1, 2));
+    list.Add(LineArrayPrimitive(1.0f, inner, false, 0));
+    list.GetLineArray(0).SetID(2);
 
     CMap<unsigned int, unsigned int, unsigned int, unsigned int> swap;
     swap.SetAt(1, 2);
@@ -464,6 +470,11 @@ TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
     EXPECT_EQ(c.GetOpaqueTriangleMesh(1).GetOIDAt(0), 1u) << "an ID array shorter than the vertices is kept";
     EXPECT_EQ(c.GetTransparentSphere(0).GetID(), 2u);
     EXPECT_EQ(withIds.GetOIDAt(0), 1u) << "the added mesh's shared block is left alone";
+    EXPECT_EQ(std::make_pair(list.GetLine(0).GetID1(), list.GetLine(0).GetID2()), std::make_pair(1u, 9u));
+    EXPECT_EQ(list.GetDashedLine(0).GetID(), 2u);
+    const LinePrimitive& innerLine = list.GetLineArray(0).GetLineArray()[0];
+    EXPECT_EQ(std::make_pair(innerLine.GetID1(), innerLine.GetID2()), std::make_pair(2u, 1u)) << "as picking reports them";
+    EXPECT_EQ(list.GetLineArray(0).GetID(), 1u);
 
     list.SetOID(5);
     EXPECT_EQ(cylinder.GetID() + cylinder.GetEnd1ID() + cylinder.GetEnd2ID(), 15u);
