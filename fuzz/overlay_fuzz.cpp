@@ -24,17 +24,8 @@ namespace {
 
 const std::uint32_t kSchemas[] = {6, 7, 9, 10, 13, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
 
-template <class Base>
-std::vector<unsigned char> Store(Base& object, std::uint32_t schema) {
-    std::vector<unsigned char> bytes;
-    CArchive ar(bytes, CArchive::store);
-    ar.SetObjectSchema(schema);
-    object.Serialize(ar);
-    return bytes;
-}
-
 template <class T, class Base>
-void Load(CArchive& ar, std::uint32_t schema) {
+void CheckLoad(CArchive& ar, std::uint32_t schema) {
     T object;
     bool loaded = false;
     try {
@@ -43,16 +34,13 @@ void Load(CArchive& ar, std::uint32_t schema) {
     } catch (const CArchiveException&) {
     }
     T copy(object);
-    const std::vector<unsigned char> first = Store<Base>(copy, schema);
+    const std::vector<unsigned char> first = fuzz::Store(static_cast<Base&>(copy), schema);
     // Texts stored under a schema below 10 write a face string where that
     // schema reads a font number.
     if (!loaded || (std::is_base_of_v<TextStringPrimitive, T> && schema < 10)) return;
     T fresh;
-    std::vector<unsigned char> input(first);
-    CArchive in(input, CArchive::load);
-    in.SetObjectSchema(schema);
-    static_cast<Base&>(fresh).Serialize(in);
-    if (Store<Base>(fresh, schema) != first) std::abort();
+    fuzz::Load(static_cast<Base&>(fresh), first, schema);
+    if (fuzz::Store(static_cast<Base&>(fresh), schema) != first) std::abort();
 }
 
 }  // namespace
@@ -62,17 +50,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint32_t schema = kSchemas[(selector >> 4) & 7];
         ar.SetObjectSchema(schema);
         switch (selector & 15) {
-            case 0: Load<VolumePrimitive, VolumePrimitive>(ar, schema); break;
-            case 1: Load<UnlitLinePrimitive, UnlitLinePrimitive>(ar, schema); break;
-            case 2: Load<LineSegmentPrimitive, UnlitLinePrimitive>(ar, schema); break;
-            case 3: Load<PolylinePrimitive, UnlitLinePrimitive>(ar, schema); break;
-            case 4: Load<UnlitShapePrimitive, UnlitShapePrimitive>(ar, schema); break;
-            case 5: Load<RectanglePrimitive, UnlitShapePrimitive>(ar, schema); break;
-            case 6: Load<EllipsePrimitive, UnlitShapePrimitive>(ar, schema); break;
-            case 7: Load<TriangleShapePrimitive, UnlitShapePrimitive>(ar, schema); break;
-            case 8: Load<TextStringPrimitive, UnlitShapePrimitive>(ar, schema); break;
-            case 9: Load<TextBoxPrimitive, UnlitShapePrimitive>(ar, schema); break;
-            case 10: Load<TextCalloutPrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 0: CheckLoad<VolumePrimitive, VolumePrimitive>(ar, schema); break;
+            case 1: CheckLoad<UnlitLinePrimitive, UnlitLinePrimitive>(ar, schema); break;
+            case 2: CheckLoad<LineSegmentPrimitive, UnlitLinePrimitive>(ar, schema); break;
+            case 3: CheckLoad<PolylinePrimitive, UnlitLinePrimitive>(ar, schema); break;
+            case 4: CheckLoad<UnlitShapePrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 5: CheckLoad<RectanglePrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 6: CheckLoad<EllipsePrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 7: CheckLoad<TriangleShapePrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 8: CheckLoad<TextStringPrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 9: CheckLoad<TextBoxPrimitive, UnlitShapePrimitive>(ar, schema); break;
+            case 10: CheckLoad<TextCalloutPrimitive, UnlitShapePrimitive>(ar, schema); break;
             default: break;
         }
     });

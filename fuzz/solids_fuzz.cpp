@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/ArchiveInput.h"
 #include "tessary/graphics/primitives/SolidPrimitives.h"
 #include "tessary/graphics/primitives/TetrahedronPrimitive.h"
 
@@ -20,34 +21,14 @@ namespace {
 constexpr std::uint32_t kSchemas[4] = {6, 7, 13, 0xFFFFFFFFu};
 
 template <class T>
-std::vector<unsigned char> Store(const T& object, std::uint32_t schema) {
-    std::vector<unsigned char> bytes;
-    CArchive ar(bytes, CArchive::store);
-    ar.SetObjectSchema(schema);
-    T copy(object);
-    copy.Serialize(ar);
-    return bytes;
-}
-
-template <class T>
 void Load(CArchive& ar, std::uint32_t schema) {
     T object;
-    bool loaded = false;
-    try {
-        object.Serialize(ar);
-        loaded = true;
-    } catch (const CArchiveException&) {
-    }
-    const T copy(object);
-    const std::vector<unsigned char> first = Store(copy, schema);
+    const bool loaded = fuzz::TryLoad(ar, object);
+    T copy(object);
+    fuzz::Store(copy, schema);
     // Version 6 stores a representation word that it does not read back.
     if (!loaded || schema == 6) return;
-    T fresh;
-    std::vector<unsigned char> input(first);
-    CArchive in(input, CArchive::load);
-    in.SetObjectSchema(schema);
-    fresh.Serialize(in);
-    if (Store(fresh, schema) != first) std::abort();
+    fuzz::ExpectRoundTrip(copy, schema, T());
 }
 
 void Decompose(CArchive& ar) {

@@ -44,6 +44,7 @@
 #include "tessary/graphics/primitives/TriangleMeshPrimitive.h"
 #include "tessary/graphics/primitives/TrianglePrimitive.h"
 #include "tessary/graphics/primitives/Vertex.h"
+#include "tessary/graphics/primitives/VertexEnds.h"
 #include "tessary/graphics/primitives/VolumePrimitive.h"
 #include "tessary/util/Counter.h"
 #include "tessary/util/Pattern.h"

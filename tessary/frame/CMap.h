@@ -32,7 +32,7 @@ public:
     CMap& operator=(const CMap& other) {
         if (&other == this) return *this;
         RemoveAll();
-        for (const CPair& pair : other.m_entries) SetAt(pair.key, pair.value);
+        for (const CPair& pair : other.m_entries) Insert(pair.key, pair.value);  // ARG_VALUE may be non-const
         return *this;
     }
 

@@ -159,6 +159,29 @@ TEST(CMap, LookupInsertRemove) {
     EXPECT_EQ(ids.GetSize(), 0);
 }
 
+// A value whose constructors count themselves, as a display list's ID counter does.
+struct Counted {
+    static inline int defaults = 0;
+    Counted() { ++defaults; }
+    Counted(const Counted&) = default;
+    Counted& operator=(const Counted&) = default;
+    int value = 0;
+};
+
+TEST(CMap, SetAtCopiesANewValueWithoutDefaultMakingOne) {
+    CMap<int, int, Counted, Counted&> map;
+    Counted item;
+    item.value = 7;
+    const int before = Counted::defaults;
+    map.SetAt(1, item);
+    map.SetAt(1, item);  // replaces
+    CMap<int, int, Counted, Counted&> copy(map);
+    EXPECT_EQ(Counted::defaults, before);
+    EXPECT_EQ(copy[1].value, 7);
+    EXPECT_EQ(map[2].value, 0);  // operator[] still makes a default value
+    EXPECT_EQ(Counted::defaults, before + 1);
+}
+
 TEST(CMap, IteratesInInsertionOrderAndSurvivesRemovalOfTheCurrentKey) {
     CMapStringToString map;
     map.SetAt("zinc", "Zn");

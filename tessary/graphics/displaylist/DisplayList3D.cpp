@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
 #include <iterator>
 #include <utility>
 
@@ -31,6 +32,15 @@ std::pair<std::size_t, std::size_t> ClampRange(std::size_t size, int first, int 
     return {static_cast<std::size_t>(begin), static_cast<std::size_t>(end)};
 }
 
+// The element an index outside `array` stands for: asserts in debug builds,
+// then the nearest end, or what `fallback` gives for an empty array.
+template <class Vector, class Fallback>
+auto& ClampedElement(Vector& array, int index, const Fallback& fallback) {
+    assert(false && "display list index out of range");
+    if (array.empty()) return fallback().get();
+    return array[index < 0 ? 0 : array.size() - 1];
+}
+
 // Appends a copy of `src` to `dst`; `src` may be `dst` itself (one copy of
 // the elements as they were) or an array of another list.
 template <class T>
@@ -51,11 +61,17 @@ void VisitOIDs(T& p, const Id& id) {
 }
 template <class Id>
 void VisitOIDs(ConePrimitive&, const Id&) {}
-// A line's ID is its end 1's; end 2 has its own. (A dashed line has one ID.)
+// Both halves (a dashed line, a kind of its own, has the one ID).
 template <class Id>
 void VisitOIDs(LinePrimitive& p, const Id& id) {
     p.SetID1(id(p.GetID1()));
     p.SetID2(id(p.GetID2()));
+}
+// The array's own ID and, since picking reports them, its lines' IDs.
+template <class Id>
+void VisitOIDs(LineArrayPrimitive& p, const Id& id) {
+    p.SetID(id(p.GetID()));
+    for (LinePrimitive& line : p.GetLineArray()) VisitOIDs(line, id);
 }
 template <class Id>
 void VisitOIDs(CylinderPrimitive& p, const Id& id) {
@@ -81,37 +97,61 @@ DisplayList3D::DisplayList3D() : m_id(++m_lastID) {}
 DisplayList3D::~DisplayList3D() = default;
 
 DisplayList3D& DisplayList3D::operator=(const DisplayList3D& other) {
-    // Copy first: `other` may live inside this list's tree.
-    if (&other != this) *this = DisplayList3D(other);
+    if (&other != this) {
+        const std::uint32_t id = other.m_id;  // `other` may not survive the copy
+        Copy(other);
+        m_id = id;
+    }
     return *this;
 }
 
 void DisplayList3D::Copy(const DisplayList3D& other) {
-    const std::uint32_t id = m_id;
-    *this = other;
-    m_id = id;
+    if (&other == this) return;
+    // When one list lies in the other's tree, the source's children are
+    // copied aside first: assigning them in place could destroy or change
+    // `other` before it is read.
+    const bool related = Contains(other) || other.Contains(*this);
+    std::vector<DisplayList3D> aside;
+    if (related) aside = other.m_children;
+    m_renderMode = other.m_renderMode;
+    m_arrays = other.m_arrays;  // in place: the arrays keep their storage
+    m_iconScale = other.m_iconScale;
+    m_localTransformation = other.m_localTransformation;
+    std::copy(std::begin(other.m_clipPlanes), std::end(other.m_clipPlanes), std::begin(m_clipPlanes));
+    if (related) {
+        m_children = std::move(aside);
+        return;
+    }
+    // Child by child, so each keeps its storage too.
+    const std::size_t n = other.m_children.size();
+    if (m_children.size() > n) m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(n), m_children.end());
+    for (std::size_t i = 0; i < m_children.size(); ++i) m_children[i] = other.m_children[i];
+    m_children.insert(m_children.end(), other.m_children.begin() + static_cast<std::ptrdiff_t>(m_children.size()),
+                      other.m_children.end());
+}
+
+bool DisplayList3D::Contains(const DisplayList3D& list) const {
+    if (&list == this) return true;
+    for (const DisplayList3D& child : m_children)
+        if (child.Contains(list)) return true;
+    return false;
 }
 
 // ---- store ----------------------------------------------------------------------
 
 template <std::size_t Row>
 const DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) const {
-    const auto& array = Array<Row>();
-    assert(false && "display list index out of range");
-    if (array.empty()) return std::get<Row>(detail::g_displayListFallbacks.m_defaults);
-    return array[index < 0 ? 0 : array.size() - 1];
+    return ClampedElement(Array<Row>(), index,
+                          [] { return std::cref(std::get<Row>(detail::g_displayListFallbacks.m_defaults)); });
 }
 
 template <std::size_t Row>
 DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) {
-    auto& array = Array<Row>();
-    assert(false && "display list index out of range");
-    if (array.empty()) {
+    return ClampedElement(Array<Row>(), index, [] {
         auto& scratch = std::get<Row>(detail::g_displayListFallbacks.m_scratch);
         scratch = ElementOf<Row>();
-        return scratch;
-    }
-    return array[index < 0 ? 0 : array.size() - 1];
+        return std::ref(scratch);
+    });
 }
 
 template <std::size_t Row>
@@ -181,21 +221,21 @@ unsigned DisplayList3D::Add(const DisplayList3D& child) {
 }
 
 const DisplayList3D& DisplayList3D::GetDisplayList(int index) const {
-    return const_cast<DisplayList3D*>(this)->GetDisplayList(index);
+    if (index >= 0 && static_cast<std::size_t>(index) < m_children.size())
+        return m_children[static_cast<std::size_t>(index)];
+    return ClampedElement(m_children, index, [] { return std::cref(detail::g_displayListFallbacks.m_defaultList); });
 }
 
 DisplayList3D& DisplayList3D::GetDisplayList(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < m_children.size())
         return m_children[static_cast<std::size_t>(index)];
-    assert(false && "display list child index out of range");
-    if (m_children.empty()) {
+    return ClampedElement(m_children, index, [] {
         DisplayList3D& scratch = detail::g_displayListFallbacks.m_scratchList;
         scratch.m_children.clear();
         scratch.Clear();
         scratch.m_renderMode = DefaultRenderMode;
-        return scratch;
-    }
-    return m_children[index < 0 ? 0 : m_children.size() - 1];
+        return std::ref(scratch);
+    });
 }
 
 void DisplayList3D::RemoveDisplayList(int first, int count) {
@@ -261,7 +301,8 @@ void DisplayList3D::Flatten() {
         ForEachRow([&](auto row) {
             auto& dst = Array<row>();
             auto& src = child.Array<row>();
-            dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
+            if (dst.empty()) dst.swap(src);
+            else dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
         });
     }
     m_children.clear();

@@ -61,36 +61,36 @@
 // by Transparent for a kind with two arrays. Placement, what baking a
 // transformation does: Moved (Transform), MovedWithNormals (TransformAll),
 // Fixed (not visited).
-#define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                          \
-    X(LinePrimitive, Lines, Line, Single, Moved)                                                                \
-    X(DashedLinePrimitive, DashedLines, DashedLine, Single, Moved)                                              \
-    X(LineArrayPrimitive, LineArrays, LineArray, Single, Moved)                                                 \
-    X(TetrahedronPrimitive, OpaqueTetrahedrons, OpaqueTetrahedron, Opaque, Moved)                               \
-    X(TetrahedronPrimitive, TransparentTetrahedrons, TransparentTetrahedron, Transparent, Moved)                \
-    X(SpherePrimitive, OpaqueSpheres, OpaqueSphere, Opaque, Moved)                                              \
-    X(SpherePrimitive, TransparentSpheres, TransparentSphere, Transparent, Moved)                               \
-    X(EllipsoidPrimitive, OpaqueEllipsoids, OpaqueEllipsoid, Opaque, Moved)                                     \
-    X(EllipsoidPrimitive, TransparentEllipsoids, TransparentEllipsoid, Transparent, Moved)                      \
-    X(CylinderPrimitive, OpaqueCylinders, OpaqueCylinder, Opaque, Moved)                                        \
-    X(CylinderPrimitive, TransparentCylinders, TransparentCylinder, Transparent, Moved)                         \
-    X(ConePrimitive, Cones, Cone, Single, Fixed)                                                                \
-    X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                                    \
-    X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)                \
+#define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                   \
+    X(LinePrimitive, Lines, Line, Single, Moved)                                                         \
+    X(DashedLinePrimitive, DashedLines, DashedLine, Single, Moved)                                       \
+    X(LineArrayPrimitive, LineArrays, LineArray, Single, Moved)                                          \
+    X(TetrahedronPrimitive, OpaqueTetrahedrons, OpaqueTetrahedron, Opaque, Moved)                        \
+    X(TetrahedronPrimitive, TransparentTetrahedrons, TransparentTetrahedron, Transparent, Moved)         \
+    X(SpherePrimitive, OpaqueSpheres, OpaqueSphere, Opaque, Moved)                                       \
+    X(SpherePrimitive, TransparentSpheres, TransparentSphere, Transparent, Moved)                        \
+    X(EllipsoidPrimitive, OpaqueEllipsoids, OpaqueEllipsoid, Opaque, Moved)                              \
+    X(EllipsoidPrimitive, TransparentEllipsoids, TransparentEllipsoid, Transparent, Moved)               \
+    X(CylinderPrimitive, OpaqueCylinders, OpaqueCylinder, Opaque, Moved)                                 \
+    X(CylinderPrimitive, TransparentCylinders, TransparentCylinder, Transparent, Moved)                  \
+    X(ConePrimitive, Cones, Cone, Single, Fixed)                                                         \
+    X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                             \
+    X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)         \
     X(TriangleMeshPrimitive, TransparentTriangleMeshes, TransparentTriangleMesh, Transparent, MovedWithNormals) \
-    X(DotPrimitive, Dots, Dot, Single, Moved)                                                                   \
-    X(ArcPrimitive, Arcs, Arc, Single, Moved)                                                                   \
-    X(Text3DPrimitive, Text3D, Text3D, Single, Moved)                                                           \
-    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)                                     \
-    X(Rect2DPrimitive, Rect2D, Rect2D, Single, Moved)                                                           \
-    X(VolumePrimitive, Volume, Volume, Single, Moved)                                                           \
-    X(IconPrimitive, Icon, Icon, Single, Moved)                                                                 \
-    X(LineSegmentPrimitive, LineSegments, LineSegment, Single, Fixed)                                           \
-    X(PolylinePrimitive, Polylines, Polyline, Single, Fixed)                                                    \
-    X(RectanglePrimitive, Rectangles, Rectangle, Single, Fixed)                                                 \
-    X(EllipsePrimitive, Ellipses, Ellipse, Single, Fixed)                                                       \
-    X(TriangleShapePrimitive, TriangleShapes, TriangleShape, Single, Fixed)                                     \
-    X(TextStringPrimitive, TextStrings, TextString, Single, Fixed)                                              \
-    X(TextBoxPrimitive, TextBoxes, TextBox, Single, Fixed)                                                      \
+    X(DotPrimitive, Dots, Dot, Single, Moved)                                                            \
+    X(ArcPrimitive, Arcs, Arc, Single, Moved)                                                            \
+    X(Text3DPrimitive, Text3D, Text3D, Single, Moved)                                                    \
+    X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)                              \
+    X(Rect2DPrimitive, Rect2D, Rect2D, Single, Moved)                                                    \
+    X(VolumePrimitive, Volume, Volume, Single, Moved)                                                    \
+    X(IconPrimitive, Icon, Icon, Single, Moved)                                                          \
+    X(LineSegmentPrimitive, LineSegments, LineSegment, Single, Fixed)                                    \
+    X(PolylinePrimitive, Polylines, Polyline, Single, Fixed)                                             \
+    X(RectanglePrimitive, Rectangles, Rectangle, Single, Fixed)                                          \
+    X(EllipsePrimitive, Ellipses, Ellipse, Single, Fixed)                                                \
+    X(TriangleShapePrimitive, TriangleShapes, TriangleShape, Single, Fixed)                              \
+    X(TextStringPrimitive, TextStrings, TextString, Single, Fixed)                                       \
+    X(TextBoxPrimitive, TextBoxes, TextBox, Single, Fixed)                                               \
     X(TextCalloutPrimitive, TextCallouts, TextCallout, Single, Fixed)
 
 namespace Tessary {
@@ -139,6 +139,7 @@ public:
     int Add(const Class& primitive) { return Push<Plural##Row>(primitive); }
 #define TESSARY_DL_ADD_Opaque(Class, Plural)                                                  \
     int Add(const Class& primitive) {                                                         \
+        static_assert(std::is_same_v<ElementOf<Plural##Row + 1>, Class>, "the transparent row follows"); \
         return IsTransparent(primitive) ? Push<Plural##Row + 1>(primitive) : Push<Plural##Row>(primitive); \
     }
 #define TESSARY_DL_ADD_Transparent(Class, Plural)
@@ -281,6 +282,8 @@ private:
         (f(std::integral_constant<std::size_t, Row>()), ...);
     }
     static bool ValidClipPlane(int i) { return i >= 0 && i < kMaxClipPlanes; }
+    // True when `list` is this list or one of its descendants.
+    bool Contains(const DisplayList3D& list) const;
 
     // The pick-dot walks (PickDots.cpp): each hands every dot of this list's
     // own arrays to `out(point, id)`, in the order of the pick tables.

@@ -212,6 +212,22 @@ TEST(DisplayList3DStore, IdsComeFromTheCounterAndFollowCopiesButNotCopy) {
     c.Copy(c.GetDisplayList(0));
     EXPECT_EQ(c.GetID(), a.GetID());
     EXPECT_EQ(c.GetNumOpaqueSpheres() + c.GetNumDisplayLists(), 0);
+    // ... and into the own tree: the child becomes the root as it was.
+    a.GetDisplayList(0).Copy(a);
+    EXPECT_EQ(a.GetDisplayList(0).GetID(), childID);
+    EXPECT_EQ(a.GetDisplayList(0).GetNumOpaqueSpheres(), 1);
+    EXPECT_EQ(a.GetDisplayList(0).GetDisplayList(0).GetNumDisplayLists(), 0);
+    // Over a list with more children and with fewer: the source's children, in order, with their IDs.
+    DisplayList3D wide;
+    for (int i = 0; i < 3; ++i) wide.Add(DisplayList3D());
+    DisplayList3D narrow(wide);
+    narrow.RemoveDisplayList(0, 2);
+    b.Copy(narrow);
+    EXPECT_EQ(b.GetNumDisplayLists(), 1);
+    EXPECT_EQ(b.GetDisplayList(0).GetID(), wide.GetDisplayList(2).GetID());
+    b.Copy(wide);
+    ASSERT_EQ(b.GetNumDisplayLists(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(b.GetDisplayList(i).GetID(), wide.GetDisplayList(i).GetID());
 }
 
 TEST(DisplayList3DStore, ClearEmptiesChildrenButKeepsThem) {
@@ -388,6 +404,32 @@ TEST(DisplayList3DTree, AddingAListToItselfOrItsChildCopiesItFirst) {
     EXPECT_EQ(list.GetNumDisplayLists(), 1);
 }
 
+TEST(DisplayList3DTree, OverlayShapesKeepTheirPlacesButTakeObjectIDs) {
+    DisplayList3D child;
+    TextCalloutPrimitive callout(1);
+    callout.SetLocation(Point3d(1, 2, 3));
+    child.Add(callout);
+    child.Add(TextBoxPrimitive(1));
+    child.Add(TextStringPrimitive(1));
+    child.Add(EllipsePrimitive());
+    child.Add(RectanglePrimitive());
+    child.Add(LineSegmentPrimitive(Point2d(1, 1), Point2d(2, 2), kOpaque, 1, 1));
+    child.SetLocalTransformation(Translation(5, 5, 5));
+    DisplayList3D root;
+    root.Add(child);
+    root.SetOID(4);
+    root.Flatten();
+    // Each kind in its own array, even where one class derives from another.
+    const int counts[] = {root.GetNumTextCallouts(), root.GetNumTextBoxes(), root.GetNumTextStrings(),
+                          root.GetNumEllipses(), root.GetNumRectangles(), root.GetNumLineSegments()};
+    for (int count : counts) EXPECT_EQ(count, 1);
+    EXPECT_EQ(root.GetTextCallout(0).GetLocation(), Point3d(1, 2, 3));
+    EXPECT_EQ(root.GetLineSegment(0).GetPoints()[1], Point2d(2, 2));
+    const unsigned ids[] = {root.GetTextCallout(0).GetID(), root.GetTextBox(0).GetID(), root.GetTextString(0).GetID(),
+                            root.GetEllipse(0).GetID(), root.GetRectangle(0).GetID(), root.GetLineSegment(0).GetID()};
+    for (unsigned id : ids) EXPECT_EQ(id, 4u);
+}
+
 // ---- object IDs and clip planes ------------------------------------------------------
 
 TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
@@ -405,6 +447,12 @@ TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
     child.Add(TriangleMeshPrimitive(Mesh(4).GetVertexArray(), Mesh(4).GetTriangleArray(), shortIds));
     child.Add(Sphere(0, 1, kClear));
     list.Add(child);
+    list.Add(LinePrimitive(Point3d(), Point3d(1, 0, 0), kOpaque, 1, 2, 9));
+    list.Add(DashedLinePrimitive(Point3d(), Point3d(1, 0, 0), kOpaque, 1, 4, false, 1));
+    LineArrayPrimitive::LineArray inner;
+    inner.Add(LinePrimitive(Point3d(), Point3d(1, 0, 0), kOpaque, 1, 1, 2));
+    list.Add(LineArrayPrimitive(1.0f, inner, false, 0));
+    list.GetLineArray(0).SetID(2);
 
     CMap<unsigned int, unsigned int, unsigned int, unsigned int> swap;
     swap.SetAt(1, 2);
@@ -422,6 +470,11 @@ TEST(DisplayList3DTree, SetAndTranslateOIDsReachEveryKindButCones) {
     EXPECT_EQ(c.GetOpaqueTriangleMesh(1).GetOIDAt(0), 1u) << "an ID array shorter than the vertices is kept";
     EXPECT_EQ(c.GetTransparentSphere(0).GetID(), 2u);
     EXPECT_EQ(withIds.GetOIDAt(0), 1u) << "the added mesh's shared block is left alone";
+    EXPECT_EQ(std::make_pair(list.GetLine(0).GetID1(), list.GetLine(0).GetID2()), std::make_pair(1u, 9u));
+    EXPECT_EQ(list.GetDashedLine(0).GetID(), 2u);
+    const LinePrimitive& innerLine = list.GetLineArray(0).GetLineArray()[0];
+    EXPECT_EQ(std::make_pair(innerLine.GetID1(), innerLine.GetID2()), std::make_pair(2u, 1u)) << "as picking reports them";
+    EXPECT_EQ(list.GetLineArray(0).GetID(), 1u);
 
     list.SetOID(5);
     EXPECT_EQ(cylinder.GetID() + cylinder.GetEnd1ID() + cylinder.GetEnd2ID(), 15u);

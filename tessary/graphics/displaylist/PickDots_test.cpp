@@ -346,20 +346,5 @@ TEST(PickDots, ProteinDotsMapBackToTheirAtomsAndBonds) {
     }
 }
 
-TEST(PickDots, LinesRenumberBothEndIDs) {
-    DisplayList3D list;
-    list.Add(LinePrimitive(P(0), P(1), kOpaque, 1, 2, 9));
-    list.Add(DashedLinePrimitive(P(0), P(1), kOpaque, 1, 4, false, 2));
-    CMap<unsigned int, unsigned int, unsigned int, unsigned int> map;
-    map.SetAt(2, 20);
-    map.SetAt(9, 90);
-    list.TranslateOIDs(map);
-    EXPECT_EQ(list.GetLine(0).GetID1(), 20u);
-    EXPECT_EQ(list.GetLine(0).GetID2(), 90u);
-    EXPECT_EQ(list.GetDashedLine(0).GetID(), 20u);
-    list.SetOID(4);
-    EXPECT_EQ(list.GetLine(0).GetID2(), 4u);
-}
-
 }  // namespace
 }  // namespace Tessary

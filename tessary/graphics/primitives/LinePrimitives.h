@@ -30,11 +30,11 @@
 #include "tessary/geometry/Matrix4x4.h"
 #include "tessary/geometry/Point3d.h"
 #include "tessary/graphics/primitives/GraphicsPrimitive.h"
-#include "tessary/graphics/primitives/Vertex.h"
+#include "tessary/graphics/primitives/VertexEnds.h"
 
 namespace Tessary {
 
-class TESSARY_API LinePrimitive : public UnlitPrimitive {
+class TESSARY_API LinePrimitive : public VertexEnds<UnlitPrimitive> {
 public:
     LinePrimitive() = default;
     // Both ends take `color`; both halves take `id`.
@@ -43,20 +43,12 @@ public:
     // Both ends take `color`.
     LinePrimitive(const Point3d& end1, const Point3d& end2, const Color& color, int width, unsigned int id,
                   unsigned int id2)
-        : UnlitPrimitive(id), m_end1(end1, color), m_end2(end2, color), m_width(width), m_id2(id2) {}
+        : VertexEnds(end1, color, end2, color, id), m_width(width), m_id2(id2) {}
     // Both halves take `id`.
     LinePrimitive(const Point3d& end1, const Color& color1, const Point3d& end2, const Color& color2, int width,
                   unsigned int id)
-        : UnlitPrimitive(id), m_end1(end1, color1), m_end2(end2, color2), m_width(width), m_id2(id) {}
+        : VertexEnds(end1, color1, end2, color2, id), m_width(width), m_id2(id) {}
 
-    const Point3d& GetEnd1() const { return m_end1.GetPoint(); }
-    void SetEnd1(const Point3d& end) { m_end1.SetPoint(end); }
-    const Point3d& GetEnd2() const { return m_end2.GetPoint(); }
-    void SetEnd2(const Point3d& end) { m_end2.SetPoint(end); }
-    Color GetColor1() const { return m_end1.GetColor(); }
-    void SetColor1(const Color& color) { m_end1.SetColor(color); }
-    Color GetColor2() const { return m_end2.GetColor(); }
-    void SetColor2(const Color& color) { m_end2.SetColor(color); }
     int GetWidth() const { return m_width; }
     void SetWidth(int width) { m_width = width; }
     // The object ID.
@@ -66,16 +58,11 @@ public:
     unsigned int GetID2() const { return m_id2; }
     void SetID2(unsigned int id) { m_id2 = id; }
 
-    virtual void Transform(const Matrix4x4& m) {
-        m_end1.Transform(m);
-        m_end2.Transform(m);
-    }
+    virtual void Transform(const Matrix4x4& m) { TransformEnds(m); }
 
     void Serialize(CArchive& ar);
 
 protected:
-    Vertex m_end1;
-    Vertex m_end2;
     std::int32_t m_width = 1;
     std::uint32_t m_id2 = 0;
 };

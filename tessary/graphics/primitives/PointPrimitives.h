@@ -150,5 +150,6 @@ protected:
 static_assert(sizeof(UnlitPointPrimitive) <= 40, "a point is its root and a vertex");
 static_assert(sizeof(DotPrimitive) <= 48, "a dot adds a width");
 static_assert(sizeof(IconPrimitive) <= 56, "an icon adds an ID, three flags and a scale");
+static_assert(sizeof(Text3DPrimitive) <= 128, "a label adds two strings, a size, an offset and a flag");
 
 }  // namespace Tessary

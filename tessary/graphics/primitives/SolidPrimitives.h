@@ -27,6 +27,7 @@
 #include "tessary/geometry/Point3d.h"
 #include "tessary/graphics/primitives/GraphicsPrimitive.h"
 #include "tessary/graphics/primitives/Vertex.h"
+#include "tessary/graphics/primitives/VertexEnds.h"
 
 namespace Tessary {
 
@@ -81,7 +82,7 @@ protected:
     Matrix4x4 m_matrix{Matrix4x4::IdentityMatrix};
 };
 
-class TESSARY_API CylinderPrimitive : public LitPrimitive {
+class TESSARY_API CylinderPrimitive : public VertexEnds<LitPrimitive> {
 public:
     CylinderPrimitive() = default;
     // Both end IDs take `id`.
@@ -90,17 +91,9 @@ public:
         : CylinderPrimitive(end1, color1, end2, color2, radius, id, id, id) {}
     CylinderPrimitive(const Point3d& end1, const Color& color1, const Point3d& end2, const Color& color2,
                       double radius, unsigned int id, unsigned int end1ID, unsigned int end2ID)
-        : LitPrimitive(id), m_end1(end1, color1), m_end2(end2, color2), m_radius(static_cast<float>(radius)),
-          m_end1ID(end1ID), m_end2ID(end2ID) {}
+        : VertexEnds(end1, color1, end2, color2, id), m_radius(static_cast<float>(radius)), m_end1ID(end1ID),
+          m_end2ID(end2ID) {}
 
-    const Point3d& GetEnd1() const { return m_end1.GetPoint(); }
-    void SetEnd1(const Point3d& end) { m_end1.SetPoint(end); }
-    Color GetColor1() const { return m_end1.GetColor(); }
-    void SetColor1(const Color& color) { m_end1.SetColor(color); }
-    const Point3d& GetEnd2() const { return m_end2.GetPoint(); }
-    void SetEnd2(const Point3d& end) { m_end2.SetPoint(end); }
-    Color GetColor2() const { return m_end2.GetColor(); }
-    void SetColor2(const Color& color) { m_end2.SetColor(color); }
     double GetRadius() const { return m_radius; }
     void SetRadius(double radius) { m_radius = static_cast<float>(radius); }
     unsigned int GetEnd1ID() const { return m_end1ID; }
@@ -123,10 +116,7 @@ public:
     }
     virtual void Rotate(const Point3d& axis, double angle) { Transform(Matrix4x4(axis, angle)); }
     // Moves both ends; radius, colours, IDs and the capped flag stay.
-    virtual void Transform(const Matrix4x4& m) {
-        m_end1.Transform(m);
-        m_end2.Transform(m);
-    }
+    virtual void Transform(const Matrix4x4& m) { TransformEnds(m); }
     virtual void Translate(const Point3d& offset) {
         m_end1.SetPoint(m_end1.GetPoint() + offset);
         m_end2.SetPoint(m_end2.GetPoint() + offset);
@@ -135,8 +125,6 @@ public:
     void Serialize(CArchive& ar);
 
 protected:
-    Vertex m_end1;
-    Vertex m_end2;
     float m_radius = 0.0f;
     std::uint32_t m_end1ID = 0;
     std::uint32_t m_end2ID = 0;
