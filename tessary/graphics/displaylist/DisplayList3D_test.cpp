@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tessary/chemistry/NeighborList.h"
+#include "tests/support/BondedAtoms.h"
 #include "tests/support/ExpectPoint.h"
-#include "tests/support/Molecule.h"
 
 namespace Tessary {
 namespace {
@@ -502,16 +501,12 @@ TEST(DisplayList3DTree, ClipPlaneIndicesOutsideTheSixAreIgnoredOrRedirected) {
 // ---- a real structure ---------------------------------------------------------------
 
 TEST(DisplayList3DScene, ProteinAtomsAndBondsSurviveFlatteningAndRenumbering) {
-    const TessaryTest::Molecule mol = TessaryTest::ReadPdb(std::string(TESSARY_SOURCE_DIR) + "/data/molecules/1ubq.pdb");
+    const TessaryTest::BondedAtoms protein = TessaryTest::ReadBondedPdb("1ubq.pdb");
+    const TessaryTest::Molecule& mol = protein.molecule;
+    const std::vector<Point3d>& centres = protein.centres;
+    const IntArray &first = protein.first, &second = protein.second;
+    const int bonds = protein.bonds;
     ASSERT_GT(mol.Size(), 600u);
-    NeighborList neighbors(1.9, 1024);
-    std::vector<Point3d> centres;
-    for (const TessaryTest::Atom& atom : mol.atoms) {
-        centres.emplace_back(atom.x, atom.y, atom.z);
-        neighbors.Add(centres.back());
-    }
-    IntArray first, second;
-    const int bonds = neighbors.GetPairs(first, second);
     ASSERT_GT(bonds, static_cast<int>(mol.Size()) * 9 / 10);
 
     // Atoms in one child, bonds in another, the structure centred by the root.

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tessary/chemistry/NeighborList.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
-#include "tests/support/Molecule.h"
+#include "tests/support/BondedAtoms.h"
 
 namespace Tessary {
 namespace {
@@ -298,16 +297,8 @@ TEST(PickDots, ProjectiveTransformationsDivideByW) {
 // Atoms as spheres and bonds as sticks of 1ubq, placed by a turned and moved
 // tree: every dot goes back to its atom or bond.
 TEST(PickDots, ProteinDotsMapBackToTheirAtomsAndBonds) {
-    const TessaryTest::Molecule mol = TessaryTest::ReadPdb(std::string(TESSARY_SOURCE_DIR) + "/data/molecules/1ubq.pdb");
-    ASSERT_GT(mol.Size(), 600u);
-    NeighborList neighbors(1.9, 1024);
-    std::vector<Point3d> centres;
-    for (const TessaryTest::Atom& atom : mol.atoms) {
-        centres.emplace_back(atom.x, atom.y, atom.z);
-        neighbors.Add(centres.back());
-    }
-    IntArray first, second;
-    const int bonds = neighbors.GetPairs(first, second);
+    const TessaryTest::BondedAtoms protein = TessaryTest::ReadBondedPdb("1ubq.pdb");
+    const auto& [mol, centres, first, second, bonds] = protein;
     ASSERT_GT(bonds, static_cast<int>(mol.Size()) * 9 / 10);
     const unsigned kBondIDs = 100000;
 
