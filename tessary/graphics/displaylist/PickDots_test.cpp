@@ -17,21 +17,21 @@ struct Dot {
     double x, y, z;
     unsigned id;
 };
+using Getter = int (DisplayList3D::*)(std::vector<DotPrimitive>&) const;
 
-std::vector<Dot> Plain(const std::vector<DotPrimitive>& dots) {
+// The dots a getter appends behind three that were there, checked for the
+// count returned, the pick colour and width.
+std::vector<Dot> DotsOf(const DisplayList3D& list, Getter get = &DisplayList3D::GetPickDots) {
+    std::vector<DotPrimitive> dots(3);
+    const int returned = (list.*get)(dots);
+    EXPECT_EQ(returned, static_cast<int>(dots.size()));
     std::vector<Dot> out;
-    for (const DotPrimitive& d : dots) out.push_back({d.GetCoord().GetX(), d.GetCoord().GetY(), d.GetCoord().GetZ(), d.GetID()});
+    for (std::size_t i = 3; i < dots.size(); ++i) {
+        const Point3d& p = dots[i].GetCoord();
+        out.push_back({p.GetX(), p.GetY(), p.GetZ(), dots[i].GetID()});
+        EXPECT_TRUE(dots[i].GetColor().GetRGB() == 0u && dots[i].GetWidth() == 1);
+    }
     return out;
-}
-std::vector<Dot> Dots3D(const DisplayList3D& list) {
-    std::vector<DotPrimitive> dots;
-    list.GetPickDots(dots);
-    return Plain(dots);
-}
-std::vector<Dot> Dots2D(const DisplayList3D& list) {
-    std::vector<DotPrimitive> dots;
-    list.GetPickDots2D(dots);
-    return Plain(dots);
 }
 std::vector<unsigned> IDs(const std::vector<Dot>& dots) {
     std::vector<unsigned> ids;
@@ -48,38 +48,46 @@ void ExpectDots(const std::vector<Dot>& actual, const std::vector<Dot>& expected
         EXPECT_EQ(actual[i].id, expected[i].id);
     }
 }
+template <class T>
+T WithID(T p, unsigned id) {
+    p.SetID(id);
+    return p;
+}
 
 const Color kOpaque(9, 9, 9, 0);
 const Color kClear(9, 9, 9, 7);
 Point3d P(double x, double y = 0, double z = 0) { return Point3d(x, y, z); }
 SpherePrimitive Sphere(const Point3d& c, unsigned id) { return SpherePrimitive(c, 1.0, kOpaque, id); }
 Matrix4x4 Translation(double x, double y, double z) { return Matrix4x4().SetTranslation(x, y, z); }
+Text3DPrimitive Annotation(const Point3d& at, unsigned id) {
+    Text3DPrimitive label("a", at, kOpaque, id);
+    label.SetIsAnnotation(true);
+    return label;
+}
 
 // Two triangles over four vertices (0 1 2, 2 1 3); per-vertex IDs when given.
 TriangleMeshPrimitive Quad(Color first, unsigned id, std::vector<unsigned> oids = {}, int lastIndex = 3) {
     TriangleMeshPrimitive::VertexArray v;
-    const double xy[4][2] = {{0, 0}, {3, 0}, {0, 3}, {3, 3}};
-    for (int i = 0; i < 4; ++i) {
-        VertexNormal vertex(P(xy[i][0], xy[i][1]), P(0, 0, 1), i == 0 ? first : kOpaque);
-        v.Add(vertex);
-    }
+    v.SetSize(4);
+    for (int i = 0; i < 4; ++i) v[i] = VertexNormal(P(i % 2 * 3, i / 2 * 3), P(0, 0, 1), i == 0 ? first : kOpaque);
     TriangleMeshPrimitive::TriangleArray t;
-    TriangleIndex a(0, 1, 2), b(2, 1, lastIndex);
-    t.Add(a);
-    t.Add(b);
-    TriangleMeshPrimitive mesh(v, t, id);
-    if (!oids.empty()) {
-        OIDArray ids;
-        for (unsigned o : oids) ids.Add(o);
-        mesh = TriangleMeshPrimitive(v, t, ids);
-        mesh.SetID(id);
-    }
-    return mesh;
+    for (TriangleIndex triangle : {TriangleIndex(0, 1, 2), TriangleIndex(2, 1, lastIndex)}) t.Add(triangle);
+    OIDArray ids;
+    for (unsigned o : oids) ids.Add(o);
+    return WithID(TriangleMeshPrimitive(v, t, ids), id);
 }
 
 NComponentVolume<float> g_box(P(0, 0, 0), P(1, 2, 3), {2, 3, 4}, P(0.5, 0.5, 0.5));
+// Lengths (2, 2, 2); the origin moves every corner by one cell edge a.
+NComponentVolume<float> g_cell(P(2, 0, 0), P(9, 9, 9), {2, 2, 2}, P(1, 1, 1), 1, P(90, 90, 120));
+VolumePrimitive Box(unsigned id, NComponentVolume<float>* grid = &g_box) {
+    VolumePrimitive v;
+    v.SetVolume(grid);
+    return WithID(v, id);
+}
 
 TEST(PickDots, EachKindGivesItsPointsAndIDs) {
+    const double kH = std::sqrt(3.0);
     struct Case {
         const char* name;
         std::function<void(DisplayList3D&)> fill;
@@ -114,50 +122,25 @@ TEST(PickDots, EachKindGivesItsPointsAndIDs) {
         {"mesh triangle past the vertex array is skipped",
          [](DisplayList3D& l) { l.Add(Quad(kClear, 5, {}, 4)); },
          {{0, 0, 0, 5}, {3, 0, 0, 5}, {0, 3, 0, 5}, {3, 3, 0, 5}, {1, 1, 0, 5}}},
-        {"volume without a grid", [](DisplayList3D& l) {
-             VolumePrimitive v;
-             v.SetID(3);
-             l.Add(v);
-         }, {}},
-        {"axis-aligned volume", [](DisplayList3D& l) {
-             VolumePrimitive v;
-             v.SetVolume(&g_box);
-             v.SetID(3);
-             l.Add(v);
-         },
+        {"volume without a grid", [](DisplayList3D& l) { l.Add(WithID(VolumePrimitive(), 3)); }, {}},
+        {"axis-aligned volume", [](DisplayList3D& l) { l.Add(Box(3)); },
          {{0, 0, 0, 3}, {1, 0, 0, 3}, {1, 2, 0, 3}, {0, 2, 0, 3}, {0, 0, 3, 3}, {1, 0, 3, 3}, {1, 2, 3, 3}, {0, 2, 3, 3}}},
-        {"annotation label has no 3D dot", [](DisplayList3D& l) {
-             Text3DPrimitive label("a", P(1), kOpaque, 8);
-             label.SetIsAnnotation(true);
-             l.Add(label);
-         }, {}},
+        {"parallelepiped volume", [](DisplayList3D& l) { l.Add(Box(1, &g_cell)); },
+         {{2, 0, 0, 1}, {4, 0, 0, 1}, {3, kH, 0, 1}, {1, kH, 0, 1}, {2, 0, 2, 1}, {4, 0, 2, 1}, {3, kH, 2, 1}, {1, kH, 2, 1}}},
+        {"projective list: divided by w, or no finite image", [](DisplayList3D& l) {
+             l.SetLocalTransformation(Matrix4x4(1, 0, 0, 0.5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+             l.Add(Sphere(P(2, 4, 6), 1));
+             l.Add(Sphere(P(-2, 0, 0), 2));
+         },
+         {{1, 2, 3, 1}, {Point3d::maximum.GetX(), Point3d::maximum.GetY(), Point3d::maximum.GetZ(), 2}}},
+        {"annotation label has no 3D dot", [](DisplayList3D& l) { l.Add(Annotation(P(1), 8)); }, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DisplayList3D list;
         c.fill(list);
-        const std::vector<DotPrimitive> before(3);
-        std::vector<DotPrimitive> dots(before);
-        EXPECT_EQ(list.GetPickDots(dots), static_cast<int>(3 + c.expected.size()));
-        ExpectDots(Plain(std::vector<DotPrimitive>(dots.begin() + 3, dots.end())), c.expected);
-        for (std::size_t i = 3; i < dots.size(); ++i) {
-            EXPECT_EQ(dots[i].GetColor().GetRGB(), 0u);
-            EXPECT_EQ(dots[i].GetWidth(), 1);
-        }
+        ExpectDots(DotsOf(list), c.expected, 1e-5);
     }
-}
-
-TEST(PickDots, ParallelepipedCornersGoThroughTheCellMatrix) {
-    NComponentVolume<float> grid(P(2, 0, 0), P(9, 9, 9), {2, 2, 2}, P(1, 1, 1), 1, P(90, 90, 120));
-    VolumePrimitive volume;
-    volume.SetVolume(&grid);
-    volume.SetID(1);
-    DisplayList3D list;
-    list.Add(volume);
-    // Lengths (2, 2, 2); the origin shifts every corner by one cell edge a.
-    const double h = std::sqrt(3.0);
-    ExpectDots(Dots3D(list), {{2, 0, 0, 1}, {4, 0, 0, 1}, {3, h, 0, 1}, {1, h, 0, 1},
-                              {2, 0, 2, 1}, {4, 0, 2, 1}, {3, h, 2, 1}, {1, h, 2, 1}}, 1e-5);
 }
 
 // One primitive of every kind, each with its own IDs.
@@ -167,16 +150,12 @@ TEST(PickDots, EveryKindInTheOrderOfTheTables) {
     list.Add(DashedLinePrimitive(P(2), P(2, 2), kOpaque, 1, 4, false, 3));
     LineArrayPrimitive::LineArray lines;
     lines.Add(LinePrimitive(P(3), P(3, 1), kOpaque, 1, 5, 6));
-    LineArrayPrimitive lineArray(1.0f, lines, false, 0xFFFF);
-    lineArray.SetID(4);
-    list.Add(lineArray);
+    list.Add(WithID(LineArrayPrimitive(1.0f, lines, false, 0xFFFF), 4));
     TetrahedronPrimitive tetrahedron(P(0), P(1), P(0, 1), P(0, 0, 1));
-    tetrahedron.SetID(8);
     tetrahedron.SetColor(kClear);
-    list.Add(tetrahedron);
-    tetrahedron.SetID(7);
+    list.Add(WithID(tetrahedron, 8));
     tetrahedron.SetColor(kOpaque);
-    list.Add(tetrahedron);
+    list.Add(WithID(tetrahedron, 7));
     list.Add(SpherePrimitive(P(6), 1.0, kClear, 10));
     list.Add(Sphere(P(6), 9));
     list.Add(EllipsoidPrimitive(P(7), P(1, 1, 1), Matrix4x4(Matrix4x4::IdentityMatrix), kOpaque, 11));
@@ -192,15 +171,10 @@ TEST(PickDots, EveryKindInTheOrderOfTheTables) {
     ASSERT_EQ(arc.GetNumPoints(), 4);
     list.Add(arc);
     list.Add(Text3DPrimitive("t", P(11), kOpaque, 25));
-    Text3DPrimitive annotation("a", P(1, 2, 3), kOpaque, 30);
-    annotation.SetIsAnnotation(true);
-    list.Add(annotation);
+    list.Add(Annotation(P(1, 2, 3), 30));
     list.Add(UnlitTrianglePrimitive(P(0), P(1), P(0, 1), kOpaque, 26));
     list.Add(Rect2DPrimitive(P(12), kOpaque, 4, 4, 27));
-    VolumePrimitive volume;
-    volume.SetVolume(&g_box);
-    volume.SetID(28);
-    list.Add(volume);
+    list.Add(Box(28));
     list.Add(IconPrimitive(P(13), 1, false, false, 29));
     list.Add(LineSegmentPrimitive(Point2d(1, 1), Point2d(2, 2), kOpaque, 1, 31));
     Point2d::Array points;
@@ -211,26 +185,18 @@ TEST(PickDots, EveryKindInTheOrderOfTheTables) {
     EllipsePrimitive ellipse;
     ellipse.SetOrigin(Point2d(10, 20));
     ellipse.SetSize(Point2d(2, 1));
-    ellipse.SetID(34);
-    list.Add(ellipse);
-    TriangleShapePrimitive shape;
-    shape.SetPoint1(Point2d(1, 0));
-    shape.SetPoint2(Point2d(2, 0));
-    shape.SetPoint3(Point2d(3, 0));
-    shape.SetID(35);
-    list.Add(shape);
+    list.Add(WithID(ellipse, 34));
+    list.Add(TriangleShapePrimitive(Point2d(1, 0), Point2d(2, 0), Point2d(3, 0), false, kOpaque, 1, false, kOpaque, 35));
     list.Add(TextStringPrimitive(36));
     list.Add(TextBoxPrimitive(37));
-    TextCalloutPrimitive callout;
-    callout.SetID(38);
-    list.Add(callout);
+    list.Add(WithID(TextCalloutPrimitive(), 38));
 
     const std::vector<unsigned> expected3D = {1,  2,  3,  3,  3,  5,  6,  7,  7,  7,  7,  8,  8,  8,  8,  9,  10,
                                               11, 12, 14, 13, 15, 17, 16, 18, 20, 21, 21, 21, 22, 22, 22, 22, 22,
                                               22, 22, 22, 23, 23, 23, 23, 23, 23, 24, 24, 24, 24, 25, 26, 26, 26,
                                               27, 28, 28, 28, 28, 28, 28, 28, 28, 29};
-    EXPECT_EQ(IDs(Dots3D(list)), expected3D);
-    const std::vector<Dot> dots2D = Dots2D(list);
+    EXPECT_EQ(IDs(DotsOf(list)), expected3D);
+    const std::vector<Dot> dots2D = DotsOf(list, &DisplayList3D::GetPickDots2D);
     EXPECT_EQ(IDs(dots2D), (std::vector<unsigned>{30, 31, 31, 32, 32, 32, 33, 33, 33, 33, 34, 34, 34, 34, 35, 35, 35,
                                                    36, 37, 38}));
     ASSERT_EQ(dots2D.size(), 20u);
@@ -263,7 +229,7 @@ TEST(PickDots, EachListIsClippedByItsOwnPlanesCarriedByItsTransformation) {
     child.Add(grandchild);
     root.Add(child);
 
-    const std::vector<Dot> dots = Dots3D(root);
+    const std::vector<Dot> dots = DotsOf(root);
     ASSERT_EQ(IDs(dots), (std::vector<unsigned>{2, 4, 13}));
     ExpectDots({dots[0], dots[1]}, {{1, 0, 0, 2}, {1, 5, -0.5, 4}});
     Matrix4x4 aggregate;
@@ -281,17 +247,7 @@ TEST(PickDots, EachListIsClippedByItsOwnPlanesCarriedByItsTransformation) {
     const double big = std::numeric_limits<float>::max();
     for (const Dot& d : std::vector<Dot>{{big, -big, 0, 1}, {1, 1, 0, 2}, {1, -2, 0, 3}, {-big, big, 0, 4}})
         scaled.Add(Sphere(P(d.x, d.y, d.z), d.id));
-    EXPECT_EQ(IDs(Dots3D(scaled)), std::vector<unsigned>{2});
-}
-
-TEST(PickDots, ProjectiveTransformationsDivideByW) {
-    Matrix4x4 projective(Matrix4x4::IdentityMatrix);
-    projective(0, 3) = 0.5;  // w = 0.5 x + 1
-    DisplayList3D list;
-    list.SetLocalTransformation(projective);
-    list.Add(Sphere(P(2, 4, 6), 1));
-    list.Add(Sphere(P(-2, 0, 0), 2));  // w = 0: no finite image
-    ExpectDots(Dots3D(list), {{1, 2, 3, 1}, {Point3d::maximum.GetX(), Point3d::maximum.GetY(), Point3d::maximum.GetZ(), 2}});
+    EXPECT_EQ(IDs(DotsOf(scaled)), std::vector<unsigned>{2});
 }
 
 // Atoms as spheres and bonds as sticks of 1ubq, placed by a turned and moved
