@@ -24,6 +24,11 @@
 //   SetOID and TranslateOIDs leave cones alone too.
 // - GetClipPlane redirects an index outside 0..5 to entry 0; the other
 //   clip-plane accessors ignore it (GetClipPlaneEnabled gives false).
+// - Pick dots are appended, never cleared. A clip value that is not a
+//   number drops the dot; a point without a finite image under a projective
+//   transformation lands at Point3d::maximum. A volume without a grid and a
+//   mesh triangle that names a vertex outside the array yield nothing.
+//   Labels marked as annotations are overlay dots only; the others 3D only.
 //
 // Threads: the ID counter is process-wide and unlocked, so lists are
 // constructed from one thread at a time; a list is used by one thread at a

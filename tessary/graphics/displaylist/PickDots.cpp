@@ -2,9 +2,9 @@
 //
 // One emitter per kind hands its points to an output functor. The 3D walk
 // fuses the per-list steps (collect, transform, clip, append survivors) into
-// that functor, so each dot is built once, in place in the caller's array,
-// already in world coordinates: the result is the one the step-by-step
-// description gives, without a temporary array per list.
+// that functor, so each dot is built once, in the caller's array, already in
+// world coordinates: the same dots in the same order as collecting a list's
+// dots first, without a temporary array per list.
 
 #include <algorithm>
 #include <cmath>
@@ -281,7 +281,7 @@ void Emit2D(const TextStringPrimitive& p, Out& out) {
 
 // ---- outputs ---------------------------------------------------------------------
 
-const Color kPickColor(0, 0, 0, 0);
+constexpr Color kPickColor(0, 0, 0, 0);  // all four bytes 0
 
 // What an output without a vertex cache does with mesh corners.
 template <class Derived>
