@@ -4,7 +4,8 @@
 // every level), against memcpy of the scene's element bytes in the same run.
 // Items are elements (spheres + cylinders + mesh vertices).
 //
-// * Add: 1,000,000 spheres into an empty list (and its destruction).
+// * Add: 1,000,000 spheres into an empty list (and its destruction), against
+//   pushing them into a std::vector.
 // * Copy: the whole tree, then of a list of meshes: O(number of meshes),
 //   whatever their size (blocks are shared).
 // * ApplyLocalTransformation: every level's matrix baked into every element.
@@ -115,6 +116,18 @@ void Add(benchmark::State& state) {
     ReportSizes(state);
 }
 BENCHMARK(Add)->Unit(benchmark::kMillisecond);
+
+// Anchor for Add: the same spheres pushed into a plain vector.
+void PushBackSpheres(benchmark::State& state) {
+    const std::vector<SpherePrimitive>& spheres = Spheres();
+    for (auto _ : state) {
+        std::vector<SpherePrimitive> list;
+        for (const SpherePrimitive& s : spheres) list.push_back(s);
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kSpheres);
+}
+BENCHMARK(PushBackSpheres)->Unit(benchmark::kMillisecond);
 
 void Copy(benchmark::State& state) {
     const DisplayList3D& scene = Scene();

@@ -205,7 +205,8 @@ TEST(DisplayList3DStore, IdsComeFromTheCounterAndFollowCopiesButNotCopy) {
     DisplayList3D c;
     c = a;
     EXPECT_EQ(c.GetID(), a.GetID());
-    c = c;
+    const DisplayList3D& self = c;
+    c = self;
     EXPECT_EQ(c.GetNumOpaqueSpheres(), 1);
     // Copying from inside the own tree: the child's (empty) content replaces the list's.
     c.Copy(c.GetDisplayList(0));

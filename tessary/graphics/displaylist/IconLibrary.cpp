@@ -1,6 +1,7 @@
 #include "tessary/graphics/displaylist/IconLibrary.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <utility>
 
 #include "tessary/graphics/displaylist/detail/DisplayListStatics.h"
