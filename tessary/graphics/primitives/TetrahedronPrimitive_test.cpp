@@ -339,7 +339,7 @@ TEST(TetrahedronPrimitive, ArchiveForm) {
         const auto F = [floats](double x, double y, double z) { return PointBytes(Point3d(x, y, z), floats); };
         const double h = 1.0 / 3, r = 1 / std::sqrt(3.0);
         const Bytes rgb = {0x11, 0x22, 0x33, 0x00};
-        return Cat({{7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  //
+        return Cat({{7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
                     rgb, F(0, 0, 0), F(h, h, 0), F(0, 0, -1), rgb, F(0, 1, 0), F(0, h, h), F(-1, 0, 0),
                     rgb, F(1, 0, 0), F(h, 0, h), F(0, -1, 0), rgb, F(0, 0, 1), F(h, h, h), F(r, r, r)});
     };
