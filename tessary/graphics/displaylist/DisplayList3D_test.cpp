@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,14 +31,10 @@ SpherePrimitive Sphere(double x, unsigned id = 0, Color color = kOpaque) {
 TriangleMeshPrimitive Mesh(int vertices, Color first = kOpaque, unsigned id = 0) {
     TriangleMeshPrimitive::VertexArray v;
     TriangleMeshPrimitive::TriangleArray t;
-    for (int i = 0; i < vertices; ++i) {
-        VertexNormal vertex(Point3d(i, i % 2, 0.0), Point3d(0.0, 0.0, 1.0), i == 0 ? first : kOpaque);
-        v.Add(vertex);
-    }
-    for (int i = 0; i + 2 < vertices; ++i) {
-        TriangleIndex triangle(i, i + 1, i + 2);
-        t.Add(triangle);
-    }
+    v.SetSize(vertices);
+    for (int i = 0; i < vertices; ++i) v[i] = VertexNormal(Point3d(i, i % 2, 0), Point3d(0, 0, 1), i ? kOpaque : first);
+    t.SetSize(std::max(vertices - 2, 0));
+    for (int i = 0; i + 2 < vertices; ++i) t[i].Set(i, i + 1, i + 2);
     return TriangleMeshPrimitive(v, t, id);
 }
 
@@ -69,17 +66,12 @@ TEST(DisplayList3DStore, EachSplitKindIsFiledByItsDecidingColourOnce) {
         std::function<std::pair<int, int>(const DisplayList3D&)> counts;  // opaque, transparent
     };
     const Case cases[] = {
-        {"tetrahedron",
-         [](DisplayList3D& l, Color c) {
-             return l.Add(Tetrahedron(c, 1));
-         },
+        {"tetrahedron", [](DisplayList3D& l, Color c) { return l.Add(Tetrahedron(c, 1)); },
          [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueTetrahedrons(), l.GetNumTransparentTetrahedrons()); }},
         {"sphere", [](DisplayList3D& l, Color c) { return l.Add(Sphere(0, 1, c)); },
          [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueSpheres(), l.GetNumTransparentSpheres()); }},
         {"ellipsoid",
-         [](DisplayList3D& l, Color c) {
-             return l.Add(EllipsoidPrimitive(Point3d(), Point3d(1, 1, 1), Matrix4x4(Matrix4x4::IdentityMatrix), c, 1));
-         },
+         [](DisplayList3D& l, Color c) { return l.Add(EllipsoidPrimitive(Point3d(), Point3d(1, 1, 1), Matrix4x4(), c, 1)); },
          [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueEllipsoids(), l.GetNumTransparentEllipsoids()); }},
         // End 2 is never looked at.
         {"cylinder",
@@ -89,9 +81,7 @@ TEST(DisplayList3DStore, EachSplitKindIsFiledByItsDecidingColourOnce) {
          [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueCylinders(), l.GetNumTransparentCylinders()); }},
         // Only the first vertex decides.
         {"mesh", [](DisplayList3D& l, Color c) { return l.Add(Mesh(5, c)); },
-         [](const DisplayList3D& l) {
-             return std::make_pair(l.GetNumOpaqueTriangleMeshes(), l.GetNumTransparentTriangleMeshes());
-         }},
+         [](const DisplayList3D& l) { return std::make_pair(l.GetNumOpaqueTriangleMeshes(), l.GetNumTransparentTriangleMeshes()); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
@@ -503,10 +493,7 @@ TEST(DisplayList3DTree, ClipPlaneIndicesOutsideTheSixAreIgnoredOrRedirected) {
 
 TEST(DisplayList3DScene, ProteinAtomsAndBondsSurviveFlatteningAndRenumbering) {
     const TessaryTest::BondedAtoms protein = TessaryTest::ReadBondedPdb("1ubq.pdb");
-    const TessaryTest::Molecule& mol = protein.molecule;
-    const std::vector<Point3d>& centres = protein.centres;
-    const IntArray &first = protein.first, &second = protein.second;
-    const int bonds = protein.bonds;
+    const auto& [mol, centres, first, second, bonds] = protein;
     ASSERT_GT(mol.Size(), 600u);
     ASSERT_GT(bonds, static_cast<int>(mol.Size()) * 9 / 10);
 

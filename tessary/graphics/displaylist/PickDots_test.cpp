@@ -235,9 +235,7 @@ TEST(PickDots, EachListIsClippedByItsOwnPlanesCarriedByItsTransformation) {
     Matrix4x4 aggregate;
     root.GetAggregateTransformation(root, root.GetDisplayList(0).GetDisplayList(0).GetID(), aggregate);
     const Point3d expected = P(0.5, 0.5, 0) * aggregate;  // Matrix4x4's transformation, bit for bit
-    EXPECT_EQ(dots[2].x, expected.GetX());
-    EXPECT_EQ(dots[2].y, expected.GetY());
-    EXPECT_EQ(dots[2].z, expected.GetZ());
+    EXPECT_EQ(Point3d(dots[2].x, dots[2].y, dots[2].z), expected);
 
     // A clip value that is not a number drops the dot: here inf - inf.
     DisplayList3D scaled;

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/ArchiveBytes.h"
 #include "tests/support/ExpectPoint.h"
 #include "tests/support/GoldenBytes.h"
 #include "tests/support/LiteralDecomposition.h"
@@ -77,16 +78,15 @@ TEST(TetrahedronPrimitive, FaceNumbersOutsideTheRangeTouchNothing) {
     EXPECT_EQ(t.GetFaceNormal(9), Point3d(0, 0, 0));
 }
 
-TEST(TetrahedronPrimitive, DegenerateFacesAreReported) {
+TEST(TetrahedronPrimitive, FaceStepsReportDegenerateFacesAndTheOutside) {
     OpenTetrahedron flat(kO, kX, kY, Point3d(1, 1, 0));
     for (int f = 0; f < 4; ++f) EXPECT_TRUE(flat.DefineFaceCentroidAndNormal(f)) << f;
     EXPECT_EQ(flat.GetNumFaces(), 4) << "built all the same";
     OpenTetrahedron solid(kO, kX, kY, kZ);
     for (int f = 0; f < 4; ++f) EXPECT_FALSE(solid.DefineFaceCentroidAndNormal(f)) << f;
-}
 
-TEST(TetrahedronPrimitive, PointIsExternalIsStrictlyBeyondTheTolerance) {
-    OpenTetrahedron t(kO, kX, kY, kZ);  // face 0: z = 0, normal -z
+    // A point is external strictly beyond the tolerance.
+    OpenTetrahedron& t = solid;  // face 0: z = 0, normal -z
     const struct {
         double z;
         bool external;
@@ -328,32 +328,22 @@ TEST(TetrahedronPrimitive, DecomposeRandomSphere) {
 
 // ---- archive ------------------------------------------------------------------------
 
-const Bytes kZero3(12, 0);
-const Bytes kX3 = {0, 0, 0x80, 0x3f, 0, 0, 0, 0, 0, 0, 0, 0};
-const Bytes kY3 = {0, 0, 0, 0, 0, 0, 0x80, 0x3f, 0, 0, 0, 0};
-const Bytes kZ3 = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x3f};
-const Bytes kMinusX3 = {0, 0, 0x80, 0xbf, 0, 0, 0, 0, 0, 0, 0, 0};
-const Bytes kMinusY3 = {0, 0, 0, 0, 0, 0, 0x80, 0xbf, 0, 0, 0, 0};
-const Bytes kMinusZ3 = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xbf};
-const Bytes kThird = {0xab, 0xaa, 0xaa, 0x3e};     // 1/3
-const Bytes kRootThird = {0x3a, 0xcd, 0x13, 0x3f};  // 1/sqrt(3)
-const Bytes kRgb = {0x11, 0x22, 0x33, 0x00};
-
 TEST(TetrahedronPrimitive, ArchiveForm) {
     TetrahedronPrimitive t(kO, kX, kY, kZ);
     t.SetID(7);
     t.SetColor(Color(0x11, 0x22, 0x33, 0x44));
-    const Bytes zero4(4, 0);
-    const Bytes form = Cat({{7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                            // face 0: V0, centroid, normal
-                            kRgb, kZero3, Cat({kThird, kThird, zero4}), kMinusZ3,
-                            // face 1: V1
-                            // (the points were given O, X, Y, Z: Z lies above X x Y, so V1 = Y)
-                            kRgb, kY3, Cat({zero4, kThird, kThird}), kMinusX3,
-                            // face 2: V2
-                            kRgb, kX3, Cat({kThird, zero4, kThird}), kMinusY3,
-                            // face 3: V3
-                            kRgb, kZ3, Cat({kThird, kThird, kThird}), Cat({kRootThird, kRootThird, kRootThird})});
+    // Per face: colour, vertex, centroid, normal; the points as floats under
+    // version 7, as doubles when it is unset. The points were given O, X, Y, Z:
+    // Z lies above X x Y, so V1 = Y and V2 = X.
+    const auto formOf = [](bool floats) {
+        const auto F = [floats](double x, double y, double z) { return PointBytes(Point3d(x, y, z), floats); };
+        const double h = 1.0 / 3, r = 1 / std::sqrt(3.0);
+        const Bytes rgb = {0x11, 0x22, 0x33, 0x00};
+        return Cat({{7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                    rgb, F(0, 0, 0), F(h, h, 0), F(0, 0, -1), rgb, F(0, 1, 0), F(0, h, h), F(-1, 0, 0),
+                    rgb, F(1, 0, 0), F(h, 0, h), F(0, -1, 0), rgb, F(0, 0, 1), F(h, h, h), F(r, r, r)});
+    };
+    const Bytes form = formOf(true);
     t.SetHiddenFace(1, true);
     const TetrahedronPrimitive loaded = ExpectGoldenBytes(t, form, 7);
     EXPECT_EQ(loaded.GetColor(), Color(0x11, 0x22, 0x33));
@@ -369,9 +359,7 @@ TEST(TetrahedronPrimitive, ArchiveForm) {
     EXPECT_FALSE(other.GetHiddenFace(3));
     EXPECT_EQ(other.GetID(), 7u);
 
-    // Unset version: the points as doubles, 4 x (4 + 3 x 24) bytes after the lit part.
-    EXPECT_EQ(StoreBytes(t).size(), 12u + 4u * 76u);
-    const TetrahedronPrimitive fromDoubles = ExpectGoldenBytes(t, StoreBytes(t));
+    const TetrahedronPrimitive fromDoubles = ExpectGoldenBytes(t, formOf(false));
     EXPECT_EQ(StoreBytes(fromDoubles, 7), form);
 
     // A cut form throws and leaves the tetrahedron as it was.
