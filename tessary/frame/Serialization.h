@@ -165,6 +165,19 @@ void ArchiveField(CArchive& ar, Word<T>& field) {
     else field.value = static_cast<T>(word);
 }
 
+// A bool kept as a 32-bit word that loads as true only when it is exactly 1:
+// some older forms left other values in such words, and those never meant
+// "set". Stores 1 or 0.
+struct WordIsOne {
+    bool& value;
+};
+inline WordIsOne AsWordIsOne(bool& value) { return {value}; }
+inline void ArchiveField(CArchive& ar, WordIsOne& field) {
+    std::int32_t word = field.value ? 1 : 0;
+    ArchiveFields(ar, word);
+    field.value = word == 1;
+}
+
 // A bool kept as one byte; any non-zero byte loads as true. (A plain bool
 // field is archived the same way; AsByte says so where it matters.)
 struct Byte {

@@ -6,17 +6,6 @@ namespace Tessary {
 
 namespace {
 
-// The line array's dashed word: anything but exactly 1 loads as not dashed,
-// unlike the usual non-zero rule of AsWord.
-struct DashedWord {
-    bool& value;
-};
-void ArchiveField(CArchive& ar, DashedWord& field) {
-    std::int32_t word = field.value ? 1 : 0;
-    ArchiveFields(ar, word);
-    field.value = word == 1;
-}
-
 // The least a line form occupies: ID, two vertex forms with float points, width, ID 2.
 constexpr std::uint64_t kMinLineFormBytes = 4 + 2 * (4 + 12) + 4 + 4;
 
@@ -40,7 +29,7 @@ void LineArrayPrimitive::Serialize(CArchive& ar) {
     ArchiveObject(ar, *this, [&ar](LineArrayPrimitive& a) {
         a.GraphicsPrimitive::Serialize(ar);
         ArchiveFields(ar, Sequence(a.m_lines, kMinLineFormBytes), a.m_lineWidth,
-                      FromVersion(13, DashedWord{a.m_dashed}, a.m_dashPattern));
+                      FromVersion(13, AsWordIsOne(a.m_dashed), a.m_dashPattern));
     });
 }
 

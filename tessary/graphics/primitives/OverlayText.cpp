@@ -1,22 +1,11 @@
 #include "tessary/graphics/primitives/OverlayText.h"
 
 #include "tessary/frame/Serialization.h"
+#include "tessary/graphics/attributes/detail/OldFontNumber.h"
 
 namespace Tessary {
 
 namespace {
-
-// A flag word that loads as true only when it is exactly 1: older hosts left
-// other values in these words, and those never meant "shown".
-struct WordIsOne {
-    bool& value;
-};
-WordIsOne AsWordIsOne(bool& value) { return {value}; }
-void ArchiveField(CArchive& ar, WordIsOne& field) {
-    std::int32_t word = field.value ? 1 : 0;
-    ArchiveFields(ar, word);
-    field.value = word == 1;
-}
 
 // The font's face and size. Before schema 10 a face was one of three font
 // numbers; a number we do not know keeps the face the text had.
@@ -28,11 +17,9 @@ void ArchiveField(CArchive& ar, FontForm& field) {
         ArchiveFields(ar, field.font);
         return;
     }
-    static const char* const kNumberedFaces[] = {"Arial", "Times New Roman", "Courier New"};
-    std::int32_t number = 0;
+    CString face = field.font.GetFace();
     std::int32_t size = 0;
-    ArchiveFields(ar, number, size);
-    const CString face = number >= 1 && number <= 3 ? CString(kNumberedFaces[number - 1]) : field.font.GetFace();
+    ArchiveFields(ar, detail::OldFontNumber(face), size);
     field.font = Font(face, size);
 }
 

@@ -1,6 +1,7 @@
 #include "tessary/graphics/primitives/PointPrimitives.h"
 
 #include "tessary/frame/Serialization.h"
+#include "tessary/graphics/attributes/detail/OldFontNumber.h"
 
 namespace Tessary {
 
@@ -12,18 +13,6 @@ struct LoadedBeforeVersion {
         return ar.IsLoading() && !SchemaAtLeastUnsigned(ar, version);
     }
 };
-
-// Labels of the oldest files name their face by number; an unknown number
-// keeps the face the label had.
-struct FontNumber {
-    CString& face;
-};
-void ArchiveField(CArchive& ar, FontNumber& field) {
-    constexpr const char* kFaces[] = {"Arial", "Times New Roman", "Courier New"};
-    std::int32_t number = 0;
-    ArchiveFields(ar, number);
-    if (number >= 1 && number <= 3) field.face = kFaces[number - 1];
-}
 
 }  // namespace
 
@@ -59,7 +48,7 @@ void Text3DPrimitive::Serialize(CArchive& ar) {
                     t.m_font = Font(face, size);
                 },
                 WithoutAlpha(color), t.m_text, StoredAlwaysFromVersion(10, face),
-                Versioned<LoadedBeforeVersion, FontNumber>{10, {FontNumber{face}}}, size, position);
+                Versioned<LoadedBeforeVersion, detail::OldFontNumberField>{10, {detail::OldFontNumber(face)}}, size, position);
         }
         ArchiveFields(ar, t.m_zOffset, AsWord(t.m_isAnnotation));
     });
