@@ -1,0 +1,198 @@
+#include "Structure.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#define GEMMI_READ_COOR_IMPLEMENTATION
+#include <gemmi/modify.hpp>
+#include <gemmi/read_coor.hpp>
+
+namespace TessaryScene {
+
+using Tessary::Point3d;
+
+std::string Atom::ResidueLabel() const {
+    std::string label = residueName.empty() ? element : residueName;
+    label += ' ' + std::to_string(residueNumber);
+    if (insertionCode != ' ') label += insertionCode;
+    if (!chain.empty()) label += ' ' + chain;
+    return label;
+}
+
+Point3d::Array Structure::Positions() const {
+    Point3d::Array points;
+    points.SetSize(static_cast<int>(atoms.size()));
+    for (std::size_t i = 0; i < atoms.size(); ++i) points[static_cast<int>(i)] = atoms[i].position;
+    return points;
+}
+
+namespace {
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// "ZN" or "zn" to "Zn"; an empty or unknown symbol stays as given.
+std::string ElementCase(const std::string& symbol) {
+    std::string s = Lower(symbol);
+    if (!s.empty()) s[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
+    return s;
+}
+
+std::string ReadText(const std::string& path) {
+    if (EndsWith(Lower(path), ".gz")) {
+        gemmi::CharArray data = gemmi::MaybeGzipped(path).uncompress_into_buffer();
+        return std::string(data.data(), data.size());
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw InputError("cannot read " + path);
+    return text.str();
+}
+
+void GroupChains(Structure& s) {
+    for (std::size_t i = 0; i < s.atoms.size(); ++i) {
+        if (s.chains.empty() || s.chains.back().name != s.atoms[i].chain)
+            s.chains.push_back({s.atoms[i].chain, static_cast<int>(i), 0});
+        ++s.chains.back().count;
+    }
+}
+
+Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
+    Structure s;
+    s.path = path;
+    s.modelCount = static_cast<int>(st.models.size());
+    s.model = model;
+    if (model < 1 || model > s.modelCount)
+        throw InputError(path + " has " + std::to_string(s.modelCount) + " model(s); model " +
+                         std::to_string(model) + " was asked for");
+    s.title = st.get_info("_struct.title");
+    if (s.title.empty()) s.title = st.name;
+    gemmi::Model& m = st.models[static_cast<std::size_t>(model - 1)];
+    gemmi::remove_alternative_conformations(m);
+    for (const gemmi::Chain& chain : m.chains) {
+        for (const gemmi::Residue& residue : chain.residues) {
+            for (const gemmi::Atom& a : residue.atoms) {
+                Atom atom;
+                atom.name = a.name;
+                atom.element = ElementCase(a.element.name());
+                atom.residueName = residue.name;
+                atom.residueNumber = residue.seqid.num.value;
+                atom.insertionCode = residue.seqid.icode == '\0' ? ' ' : residue.seqid.icode;
+                atom.chain = chain.name;
+                atom.position = Point3d(a.pos.x, a.pos.y, a.pos.z);
+                atom.bFactor = a.b_iso;
+                atom.hetero = residue.het_flag == 'H';
+                atom.hasAniso = a.aniso.nonzero();
+                atom.u = {a.aniso.u11, a.aniso.u22, a.aniso.u33, a.aniso.u12, a.aniso.u13, a.aniso.u23};
+                s.atoms.push_back(std::move(atom));
+            }
+        }
+    }
+    return s;
+}
+
+// One number of an XYZ line; false when the field is not a finite number.
+bool ReadNumber(std::istringstream& line, double& value) {
+    std::string field;
+    if (!(line >> field)) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(field.c_str(), &end);
+    return errno == 0 && end == field.c_str() + field.size() && std::isfinite(value);
+}
+
+}  // namespace
+
+Structure ParseXyz(const std::string& text, int model) {
+    std::istringstream in(text);
+    std::string line;
+    Structure s;
+    s.model = model;
+    int lineNumber = 0;
+    auto fail = [&](const std::string& why) {
+        throw InputError("XYZ line " + std::to_string(lineNumber) + ": " + why);
+    };
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;  // blank lines between frames
+        char* end = nullptr;
+        const long count = std::strtol(line.c_str(), &end, 10);
+        if (end == line.c_str() || count < 0 || std::string(end).find_first_not_of(" \t\r") != std::string::npos)
+            fail("expected the atom count of a frame");
+        // A count larger than the lines left cannot be met: refuse before reserving.
+        if (static_cast<std::size_t>(count) > text.size() / 8) fail("atom count " + std::to_string(count) + " exceeds the file");
+        ++s.modelCount;
+        const bool wanted = s.modelCount == model;
+        std::string comment;
+        if (!std::getline(in, comment)) fail("frame ends before its comment line");
+        ++lineNumber;
+        if (wanted) {
+            while (!comment.empty() && (comment.back() == '\r' || comment.back() == ' ')) comment.pop_back();
+            s.title = comment.substr(comment.find_first_not_of(' ') == std::string::npos ? comment.size()
+                                                                                          : comment.find_first_not_of(' '));
+            s.atoms.reserve(static_cast<std::size_t>(count));
+        }
+        for (long i = 0; i < count; ++i) {
+            if (!std::getline(in, line)) fail("frame ends after " + std::to_string(i) + " of " + std::to_string(count) + " atoms");
+            ++lineNumber;
+            if (!wanted) continue;
+            std::istringstream fields(line);
+            Atom atom;
+            double x, y, z;
+            if (!(fields >> atom.element) || !ReadNumber(fields, x) || !ReadNumber(fields, y) || !ReadNumber(fields, z))
+                fail("expected an element and three coordinates");
+            atom.element = ElementCase(atom.element);
+            atom.name = atom.element;
+            atom.residueNumber = static_cast<int>(i) + 1;
+            atom.position = Point3d(x, y, z);
+            s.atoms.push_back(std::move(atom));
+        }
+    }
+    if (model < 1 || model > s.modelCount)
+        throw InputError("the file has " + std::to_string(s.modelCount) + " frame(s); model " + std::to_string(model) +
+                         " was asked for");
+    return s;
+}
+
+Structure ReadStructure(const std::string& path, int model) {
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fclose(f);
+    } else {
+        throw InputError("cannot open " + path + ": " + std::strerror(errno));
+    }
+    std::string name = Lower(path);
+    if (EndsWith(name, ".gz")) name.resize(name.size() - 3);
+    Structure s;
+    if (EndsWith(name, ".xyz")) {
+        s = ParseXyz(ReadText(path), model);
+        s.path = path;
+    } else if (EndsWith(name, ".pdb") || EndsWith(name, ".ent") || EndsWith(name, ".cif") || EndsWith(name, ".mmcif")) {
+        try {
+            gemmi::Structure st = gemmi::read_structure_gz(path, gemmi::CoorFormat::Unknown);
+            s = FromGemmi(st, path, model);
+        } catch (const InputError&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw InputError("cannot read " + path + ": " + e.what());
+        }
+    } else {
+        throw InputError("unknown format: " + path + " (expected .pdb, .ent, .cif, .mmcif or .xyz, optionally .gz)");
+    }
+    if (s.atoms.empty()) throw InputError("no atoms in " + path);
+    GroupChains(s);
+    return s;
+}
+
+}  // namespace TessaryScene

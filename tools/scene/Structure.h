@@ -1,0 +1,69 @@
+#pragma once
+
+// The structure model of the reference host: atoms of one model, grouped by
+// chain, as read from a PDB, mmCIF or XYZ file. Everything the scene, the
+// metal table and the superposition need, and nothing the library keeps.
+
+#include <array>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tessary/geometry/Point3d.h"
+
+namespace TessaryScene {
+
+// Bad input the user can mend: a missing or unreadable file, an unknown
+// format, a structure without atoms, a bad option. The program prints the
+// message as one line and exits with 2.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Atom {
+    std::string name;         // "CA"
+    std::string element;      // "C", "Zn": capital then small letters
+    std::string residueName;  // "HIS"
+    int residueNumber = 0;
+    char insertionCode = ' ';
+    std::string chain;        // empty for XYZ files
+    Tessary::Point3d position;
+    double bFactor = 0.0;
+    bool hetero = false;
+    // Anisotropic displacement U11 U22 U33 U12 U13 U23 in square angstroms.
+    bool hasAniso = false;
+    std::array<double, 6> u{};
+
+    // "HIS 96 A" (or the element and number for molecules without residues).
+    std::string ResidueLabel() const;
+};
+
+// Atoms [first, first + count) of one chain.
+struct Chain {
+    std::string name;
+    int first = 0;
+    int count = 0;
+};
+
+struct Structure {
+    std::string path;
+    std::string title;
+    int modelCount = 0;   // models (or XYZ frames) in the file
+    int model = 1;        // the one held here, counted from 1
+    std::vector<Atom> atoms;
+    std::vector<Chain> chains;
+
+    Tessary::Point3d::Array Positions() const;
+};
+
+// Reads model `model` (from 1) of a PDB (.pdb, .ent), mmCIF (.cif, .mmcif)
+// or XYZ (.xyz) file, each possibly gzipped (.gz). Alternative conformations
+// keep their first; waters stay. Throws InputError.
+Structure ReadStructure(const std::string& path, int model = 1);
+
+// The XYZ text of a file: frames of "count / comment / element x y z" lines.
+// Public so the fuzzer reaches it without a file. Throws InputError.
+Structure ParseXyz(const std::string& text, int model);
+
+}  // namespace TessaryScene
