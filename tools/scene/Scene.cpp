@@ -1,0 +1,286 @@
+#include "Scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "tessary/chemistry/AnisotropicDisplacement.h"
+#include "tessary/chemistry/NeighborList.h"
+#include "tessary/color/ColorMap.h"
+#include "tessary/geometry/QuadraticMatrix.h"
+#include "tessary/geometry/Spline.h"
+
+#include "Elements.h"
+
+namespace TessaryScene {
+
+using namespace Tessary;
+
+namespace {
+
+constexpr double kBondTolerance = 0.45;   // added to the covalent radii
+constexpr double kBondRadius = 0.14;
+constexpr double kTraceBreak = 4.2;       // C-alpha gap that ends a trace
+constexpr unsigned char kPolyhedronTransparency = 150;
+// The radius of the sphere that holds 50% of a trivariate normal distribution.
+constexpr double kHalfProbabilityScale = 1.5382;
+
+const Color kChainColors[] = {
+    Color(70, 130, 220), Color(230, 120, 40), Color(60, 170, 90), Color(210, 70, 90),  Color(150, 100, 200),
+    Color(140, 90, 60),  Color(220, 120, 190), Color(120, 120, 120), Color(180, 180, 40), Color(40, 180, 190),
+};
+
+double SphereRadius(const ElementInfo& e, Style style) {
+    if (style == Style::Spacefill) return e.vdwRadius;
+    return e.vdwRadius * (e.metal ? 0.35 : 0.22);
+}
+
+// Semi-axes and axis matrix of the 50% probability ellipsoid of U (rows of
+// the matrix are the unit axes); false when U is not positive definite.
+bool DisplacementEllipsoid(const Atom& atom, Point3d& size, Matrix4x4& axes) {
+    const auto& u = atom.u;
+    const AnisotropicDisplacement adp(static_cast<float>(u[0]), static_cast<float>(u[1]), static_cast<float>(u[2]),
+                                      static_cast<float>(u[3]), static_cast<float>(u[4]), static_cast<float>(u[5]),
+                                      0, 0, 0, 0, 0, 0);
+    const QuadraticMatrix tensor(adp.GetMatrix());
+    QuadraticMatrix vectors(3);
+    double values[3];
+    if (!tensor.GetEigenvectorsAndEigenvalues(vectors, values)) return false;
+    for (double v : values)
+        if (!(v > 0)) return false;
+    size = Point3d(kHalfProbabilityScale * std::sqrt(values[0]), kHalfProbabilityScale * std::sqrt(values[1]),
+                   kHalfProbabilityScale * std::sqrt(values[2]));
+    // Eigenvectors are the columns of `vectors`; the axis matrix holds them as rows.
+    axes = Matrix4x4(vectors(0, 0), vectors(1, 0), vectors(2, 0), 0, vectors(0, 1), vectors(1, 1), vectors(2, 1), 0,
+                     vectors(0, 2), vectors(1, 2), vectors(2, 2), 0, 0, 0, 0, 1);
+    return true;
+}
+
+class SceneBuilder {
+public:
+    SceneBuilder(const Structure& s, const SceneOptions& o, Scene& scene) : m_s(s), m_options(o), m_scene(scene) {}
+
+    void Build() {
+        m_scene.atomCount = static_cast<int>(m_s.atoms.size());
+        m_scene.bonds = FindBonds(m_s);
+        m_scene.metals = FindMetalSites(m_s);
+        ChooseColors();
+        std::vector<int> chainOf(m_s.atoms.size());
+        for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
+            const Chain& chain = m_s.chains[c];
+            for (int i = chain.first; i < chain.first + chain.count; ++i) chainOf[static_cast<std::size_t>(i)] = static_cast<int>(c);
+        }
+        std::vector<DisplayList3D> chains(m_s.chains.size());
+        for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
+            AddAtoms(chains[c], m_s.chains[c]);
+            AddTrace(chains[c], m_s.chains[c]);
+        }
+        if (m_options.style == Style::BallAndStick) {
+            for (std::size_t b = 0; b < m_scene.bonds.size(); ++b) {
+                const Bond& bond = m_scene.bonds[b];
+                const int c1 = chainOf[static_cast<std::size_t>(bond.first)];
+                DisplayList3D& list = c1 == chainOf[static_cast<std::size_t>(bond.second)] ? chains[static_cast<std::size_t>(c1)]
+                                                                                          : m_scene.root;
+                AddBond(list, static_cast<int>(b));
+            }
+        }
+        for (const DisplayList3D& chain : chains) m_scene.root.Add(chain);
+        if (!m_scene.metals.empty()) m_scene.root.Add(MetalSiteList());
+        AddTitle();
+    }
+
+private:
+    void ChooseColors() {
+        m_colors.resize(m_s.atoms.size());
+        ColorMapParameters ramp("Blue-White-Red", false, 0.0, 1.0, 32);
+        if (m_options.coloring == Coloring::BFactor) {
+            double low = m_s.atoms.front().bFactor, high = low;
+            for (const Atom& a : m_s.atoms) {
+                low = std::min(low, a.bFactor);
+                high = std::max(high, a.bFactor);
+            }
+            ramp = ColorMapParameters("Blue-White-Red", false, low, high > low ? high : low + 1.0, 32);
+        }
+        for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
+            const Chain& chain = m_s.chains[c];
+            for (int i = chain.first; i < chain.first + chain.count; ++i) {
+                const Atom& a = m_s.atoms[static_cast<std::size_t>(i)];
+                Color& color = m_colors[static_cast<std::size_t>(i)];
+                switch (m_options.coloring) {
+                    case Coloring::Element: color = LookupElement(a.element).GetColor(); break;
+                    case Coloring::Chain: color = kChainColors[c % std::size(kChainColors)]; break;
+                    case Coloring::BFactor: color = ramp.CalculateColor(a.bFactor); break;
+                }
+            }
+        }
+    }
+
+    void AddAtoms(DisplayList3D& list, const Chain& chain) {
+        for (int i = chain.first; i < chain.first + chain.count; ++i) {
+            const Atom& a = m_s.atoms[static_cast<std::size_t>(i)];
+            const unsigned id = m_scene.AtomID(i);
+            const Color color = m_colors[static_cast<std::size_t>(i)];
+            Point3d size;
+            Matrix4x4 axes;
+            if (m_options.ellipsoids && m_options.style == Style::BallAndStick && a.hasAniso &&
+                DisplacementEllipsoid(a, size, axes)) {
+                list.Add(EllipsoidPrimitive(a.position, size, axes, color, id));
+            } else {
+                list.Add(SpherePrimitive(a.position, SphereRadius(LookupElement(a.element), m_options.style), color, id));
+            }
+        }
+    }
+
+    void AddBond(DisplayList3D& list, int b) {
+        const Bond& bond = m_scene.bonds[static_cast<std::size_t>(b)];
+        const auto& a1 = m_s.atoms[static_cast<std::size_t>(bond.first)];
+        const auto& a2 = m_s.atoms[static_cast<std::size_t>(bond.second)];
+        list.Add(CylinderPrimitive(a1.position, m_colors[static_cast<std::size_t>(bond.first)], a2.position,
+                                   m_colors[static_cast<std::size_t>(bond.second)], kBondRadius, m_scene.BondID(b),
+                                   m_scene.AtomID(bond.first), m_scene.AtomID(bond.second)));
+    }
+
+    // A smooth line through the C-alpha atoms of each unbroken run.
+    void AddTrace(DisplayList3D& list, const Chain& chain) {
+        Point3d::Array run;
+        const Color color = m_options.coloring == Coloring::Chain ? Color(60, 60, 60)
+                                                                  : kChainColors[static_cast<std::size_t>(&chain - m_s.chains.data()) %
+                                                                                 std::size(kChainColors)];
+        auto flush = [&] {
+            if (run.GetSize() >= 2) {
+                Point3d::Array curve;
+                const Spline spline(Spline::CardinalSpline);
+                const int n = spline.GetHermiteSpline(run, run.GetSize(), curve, nullptr, nullptr, 0, 6, 1.0);
+                for (int k = 1; k < n; ++k) list.Add(LinePrimitive(curve[k - 1], curve[k], color, 3, 0));
+            }
+            run.RemoveAll();
+        };
+        for (int i = chain.first; i < chain.first + chain.count; ++i) {
+            const Atom& a = m_s.atoms[static_cast<std::size_t>(i)];
+            if (a.name != "CA" || a.element != "C" || a.hetero) continue;
+            if (run.GetSize() > 0 && run[run.GetUpperBound()].Distance(a.position) > kTraceBreak) flush();
+            run.Add(a.position);
+        }
+        flush();
+    }
+
+    DisplayList3D MetalSiteList() const {
+        DisplayList3D list;
+        for (const MetalSite& site : m_scene.metals) {
+            const Atom& metal = m_s.atoms[static_cast<std::size_t>(site.metal)];
+            Point3d::Array corners;
+            for (const Ligand& l : site.ligands) corners.Add(m_s.atoms[static_cast<std::size_t>(l.atom)].position);
+            TetrahedronPrimitive::Array pieces;
+            TetrahedronPrimitive::DecomposePolyhedron(pieces, corners);
+            Color face = LookupElement(metal.element).GetColor();
+            face.SetA(kPolyhedronTransparency);
+            for (TetrahedronPrimitive& piece : pieces) {
+                piece.SetColor(face);
+                list.Add(piece);
+            }
+            std::string text = metal.element + " " + std::to_string(metal.residueNumber);
+            if (!metal.chain.empty()) text += " " + metal.chain;
+            list.Add(Text3DPrimitive(text.c_str(), metal.position, 0.0, Color(20, 20, 20), Font::DefaultFont(), 0));
+        }
+        return list;
+    }
+
+    void AddTitle() {
+        std::string text = m_s.title.empty() ? m_s.path : m_s.title;
+        const int margin = 12;
+        TextCalloutPrimitive callout(static_cast<float>(m_options.width - 2 * margin), false, text.c_str(),
+                                     Font::DefaultBigFont(), Point2d(margin, margin), true, Color(40, 40, 40), 1,
+                                     true, Color(255, 255, 240), 0);
+        if (!m_scene.metals.empty()) callout.SetLocation(m_s.atoms[static_cast<std::size_t>(m_scene.metals.front().metal)].position);
+        m_scene.root.Add(callout);
+    }
+
+    const Structure& m_s;
+    const SceneOptions& m_options;
+    Scene& m_scene;
+    std::vector<Color> m_colors;
+};
+
+}  // namespace
+
+std::vector<Bond> FindBonds(const Structure& s) {
+    double largest = 0.0;
+    for (const Atom& a : s.atoms) largest = std::max(largest, LookupElement(a.element).covalentRadius);
+    NeighborList list(2 * largest + kBondTolerance, static_cast<int>(s.atoms.size()));
+    std::vector<const ElementInfo*> info;
+    info.reserve(s.atoms.size());
+    for (const Atom& a : s.atoms) {
+        list.Add(a.position);
+        info.push_back(&LookupElement(a.element));
+    }
+    IntArray first, second;
+    const int n = list.GetPairs(first, second);
+    std::vector<Bond> bonds;
+    for (int k = 0; k < n; ++k) {
+        const auto i = static_cast<std::size_t>(first[k]), j = static_cast<std::size_t>(second[k]);
+        const double limit = info[i]->covalentRadius + info[j]->covalentRadius + kBondTolerance;
+        const double d = s.atoms[i].position.Distance(s.atoms[j].position);
+        if (d > 0.4 && d <= limit) bonds.push_back({std::min(first[k], second[k]), std::max(first[k], second[k])});
+    }
+    std::sort(bonds.begin(), bonds.end(),
+              [](const Bond& a, const Bond& b) { return a.first != b.first ? a.first < b.first : a.second < b.second; });
+    return bonds;
+}
+
+int Scene::AtomOf(unsigned id) const {
+    return id >= 1 && id <= static_cast<unsigned>(atomCount) ? static_cast<int>(id) - 1 : -1;
+}
+
+int Scene::BondOf(unsigned id) const {
+    const unsigned first = static_cast<unsigned>(atomCount) + 1;
+    return id >= first && id - first < bonds.size() ? static_cast<int>(id - first) : -1;
+}
+
+std::string Scene::Describe(const Structure& s, unsigned id) const {
+    auto atomText = [&](int i) {
+        const Atom& a = s.atoms[static_cast<std::size_t>(i)];
+        return a.name + " " + a.ResidueLabel();
+    };
+    if (const int a = AtomOf(id); a >= 0) return "atom " + std::to_string(a + 1) + " " + atomText(a);
+    if (const int b = BondOf(id); b >= 0) {
+        const Bond& bond = bonds[static_cast<std::size_t>(b)];
+        return "bond " + std::to_string(b + 1) + " " + atomText(bond.first) + " - " + atomText(bond.second);
+    }
+    return {};
+}
+
+Scene BuildScene(const Structure& structure, const SceneOptions& options) {
+    Scene scene;
+    SceneBuilder(structure, options, scene).Build();
+    return scene;
+}
+
+void ApplySlab(DisplayList3D& root, const Point3d& centre, const Point3d& towardsViewer, double thickness) {
+    Point3d n = towardsViewer;
+    n.Normalize();
+    const Point3d half = n * (thickness / 2);
+    root.SetClipPlane(0, Plane(centre - half, n));
+    root.SetClipPlane(1, Plane(centre + half, -n));
+    root.SetClipPlaneEnabled(0, true);
+    root.SetClipPlaneEnabled(1, true);
+    for (int i = 0; i < root.GetNumDisplayLists(); ++i) ApplySlab(root.GetDisplayList(i), centre, towardsViewer, thickness);
+}
+
+std::vector<std::pair<std::string, int>> CountPrimitives(const DisplayList3D& root) {
+    std::map<std::string, int> counts;
+    auto add = [&](const DisplayList3D& list, auto& self) -> void {
+#define TESSARY_SCENE_COUNT(Class, Plural, ...) counts[#Plural] += list.GetNum##Plural();
+        TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_SCENE_COUNT)
+#undef TESSARY_SCENE_COUNT
+        for (int i = 0; i < list.GetNumDisplayLists(); ++i) self(list.GetDisplayList(i), self);
+    };
+    add(root, add);
+    std::vector<std::pair<std::string, int>> result;
+#define TESSARY_SCENE_LIST(Class, Plural, ...) \
+    if (counts[#Plural] > 0) result.emplace_back(#Plural, counts[#Plural]);
+    TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_SCENE_LIST)
+#undef TESSARY_SCENE_LIST
+    return result;
+}
+
+}  // namespace TessaryScene

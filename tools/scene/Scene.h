@@ -1,0 +1,69 @@
+#pragma once
+
+// The display-list scene a viewer builds from a structure: one child list
+// per chain (atoms, bonds inside the chain, backbone trace), one for the
+// metal sites (coordination polyhedra, labels) and the root's own arrays
+// for bonds between chains and the title callout.
+//
+// Object IDs: atom i has ID i + 1; bond j has ID atoms + 1 + j, and its
+// cylinder's end IDs are its two atoms. Everything else carries 0, so it
+// yields no pick dots and a pick finds only atoms and bonds.
+
+#include <string>
+#include <vector>
+
+#include "tessary/graphics/displaylist/DisplayList3D.h"
+
+#include "MetalSites.h"
+#include "Structure.h"
+
+namespace TessaryScene {
+
+enum class Style { BallAndStick, Spacefill };
+enum class Coloring { Element, Chain, BFactor };
+
+struct SceneOptions {
+    Style style = Style::BallAndStick;
+    Coloring coloring = Coloring::Element;
+    bool ellipsoids = true;   // atoms with anisotropic displacement as 50% ellipsoids
+    int width = 1200;         // overlay size in pixels (the callout spans it)
+    int height = 900;
+};
+
+struct Bond {
+    int first = 0;
+    int second = 0;
+};
+
+// Pairs closer than the sum of their covalent radii plus 0.45 angstroms (and
+// farther than 0.4), found through a neighbour list; first < second.
+std::vector<Bond> FindBonds(const Structure& structure);
+
+struct Scene {
+    Tessary::DisplayList3D root;
+    std::vector<Bond> bonds;
+    std::vector<MetalSite> metals;
+    int atomCount = 0;
+
+    unsigned AtomID(int atom) const { return static_cast<unsigned>(atom) + 1; }
+    unsigned BondID(int bond) const { return static_cast<unsigned>(atomCount + bond) + 1; }
+    // The atom or bond an object ID stands for: -1 when it is not one.
+    int AtomOf(unsigned id) const;
+    int BondOf(unsigned id) const;
+    // "atom 123 CA HIS 96 A" / "bond 5 CA HIS 96 A - CB HIS 96 A"; empty for other IDs.
+    std::string Describe(const Structure& structure, unsigned id) const;
+};
+
+Scene BuildScene(const Structure& structure, const SceneOptions& options);
+
+// A slab `thickness` angstroms thick around `centre`, across the direction
+// `towardsViewer` (world coordinates): two enabled clip planes on every list
+// of the tree.
+void ApplySlab(Tessary::DisplayList3D& root, const Tessary::Point3d& centre, const Tessary::Point3d& towardsViewer,
+               double thickness);
+
+// Counts of every primitive kind in the tree, named as the display list
+// names its arrays ("OpaqueSpheres"), kinds with none left out.
+std::vector<std::pair<std::string, int>> CountPrimitives(const Tessary::DisplayList3D& root);
+
+}  // namespace TessaryScene
