@@ -66,4 +66,7 @@ Structure ReadStructure(const std::string& path, int model = 1);
 // Public so the fuzzer reaches it without a file. Throws InputError.
 Structure ParseXyz(const std::string& text, int model);
 
+// "ZN" or "zn" to "Zn".
+std::string ElementSymbolCase(const std::string& symbol);
+
 }  // namespace TessaryScene

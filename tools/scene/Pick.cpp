@@ -1,0 +1,25 @@
+#include "Pick.h"
+
+#include <cmath>
+
+namespace TessaryScene {
+
+PickResult Pick(const std::vector<Tessary::DotPrimitive>& dots, const View& view, double x, double y,
+                double tolerance) {
+    PickResult best;
+    best.distance = tolerance;
+    for (const auto& dot : dots) {
+        const Tessary::Point3d p = view.Project(dot.GetCoord());
+        const double d = std::hypot(p.x - x, p.y - y);
+        if (d > tolerance) continue;
+        if (!best.found || d < best.distance - 0.5 || (d <= best.distance + 0.5 && p.z > best.pixel.z)) {
+            best.found = true;
+            best.id = dot.GetID();
+            best.pixel = p;
+            best.distance = d;
+        }
+    }
+    return best;
+}
+
+}  // namespace TessaryScene

@@ -1,0 +1,87 @@
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "Structure.h"
+
+namespace TessaryScene {
+
+using Tessary::Point3d;
+
+std::string ElementSymbolCase(const std::string& symbol) {
+    std::string s = symbol;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        s[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+    }
+    return s;
+}
+
+namespace {
+
+// One number of an XYZ line; false when the field is not a finite number.
+bool ReadNumber(std::istringstream& line, double& value) {
+    std::string field;
+    if (!(line >> field)) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(field.c_str(), &end);
+    return errno == 0 && end == field.c_str() + field.size() && std::isfinite(value);
+}
+
+}  // namespace
+
+Structure ParseXyz(const std::string& text, int model) {
+    std::istringstream in(text);
+    std::string line;
+    Structure s;
+    s.model = model;
+    int lineNumber = 0;
+    auto fail = [&](const std::string& why) {
+        throw InputError("XYZ line " + std::to_string(lineNumber) + ": " + why);
+    };
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;  // blank lines between frames
+        char* end = nullptr;
+        const long count = std::strtol(line.c_str(), &end, 10);
+        if (end == line.c_str() || count < 0 || std::string(end).find_first_not_of(" \t\r") != std::string::npos)
+            fail("expected the atom count of a frame");
+        // A count larger than the lines left cannot be met: refuse before reserving.
+        if (static_cast<std::size_t>(count) > text.size() / 8) fail("atom count " + std::to_string(count) + " exceeds the file");
+        ++s.modelCount;
+        const bool wanted = s.modelCount == model;
+        std::string comment;
+        if (!std::getline(in, comment)) fail("frame ends before its comment line");
+        ++lineNumber;
+        if (wanted) {
+            while (!comment.empty() && (comment.back() == '\r' || comment.back() == ' ')) comment.pop_back();
+            s.title = comment.substr(comment.find_first_not_of(' ') == std::string::npos ? comment.size()
+                                                                                          : comment.find_first_not_of(' '));
+            s.atoms.reserve(static_cast<std::size_t>(count));
+        }
+        for (long i = 0; i < count; ++i) {
+            if (!std::getline(in, line)) fail("frame ends after " + std::to_string(i) + " of " + std::to_string(count) + " atoms");
+            ++lineNumber;
+            if (!wanted) continue;
+            std::istringstream fields(line);
+            Atom atom;
+            double x, y, z;
+            if (!(fields >> atom.element) || !ReadNumber(fields, x) || !ReadNumber(fields, y) || !ReadNumber(fields, z))
+                fail("expected an element and three coordinates");
+            atom.element = ElementSymbolCase(atom.element);
+            atom.name = atom.element;
+            atom.residueNumber = static_cast<int>(i) + 1;
+            atom.position = Point3d(x, y, z);
+            s.atoms.push_back(std::move(atom));
+        }
+    }
+    if (model < 1 || model > s.modelCount)
+        throw InputError("the file has " + std::to_string(s.modelCount) + " frame(s); model " + std::to_string(model) +
+                         " was asked for");
+    return s;
+}
+
+}  // namespace TessaryScene

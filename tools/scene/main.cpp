@@ -1,0 +1,462 @@
+// tessary-scene: the reference host. Reads a structure, builds the display
+// list a viewer would, and renders, picks, tabulates metal sites,
+// superposes, archives or summarises it. Bad input ends with one line on
+// stderr and exit code 2.
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tessary/frame/CArchive.h"
+
+#include "MetalSites.h"
+#include "Pick.h"
+#include "Render.h"
+#include "Scene.h"
+#include "SceneArchive.h"
+#include "Structure.h"
+#include "Superpose.h"
+#include "View.h"
+
+using namespace TessaryScene;
+using Tessary::Point3d;
+
+namespace {
+
+const char kUsage[] =
+    "usage: tessary-scene COMMAND ...\n"
+    "\n"
+    "commands:\n"
+    "  render FILE -o OUT     draw the scene to OUT (.png, .svg or .pdf)\n"
+    "  pick FILE --at X,Y     the atom or bond under pixel X,Y of the same view\n"
+    "  metals FILE            one row per metal site with its coordination geometry\n"
+    "  superpose A B          C-alpha RMSD of B fitted onto A\n"
+    "  superpose FILE --models  every model fitted onto model 1\n"
+    "  archive FILE -o SCENE  store the scene, reload, compare, store again\n"
+    "  archive --check SCENE  reload a stored scene and store it again\n"
+    "  info FILE              chains, atoms, bonds, metal sites, primitive counts\n"
+    "\n"
+    "FILE is PDB (.pdb, .ent), mmCIF (.cif) or XYZ (.xyz), optionally gzipped.\n"
+    "Run tessary-scene COMMAND --help for the options of a command.\n";
+
+const char kSceneOptions[] =
+    "  --model N              model (or XYZ frame) to read, from 1 (default 1)\n"
+    "  --style STYLE          ball-and-stick (default) or spacefill\n"
+    "  --color SCHEME         element (default), chain or bfactor\n"
+    "  --no-ellipsoids        spheres even where displacement tensors are given\n"
+    "  --timings              print read, build, pick-dot and render times\n";
+const char kViewOptions[] =
+    "  --view X,Y,Z           turn the structure about x, y, z in degrees (default 0,0,0)\n"
+    "  --size WxH             picture size in pixels (default 1200x900)\n"
+    "  --slab D               show only a slab D angstroms deep around the centre\n";
+
+struct CommandHelp {
+    const char* synopsis;
+    bool scene;
+    bool view;
+};
+const std::map<std::string, CommandHelp> kCommands = {
+    {"render", {"render FILE -o OUT.png|OUT.svg|OUT.pdf [options]", true, true}},
+    {"pick", {"pick FILE --at X,Y [options]\n  exit code 1 when nothing lies under the pixel", true, true}},
+    {"metals", {"metals FILE [--model N]", false, false}},
+    {"superpose", {"superpose A B [--model N]  |  superpose FILE --models", false, false}},
+    {"archive", {"archive FILE -o SCENE.bin [options]  |  archive --check SCENE.bin", true, false}},
+    {"info", {"info FILE [options]", true, false}},
+};
+
+void PrintCommandHelp(const std::string& command) {
+    const CommandHelp& help = kCommands.at(command);
+    std::cout << "usage: tessary-scene " << help.synopsis << "\n";
+    if (help.scene || help.view) std::cout << "\noptions:\n";
+    if (help.scene) std::cout << kSceneOptions;
+    if (help.view) std::cout << kViewOptions;
+}
+
+// ---- options ------------------------------------------------------------------
+
+struct Options {
+    std::vector<std::string> files;
+    std::string output;
+    int model = 1;
+    SceneOptions scene;
+    double view[3] = {0, 0, 0};
+    bool slab = false;
+    double slabDepth = 0;
+    bool hasAt = false;
+    double at[2] = {0, 0};
+    bool models = false;
+    bool check = false;
+    bool timings = false;
+    bool help = false;
+};
+
+double ParseNumber(const std::string& text, const std::string& option) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(v))
+        throw InputError("bad value for " + option + ": '" + text + "'");
+    return v;
+}
+
+// "a,b,c" (or "WxH" with separator 'x') into exactly `count` numbers.
+std::vector<double> ParseList(const std::string& text, char separator, std::size_t count, const std::string& option) {
+    std::vector<double> values;
+    std::string field;
+    std::istringstream in(text);
+    while (std::getline(in, field, separator)) values.push_back(ParseNumber(field, option));
+    if (values.size() != count || (!text.empty() && text.back() == separator))
+        throw InputError("bad value for " + option + ": '" + text + "'");
+    return values;
+}
+
+int ParseInt(const std::string& text, const std::string& option, int low, int high) {
+    const double v = ParseNumber(text, option);
+    if (v != std::floor(v) || v < low || v > high)
+        throw InputError("bad value for " + option + ": '" + text + "' (a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ")");
+    return static_cast<int>(v);
+}
+
+Options ParseOptions(const std::string& command, int argc, char** argv) {
+    Options o;
+    const CommandHelp& help = kCommands.at(command);
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw InputError(arg + " needs a value");
+            return argv[++i];
+        };
+        auto sceneOnly = [&] {
+            if (!help.scene) throw InputError(command + " has no option " + arg);
+        };
+        auto viewOnly = [&] {
+            if (!help.view) throw InputError(command + " has no option " + arg);
+        };
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "-o" || arg == "--output") {
+            if (command != "render" && command != "archive") throw InputError(command + " has no option " + arg);
+            o.output = value();
+        } else if (arg == "--model") {
+            o.model = ParseInt(value(), arg, 1, 1000000);
+        } else if (arg == "--style") {
+            sceneOnly();
+            const std::string v = value();
+            if (v == "ball-and-stick") o.scene.style = Style::BallAndStick;
+            else if (v == "spacefill") o.scene.style = Style::Spacefill;
+            else throw InputError("bad value for --style: '" + v + "' (ball-and-stick or spacefill)");
+        } else if (arg == "--color") {
+            sceneOnly();
+            const std::string v = value();
+            if (v == "element") o.scene.coloring = Coloring::Element;
+            else if (v == "chain") o.scene.coloring = Coloring::Chain;
+            else if (v == "bfactor") o.scene.coloring = Coloring::BFactor;
+            else throw InputError("bad value for --color: '" + v + "' (element, chain or bfactor)");
+        } else if (arg == "--no-ellipsoids") {
+            sceneOnly();
+            o.scene.ellipsoids = false;
+        } else if (arg == "--timings") {
+            sceneOnly();
+            o.timings = true;
+        } else if (arg == "--view") {
+            viewOnly();
+            const auto v = ParseList(value(), ',', 3, arg);
+            for (int k = 0; k < 3; ++k) o.view[k] = v[static_cast<std::size_t>(k)];
+        } else if (arg == "--size") {
+            viewOnly();
+            const std::string text = value();
+            const auto v = ParseList(text, 'x', 2, arg);
+            for (double d : v)
+                if (d != std::floor(d) || d < 16 || d > 16384)
+                    throw InputError("bad value for --size: '" + text + "' (WxH, each 16 to 16384)");
+            o.scene.width = static_cast<int>(v[0]);
+            o.scene.height = static_cast<int>(v[1]);
+        } else if (arg == "--slab") {
+            viewOnly();
+            const std::string text = value();
+            o.slabDepth = ParseNumber(text, arg);
+            if (o.slabDepth <= 0) throw InputError("bad value for --slab: '" + text + "' (a depth above 0)");
+            o.slab = true;
+        } else if (arg == "--at") {
+            if (command != "pick") throw InputError(command + " has no option " + arg);
+            const auto v = ParseList(value(), ',', 2, arg);
+            o.at[0] = v[0];
+            o.at[1] = v[1];
+            o.hasAt = true;
+        } else if (arg == "--models") {
+            if (command != "superpose") throw InputError(command + " has no option " + arg);
+            o.models = true;
+        } else if (arg == "--check") {
+            if (command != "archive") throw InputError(command + " has no option " + arg);
+            o.check = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw InputError("unknown option " + arg + " (see tessary-scene " + command + " --help)");
+        } else {
+            o.files.push_back(arg);
+        }
+    }
+    return o;
+}
+
+void ExpectFiles(const Options& o, const std::string& command, std::size_t count) {
+    if (o.files.size() != count)
+        throw InputError(command + " expects " + std::to_string(count) + " file(s), got " +
+                         std::to_string(o.files.size()) + " (see --help)");
+}
+
+// ---- timing -------------------------------------------------------------------
+
+class Timings {
+public:
+    explicit Timings(bool on) : m_on(on) {}
+    template <class F>
+    auto Measure(const char* what, F&& f) {
+        const auto start = std::chrono::steady_clock::now();
+        auto stop = [&] {
+            if (m_on)
+                m_lines.push_back(std::string(what) + " " +
+                                  Format(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count()));
+        };
+        if constexpr (std::is_void_v<decltype(f())>) {
+            f();
+            stop();
+        } else {
+            auto result = f();
+            stop();
+            return result;
+        }
+    }
+    void Print() const {
+        for (const std::string& line : m_lines) std::cerr << "time " << line << "\n";
+    }
+
+private:
+    static std::string Format(double ms) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f ms", ms);
+        return text;
+    }
+    bool m_on;
+    std::vector<std::string> m_lines;
+};
+
+// ---- the scene and its view ---------------------------------------------------
+
+struct ViewedScene {
+    Structure structure;
+    Scene scene;
+    View view;
+};
+
+ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
+    ViewedScene v;
+    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model); });
+    v.scene = t.Measure("build", [&] { return BuildScene(v.structure, o.scene); });
+    if (withView) {
+        v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height);
+        if (o.slab) {
+            // The depth axis in world coordinates, read off the view itself.
+            Point3d low = v.structure.atoms.front().position, high = low;
+            for (const Atom& a : v.structure.atoms) {
+                low = Point3d(std::min(low.x, a.position.x), std::min(low.y, a.position.y), std::min(low.z, a.position.z));
+                high = Point3d(std::max(high.x, a.position.x), std::max(high.y, a.position.y), std::max(high.z, a.position.z));
+            }
+            const Point3d centre = (low + high) * 0.5;
+            const double d0 = v.view.Project(centre).z;
+            const Point3d towardsViewer(v.view.Project(centre + Point3d(1, 0, 0)).z - d0,
+                                        v.view.Project(centre + Point3d(0, 1, 0)).z - d0,
+                                        v.view.Project(centre + Point3d(0, 0, 1)).z - d0);
+            ApplySlab(v.scene.root, centre, towardsViewer, o.slabDepth);
+        }
+    }
+    return v;
+}
+
+std::vector<Tessary::DotPrimitive> PickDots(const Scene& scene, Timings& t) {
+    return t.Measure("pick-dots", [&] {
+        std::vector<Tessary::DotPrimitive> dots;
+        scene.root.GetPickDots(dots);
+        return dots;
+    });
+}
+
+// Writes through a temporary name, so a failure never leaves a partial file.
+void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    const std::string temporary = path + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out) {
+            out.close();
+            std::remove(temporary.c_str());
+            throw InputError("cannot write " + path);
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        throw InputError("cannot write " + path);
+    }
+}
+
+std::vector<unsigned char> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw InputError("cannot open " + path);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// ---- commands -----------------------------------------------------------------
+
+int RunRender(const Options& o) {
+    ExpectFiles(o, "render", 1);
+    if (o.output.empty()) throw InputError("render needs -o OUT.png, OUT.svg or OUT.pdf");
+    Timings t(o.timings);
+    ViewedScene v = ReadAndBuild(o, t, true);
+    PickDots(v.scene, t);
+    t.Measure("render", [&] { Render(v.scene.root, v.view, o.output); });
+    std::cout << "wrote " << o.output << " (" << v.structure.atoms.size() << " atoms, " << v.scene.bonds.size()
+              << " bonds)\n";
+    t.Print();
+    return 0;
+}
+
+int RunPick(const Options& o) {
+    ExpectFiles(o, "pick", 1);
+    if (!o.hasAt) throw InputError("pick needs --at X,Y");
+    Timings t(o.timings);
+    ViewedScene v = ReadAndBuild(o, t, true);
+    const auto dots = PickDots(v.scene, t);
+    const PickResult picked = Pick(dots, v.view, o.at[0], o.at[1]);
+    t.Print();
+    if (!picked.found) {
+        std::cout << "nothing at " << o.at[0] << "," << o.at[1] << "\n";
+        return 1;
+    }
+    const std::string what = v.scene.Describe(v.structure, picked.id);
+    char where[96];
+    std::snprintf(where, sizeof where, " (id %u, dot at %.1f,%.1f, %.1f px away)", picked.id, picked.pixel.x,
+                  picked.pixel.y, picked.distance);
+    std::cout << what << where << "\n";
+    return 0;
+}
+
+int RunMetals(const Options& o) {
+    ExpectFiles(o, "metals", 1);
+    const Structure s = ReadStructure(o.files.front(), o.model);
+    PrintMetalTable(s, FindMetalSites(s), std::cout);
+    return 0;
+}
+
+int RunSuperpose(const Options& o) {
+    if (o.models) {
+        ExpectFiles(o, "superpose --models", 1);
+        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front()), std::cout);
+        return 0;
+    }
+    ExpectFiles(o, "superpose", 2);
+    const Structure fixed = ReadStructure(o.files[0], o.model);
+    const Structure moving = ReadStructure(o.files[1], o.model);
+    PrintSuperposition(moving, fixed, Superpose(moving, fixed), std::cout);
+    return 0;
+}
+
+int RunArchive(const Options& o) {
+    ExpectFiles(o, "archive", 1);
+    std::vector<unsigned char> first;
+    Tessary::DisplayList3D original;
+    if (o.check) {
+        if (!o.output.empty()) throw InputError("archive --check takes no -o");
+        first = ReadFile(o.files.front());
+    } else {
+        if (o.output.empty()) throw InputError("archive needs -o SCENE.bin (or --check SCENE.bin)");
+        Timings t(o.timings);
+        ViewedScene v = ReadAndBuild(o, t, false);
+        original = std::move(v.scene.root);
+        first = SceneBytes(original);
+        t.Print();
+    }
+    Tessary::DisplayList3D reloaded;
+    try {
+        reloaded = SceneFromBytes(first);
+    } catch (const Tessary::CArchiveException& e) {
+        throw InputError("not a scene file: " + o.files.front() + " (" + e.what() + ")");
+    }
+    const std::vector<unsigned char> second = SceneBytes(reloaded);
+    std::vector<std::string> differences;
+    if (!o.check) differences = CompareScenes(original, reloaded);
+    if (second != first) differences.push_back("stored again, the bytes differ");
+    if (!differences.empty()) {
+        for (const std::string& d : differences) std::cerr << "archive: " << d << "\n";
+        return 1;
+    }
+    if (!o.check) WriteFile(o.output, first);
+    std::cout << (o.check ? o.files.front() : o.output) << ": " << first.size() << " bytes, "
+              << (o.check ? "reloaded" : "reloaded, compared equal") << " and stored again byte-identical\n";
+    return 0;
+}
+
+int RunInfo(const Options& o) {
+    ExpectFiles(o, "info", 1);
+    Timings t(o.timings);
+    ViewedScene v = ReadAndBuild(o, t, false);
+    const Structure& s = v.structure;
+    std::cout << "file    " << s.path << " (model " << s.model << " of " << s.modelCount << ")\n";
+    if (!s.title.empty()) std::cout << "title   " << s.title << "\n";
+    std::cout << "chains  " << s.chains.size() << ":";
+    for (const Chain& c : s.chains) std::cout << " " << (c.name.empty() ? "-" : c.name) << "(" << c.count << ")";
+    std::cout << "\natoms   " << s.atoms.size() << "\nbonds   " << v.scene.bonds.size() << "\nmetals  "
+              << v.scene.metals.size() << "\nprimitives\n";
+    for (const auto& [kind, count] : CountPrimitives(v.scene.root)) std::cout << "  " << kind << " " << count << "\n";
+    t.Print();
+    return 0;
+}
+
+int Run(int argc, char** argv) {
+    if (argc < 2) throw InputError("no command (see tessary-scene --help)");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (!kCommands.count(command)) throw InputError("unknown command '" + command + "' (see tessary-scene --help)");
+    const Options o = ParseOptions(command, argc, argv);
+    if (o.help) {
+        PrintCommandHelp(command);
+        return 0;
+    }
+    if (command == "render") return RunRender(o);
+    if (command == "pick") return RunPick(o);
+    if (command == "metals") return RunMetals(o);
+    if (command == "superpose") return RunSuperpose(o);
+    if (command == "archive") return RunArchive(o);
+    return RunInfo(o);
+}
+
+// One line, whatever the message held.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const InputError& e) {
+        std::cerr << "tessary-scene: " << OneLine(e.what()) << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tessary-scene: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tessary-scene: " << OneLine(e.what()) << "\n";
+    }
+    return 2;
+}

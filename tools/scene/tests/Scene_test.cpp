@@ -1,0 +1,233 @@
+// The scene a viewer builds from real structures: counts, colours, object
+// IDs, picking through the view, and the scene file round trip.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Pick.h"
+#include "Scene.h"
+#include "SceneArchive.h"
+#include "Structure.h"
+#include "View.h"
+
+using namespace TessaryScene;
+using Tessary::CArchiveException;
+using Tessary::DisplayList3D;
+using Tessary::Point3d;
+
+namespace {
+
+std::string Data(const char* name) { return std::string(TESSARY_SOURCE_DIR "/data/molecules/") + name; }
+
+int Count(const DisplayList3D& root, const std::string& kind) {
+    for (const auto& [k, n] : CountPrimitives(root))
+        if (k == kind) return n;
+    return 0;
+}
+
+int FindAtom(const Structure& s, const std::string& element) {
+    for (std::size_t i = 0; i < s.atoms.size(); ++i)
+        if (s.atoms[i].element == element) return static_cast<int>(i);
+    return -1;
+}
+
+TEST(Scene, CountsOfRealStructures) {
+    struct Case {
+        const char* file;
+        int atoms, chains, metals, bonds;  // bonds -1: only checked against the cylinders
+    };
+    const Case cases[] = {
+        {"water_cluster_Mg.xyz", 19, 1, 1, 18},  // 12 O-H and 6 Mg-O
+        {"benzene1.xyz", 12, 1, 0, 12},
+        {"Fe_1brf_snip_reduced.pdb", 975, 1, 1, -1},
+        {"1ubq.pdb", 660, 1, 0, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Structure s = ReadStructure(Data(c.file));
+        const Scene scene = BuildScene(s, SceneOptions());
+        EXPECT_EQ(static_cast<int>(s.atoms.size()), c.atoms);
+        EXPECT_EQ(static_cast<int>(s.chains.size()), c.chains);
+        EXPECT_EQ(static_cast<int>(scene.metals.size()), c.metals);
+        if (c.bonds >= 0) EXPECT_EQ(static_cast<int>(scene.bonds.size()), c.bonds);
+        EXPECT_EQ(Count(scene.root, "OpaqueSpheres"), c.atoms);
+        EXPECT_EQ(Count(scene.root, "OpaqueCylinders"), static_cast<int>(scene.bonds.size()));
+        EXPECT_EQ(Count(scene.root, "Text3D"), c.metals);
+        EXPECT_EQ(Count(scene.root, "TextCallouts"), 1);
+        EXPECT_EQ(scene.root.GetNumDisplayLists(), c.chains + (c.metals > 0 ? 1 : 0));
+        // A protein's C-alpha trace is a run of line pieces; a molecule has none.
+        EXPECT_EQ(Count(scene.root, "Lines") > 0, std::string(c.file).find(".pdb") != std::string::npos);
+    }
+}
+
+TEST(Scene, StylesEllipsoidsAndColours) {
+    const Structure s = ReadStructure(Data("pdb1ejg.pdb"));
+    int aniso = 0;
+    for (const Atom& a : s.atoms) aniso += a.hasAniso ? 1 : 0;
+    ASSERT_GT(aniso, 300);
+
+    SceneOptions options;
+    const Scene withEllipsoids = BuildScene(s, options);
+    EXPECT_EQ(Count(withEllipsoids.root, "OpaqueEllipsoids"), aniso);
+    EXPECT_EQ(Count(withEllipsoids.root, "OpaqueSpheres"), static_cast<int>(s.atoms.size()) - aniso);
+
+    options.ellipsoids = false;
+    options.style = Style::Spacefill;
+    const Scene spacefill = BuildScene(s, options);
+    EXPECT_EQ(Count(spacefill.root, "OpaqueEllipsoids"), 0);
+    EXPECT_EQ(Count(spacefill.root, "OpaqueCylinders"), 0);
+    const auto& firstSphere = spacefill.root.GetDisplayList(0).GetOpaqueSphere(0);
+    EXPECT_NEAR(firstSphere.GetRadius(), 1.55, 1e-6);  // the first atom is a nitrogen, drawn at its van der Waals radius
+
+    options.coloring = Coloring::BFactor;
+    const Scene byB = BuildScene(s, options);
+    const auto coldest = std::min_element(s.atoms.begin(), s.atoms.end(),
+                                          [](const Atom& a, const Atom& b) { return a.bFactor < b.bFactor; });
+    const auto hottest = std::max_element(s.atoms.begin(), s.atoms.end(),
+                                          [](const Atom& a, const Atom& b) { return a.bFactor < b.bFactor; });
+    auto colourOf = [&](std::vector<Atom>::const_iterator atom) {
+        const unsigned id = byB.AtomID(static_cast<int>(atom - s.atoms.begin()));
+        const auto& chain = byB.root.GetDisplayList(0);
+        for (int i = 0; i < chain.GetNumOpaqueSpheres(); ++i)
+            if (chain.GetOpaqueSphere(i).GetID() == id) return chain.GetOpaqueSphere(i).GetColor();
+        return Tessary::Color(1, 2, 3);
+    };
+    EXPECT_EQ(colourOf(coldest).GetB(), 255);
+    EXPECT_EQ(colourOf(coldest).GetR(), 0);
+    EXPECT_EQ(colourOf(hottest).GetR(), 255);
+    EXPECT_EQ(colourOf(hottest).GetB(), 0);
+}
+
+TEST(Scene, IsotropicTensorGivesASphereOfTheHalfProbabilityRadius) {
+    Structure s;
+    Atom atom;
+    atom.element = "C";
+    atom.hasAniso = true;
+    atom.u = {0.04, 0.04, 0.04, 0, 0, 0};
+    s.atoms = {atom};
+    s.chains = {{"A", 0, 1}};
+    const Scene scene = BuildScene(s, SceneOptions());
+    const auto& e = scene.root.GetDisplayList(0).GetOpaqueEllipsoid(0);
+    for (double axis : {e.GetSize().x, e.GetSize().y, e.GetSize().z}) EXPECT_NEAR(axis, 1.5382 * 0.2, 1e-6);
+}
+
+TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
+    const Structure s = ReadStructure(Data("water_cluster_Mg.xyz"));
+    const Scene scene = BuildScene(s, SceneOptions());
+    EXPECT_EQ(scene.AtomOf(scene.AtomID(0)), 0);
+    EXPECT_EQ(scene.AtomOf(19), 18);
+    EXPECT_EQ(scene.AtomOf(20), -1);
+    EXPECT_EQ(scene.BondOf(20), 0);
+    EXPECT_EQ(scene.BondOf(scene.BondID(17)), 17);
+    EXPECT_EQ(scene.BondOf(scene.BondID(18)), -1);
+    EXPECT_EQ(scene.Describe(s, 0), "");
+    const int mg = FindAtom(s, "Mg");
+    EXPECT_EQ(scene.Describe(s, scene.AtomID(mg)), "atom " + std::to_string(mg + 1) + " Mg Mg " + std::to_string(mg + 1));
+    const Tessary::CylinderPrimitive& bond = scene.root.GetDisplayList(0).GetOpaqueCylinder(0);
+    EXPECT_EQ(bond.GetEnd1ID(), scene.AtomID(scene.bonds[0].first));
+    EXPECT_EQ(bond.GetEnd2ID(), scene.AtomID(scene.bonds[0].second));
+}
+
+TEST(Scene, PickAtTheProjectedCentreOfAnAtomFindsIt) {
+    const Structure s = ReadStructure(Data("Fe_1brf_snip_reduced.pdb"));
+    const Scene scene = BuildScene(s, SceneOptions());
+    for (const auto& angles : {Point3d(0, 0, 0), Point3d(30, 60, 0)}) {
+        View view;
+        view.FitView(scene.root, angles.x, angles.y, angles.z, 800, 600);
+        std::vector<Tessary::DotPrimitive> dots;
+        scene.root.GetPickDots(dots);
+        const int fe = FindAtom(s, "Fe");
+        const Point3d at = view.Project(s.atoms[static_cast<std::size_t>(fe)].position);
+        const PickResult picked = Pick(dots, view, at.x + 0.3, at.y - 0.3);
+        ASSERT_TRUE(picked.found);
+        EXPECT_EQ(scene.AtomOf(picked.id), fe);
+        EXPECT_FALSE(Pick(dots, view, -50, -50).found);
+    }
+}
+
+TEST(Scene, SlabRemovesPickDotsOutsideItsDepth) {
+    const Structure s = ReadStructure(Data("1ubq.pdb"));
+    Scene scene = BuildScene(s, SceneOptions());
+    std::vector<Tessary::DotPrimitive> all, slabbed;
+    scene.root.GetPickDots(all);
+    ApplySlab(scene.root, Point3d(30, 30, 15), Point3d(0, 0, 1), 4.0);
+    scene.root.GetPickDots(slabbed);
+    ASSERT_GT(slabbed.size(), 0u);
+    EXPECT_LT(slabbed.size(), all.size() / 3);
+    for (const auto& dot : slabbed) EXPECT_LE(std::fabs(dot.GetCoord().z - 15), 2.0 + 1e-9);
+}
+
+TEST(SceneArchive, RoundTripIsExactAndStable) {
+    for (const char* file : {"Fe_1brf_snip_reduced.pdb", "water_cluster_Mg.xyz", "pdb1ejg.pdb"}) {
+        SCOPED_TRACE(file);
+        Scene scene = BuildScene(ReadStructure(Data(file)), SceneOptions());
+        ApplySlab(scene.root, Point3d(1, 2, 3), Point3d(0, 1, 0), 10.0);
+        scene.root.GetDisplayList(0).SetLocalTransformation(Tessary::Matrix4x4(Point3d(0, 0, 1), 30.0));
+        std::vector<unsigned char> bytes = SceneBytes(scene.root);
+        const DisplayList3D loaded = SceneFromBytes(bytes);
+        EXPECT_EQ(CompareScenes(scene.root, loaded), std::vector<std::string>());
+        EXPECT_EQ(SceneBytes(loaded), bytes);
+    }
+}
+
+TEST(SceneArchive, CompareNamesWhatDiffers) {
+    Scene scene = BuildScene(ReadStructure(Data("water_cluster_Mg.xyz")), SceneOptions());
+    DisplayList3D changed = scene.root;
+    changed.GetDisplayList(0).GetOpaqueCylinder(2).SetEnd2ID(999);
+    changed.GetDisplayList(1).RemoveTransparentTetrahedron(0, 1);
+    const auto differences = CompareScenes(scene.root, changed);
+    ASSERT_EQ(differences.size(), 3u);
+    EXPECT_EQ(differences[0], "root/0: OpaqueCylinder 2");
+    EXPECT_NE(differences[1].find("TransparentTetrahedrons"), std::string::npos);
+    EXPECT_EQ(differences[2], "3D pick dots differ");
+}
+
+TEST(SceneArchive, RefusesDamagedFiles) {
+    const Scene scene = BuildScene(ReadStructure(Data("water_cluster_Mg.xyz")), SceneOptions());
+    const std::vector<unsigned char> bytes = SceneBytes(scene.root);
+    for (std::size_t cut : {std::size_t(0), std::size_t(5), std::size_t(20), bytes.size() / 2, bytes.size() - 1}) {
+        std::vector<unsigned char> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_THROW(SceneFromBytes(part), CArchiveException) << cut;
+    }
+    std::vector<unsigned char> longer = bytes;
+    longer.push_back(0);
+    EXPECT_THROW(SceneFromBytes(longer), CArchiveException);
+    std::vector<unsigned char> otherFormat = bytes;
+    otherFormat[14] = 2;  // the format number after the 14-byte magic text
+    EXPECT_THROW(SceneFromBytes(otherFormat), CArchiveException);
+
+    // Lists nested deeper than any viewer builds: refused, not recursed into.
+    DisplayList3D nested;
+    for (int depth = 0; depth < 70; ++depth) {
+        DisplayList3D parent;
+        parent.Add(nested);
+        nested = parent;
+    }
+    std::vector<unsigned char> deep = SceneBytes(nested);
+    EXPECT_THROW(SceneFromBytes(deep), CArchiveException);
+}
+
+TEST(Xyz, RefusesMalformedText) {
+    const char* bad[] = {
+        "",                                 // no frame
+        "two\nx\nH 0 0 0\n",                // count not a number
+        "2\ncomment\nH 0 0 0\n",            // frame too short
+        "1\ncomment\nH 0 zero 0\n",         // coordinate not a number
+        "1\ncomment\nH 0 0 nan\n",          // not finite
+        "1\ncomment\nH 0 0\n",              // two coordinates
+        "99999999999\nc\n",                 // count beyond the text
+        "1\n",                              // no comment line
+    };
+    for (const char* text : bad) EXPECT_THROW(ParseXyz(text, 1), InputError) << text;
+    const Structure two = ParseXyz("1\nfirst\nHe 0 0 0\n\n2\nsecond\nc 1 2 3\nO -1 -2 -3e0\n", 2);
+    EXPECT_EQ(two.modelCount, 2);
+    EXPECT_EQ(two.title, "second");
+    ASSERT_EQ(two.atoms.size(), 2u);
+    EXPECT_EQ(two.atoms[0].element, "C");
+    EXPECT_EQ(two.atoms[1].position.z, -3.0);
+    EXPECT_THROW(ParseXyz("1\nonly\nH 0 0 0\n", 2), InputError);
+}
+
+}  // namespace
