@@ -39,6 +39,12 @@ ensure_build_tools() {
     ensure_packages cmake ninja-build g++ libgtest-dev libbenchmark-dev pkg-config
 }
 
+# The field libraries of the reference host: gemmi reads structures (with
+# PEGTL and stb, header-only; zlib for gzip), cairo draws the pictures.
+ensure_host_packages() {
+    ensure_packages gemmi-dev tao-pegtl-dev libstb-dev zlib1g-dev libcairo2-dev
+}
+
 # Parallel build and test jobs (not named `jobs`, which is a shell builtin).
 build_jobs() { nproc 2>/dev/null || echo 2; }
 
