@@ -1,14 +1,15 @@
 #include "Structure.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #define GEMMI_READ_COOR_IMPLEMENTATION
-#include <gemmi/modify.hpp>
 #include <gemmi/read_coor.hpp>
 
 namespace TessaryScene {
@@ -61,6 +62,63 @@ void GroupChains(Structure& s) {
     }
 }
 
+// Files of the old format carry an entry code and line number in columns
+// 73-80, where newer ones keep the element and the charge; read literally
+// those would give a bad charge ("Wrong format for charge") or a numeric
+// element. Such columns are blanked, so the element comes from the atom name.
+void BlankOldSerials(std::string& text) {
+    auto isCharge = [](char a, char b) {
+        const bool digitA = std::isdigit(static_cast<unsigned char>(a)) != 0;
+        const bool digitB = std::isdigit(static_cast<unsigned char>(b)) != 0;
+        return (a == ' ' && b == ' ') || (digitA && (b == '+' || b == '-' || b == ' ')) ||
+               (digitB && (a == '+' || a == '-'));
+    };
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::size_t length = end - start;
+        if (length > 0 && text[end - 1] == '\r') --length;
+        const bool coordinates = text.compare(start, 6, "ATOM  ") == 0 || text.compare(start, 6, "HETATM") == 0 ||
+                                 text.compare(start, 6, "ANISOU") == 0;
+        if (coordinates && length >= 80 && !isCharge(text[start + 78], text[start + 79])) {
+            for (std::size_t c = 76; c < 80; ++c) text[start + c] = ' ';
+        }
+        start = end + 1;
+    }
+}
+
+// Alternative conformations keep their first. A repeated residue number
+// drops the residue only when its atoms carry alternative-location marks
+// (a point mutation): old files number ligands and waters like the protein
+// (HEM A 1 beside VAL A 1), and those are separate residues that must stay.
+void KeepFirstConformation(gemmi::Model& model) {
+    for (gemmi::Chain& chain : model.chains) {
+        std::set<gemmi::SeqId> seen;
+        std::vector<gemmi::Residue>& residues = chain.residues;
+        for (std::size_t i = 0; i < residues.size();) {
+            const bool repeated = !seen.insert(residues[i].seqid).second;
+            const bool alternative = std::any_of(residues[i].atoms.begin(), residues[i].atoms.end(),
+                                                 [](const gemmi::Atom& a) { return a.altloc != '\0'; });
+            if (repeated && alternative)
+                residues.erase(residues.begin() + static_cast<std::ptrdiff_t>(i));
+            else
+                ++i;
+        }
+        for (gemmi::Residue& residue : residues) {
+            std::set<std::string> names;
+            std::vector<gemmi::Atom>& atoms = residue.atoms;
+            for (std::size_t i = 0; i < atoms.size();) {
+                atoms[i].altloc = '\0';
+                if (names.insert(atoms[i].name).second)
+                    ++i;
+                else
+                    atoms.erase(atoms.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+}
+
 Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     Structure s;
     s.path = path;
@@ -72,7 +130,7 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     s.title = st.get_info("_struct.title");
     if (s.title.empty()) s.title = st.name;
     gemmi::Model& m = st.models[static_cast<std::size_t>(model - 1)];
-    gemmi::remove_alternative_conformations(m);
+    KeepFirstConformation(m);
     for (const gemmi::Chain& chain : m.chains) {
         for (const gemmi::Residue& residue : chain.residues) {
             for (const gemmi::Atom& a : residue.atoms) {
@@ -111,7 +169,14 @@ Structure ReadStructure(const std::string& path, int model) {
         s.path = path;
     } else if (EndsWith(name, ".pdb") || EndsWith(name, ".ent") || EndsWith(name, ".cif") || EndsWith(name, ".mmcif")) {
         try {
-            gemmi::Structure st = gemmi::read_structure_gz(path, gemmi::CoorFormat::Unknown);
+            const bool pdb = EndsWith(name, ".pdb") || EndsWith(name, ".ent");
+            std::string text;
+            if (pdb) {
+                text = ReadText(path);
+                BlankOldSerials(text);
+            }
+            gemmi::Structure st = pdb ? gemmi::read_pdb_string(text, path)
+                                      : gemmi::read_structure_gz(path, gemmi::CoorFormat::Unknown);
             s = FromGemmi(st, path, model);
         } catch (const InputError&) {
             throw;
