@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -36,7 +37,7 @@ namespace {
 enum class Kind : std::uint8_t {
     Sphere,    // v: x, y, r
     Ellipse,   // v: x, y, semi-axis a, semi-axis b, angle of a
-    Band,      // v: x1, y1, x2, y2, half width
+    Band,      // v: x1, y1, x2, y2, half width, cap depth (the end circle's minor semi-axis)
     Disc,      // v: x, y, r (a band seen end on)
     Face,      // v: three corners
     Line,      // v: x1, y1, x2, y2, width, dash length, dash offset
@@ -65,6 +66,8 @@ enum OverlayKind : std::uint8_t { Segment, Polyline, Rectangle, EllipseShape, Tr
 
 constexpr double kPi = 3.14159265358979323846;
 
+double Square(double x) { return x * x; }
+
 double Alpha(Color c) { return 1.0 - c.GetA() / 255.0; }
 
 // The light, in view space (x right, y up, z towards the viewer): from the upper left, in front.
@@ -82,7 +85,7 @@ public:
     }
 
     void Sphere(const Point3d& c, double r, Color color) override {
-        const Point3d p = m_view.Project(c);
+        const Point3d p = Project(c);
         DrawItem& item = Add(Kind::Sphere, p.z, color);
         Set(item, {p.x, p.y, r * m_view.GetScale()});
     }
@@ -101,7 +104,7 @@ public:
         const double mean = 0.5 * (sxx + syy), diff = 0.5 * (sxx - syy);
         const double root = std::sqrt(diff * diff + sxy * sxy);
         const double a = std::sqrt(std::max(mean + root, 0.0)), b = std::sqrt(std::max(mean - root, 0.0));
-        const Point3d p = m_view.Project(c);
+        const Point3d p = Project(c);
         DrawItem& item = Add(Kind::Ellipse, p.z, color);
         Set(item, {p.x, p.y, a, b, 0.5 * std::atan2(2.0 * sxy, sxx - syy)});
     }
@@ -122,7 +125,7 @@ public:
     }
 
     void Face(const Point3d& a, const Point3d& b, const Point3d& c, Color color, bool lit) override {
-        const Point3d pa = m_view.Project(a), pb = m_view.Project(b), pc = m_view.Project(c);
+        const Point3d pa = Project(a), pb = Project(b), pc = Project(c);
         double shade = 1.0;
         if (lit) {
             // The normal in view space (y up), from the projected corners;
@@ -141,7 +144,7 @@ public:
 
     void Line(const Point3d& end1, const Point3d& end2, Color c1, Color c2, double width,
               const LineDash& dash) override {
-        const Point3d p = m_view.Project(end1), q = m_view.Project(end2), mid = m_view.Project(end1.MidPoint(end2));
+        const Point3d p = Project(end1), q = Project(end2), mid = Project(end1.MidPoint(end2));
         const double length = std::hypot(double(q.x) - p.x, double(q.y) - p.y);
         // Dashes run on across the two halves: the second starts where the first stopped.
         double dashLength = 0.0, offset = 0.0;
@@ -162,12 +165,12 @@ public:
     }
 
     void Dot(const Point3d& c, Color color, double width) override {
-        const Point3d p = m_view.Project(c);
+        const Point3d p = Project(c);
         Set(Add(Kind::Dot, p.z, color), {p.x, p.y, 0.5 * std::max(width, 1.0)});
     }
 
     void Label(const Point3d& c, const Tessary::Text3DPrimitive& label) override {
-        const Point3d p = m_view.Project(c);
+        const Point3d p = Project(c);
         DrawItem& item = Add(Kind::Label, 0.0, label.GetColor());
         item.layer = Labels;
         item.ref = &label;
@@ -194,7 +197,7 @@ public:
             DrawItem& item = add(&callout, Callout);
             // A location left at the origin is unset.
             if (!(callout.GetLocation() == Point3d::zero)) {
-                const Point3d anchor = m_view.Project(m.Transform(callout.GetLocation()));
+                const Point3d anchor = Project(m.Transform(callout.GetLocation()));
                 if (std::isfinite(anchor.x) && std::isfinite(anchor.y)) Set(item, {anchor.x, anchor.y, 1.0});
             }
         }
@@ -203,6 +206,11 @@ public:
     }
 
 private:
+    // NaN for a point without a finite image, so its item is dropped.
+    Point3d Project(const Point3d& world) const {
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        return HasImage(world) ? m_view.Project(world) : Point3d(nan, nan, nan);
+    }
     DrawItem& Add(Kind kind, double depth, Color color) {
         DrawItem& item = m_items.emplace_back();
         item.kind = kind;
@@ -228,13 +236,15 @@ private:
     }
 
     void Band(const Point3d& from, const Point3d& to, double radius, Color color) {
-        const Point3d p = m_view.Project(from), q = m_view.Project(to);
+        const Point3d p = Project(from), q = Project(to);
         const double w = radius * m_view.GetScale();
         if (std::hypot(double(q.x) - p.x, double(q.y) - p.y) < 0.5) {
             Set(Add(Kind::Disc, 0.5 * (p.z + q.z), color), {0.5 * (p.x + q.x), 0.5 * (p.y + q.y), w});
             return;
         }
-        Set(Add(Kind::Band, 0.5 * (p.z + q.z), color), {p.x, p.y, q.x, q.y, w});
+        // The end circles are seen as ellipses, flatter the more the axis lies in the screen's plane.
+        const double length = std::sqrt(Square(double(q.x) - p.x) + Square(double(q.y) - p.y) + Square(double(q.z) - p.z));
+        Set(Add(Kind::Band, 0.5 * (p.z + q.z), color), {p.x, p.y, q.x, q.y, w, w * std::fabs(q.z - p.z) / length});
     }
 
     const View& m_view;
@@ -258,6 +268,15 @@ std::vector<DrawItem> CollectItems(const DisplayList3D& root, const View& view) 
     Collector collector(view, items);
     collector.SetSpheres(std::move(table.m_spheres));
     WalkWorld(root, collector);
+    // A point without a finite image (a projective transformation) draws nothing.
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const DrawItem& item) {
+                                   if (!std::isfinite(item.depth)) return true;
+                                   for (float value : item.v)
+                                       if (!std::isfinite(value)) return true;
+                                   return false;
+                               }),
+                items.end());
     // Layer by layer; far to near in the 3D layers; ties keep the tree's order.
     std::sort(items.begin(), items.end(), [](const DrawItem& a, const DrawItem& b) {
         if (a.layer != b.layer) return a.layer < b.layer;
@@ -311,7 +330,7 @@ void DrawSphere(cairo_t* cr, const DrawItem& item) {
 
 void DrawEllipse(cairo_t* cr, const DrawItem& item) {
     const double a = item.v[2], b = item.v[3], angle = item.v[4];
-    if (!(a > 0.0) || !(b > 0.0)) return;
+    if (!(a > 1e-3) || !(b > 1e-3)) return;  // seen edge on: nothing to shade
     cairo_save(cr);
     cairo_translate(cr, item.v[0], item.v[1]);
     cairo_rotate(cr, angle);
@@ -327,18 +346,36 @@ void DrawEllipse(cairo_t* cr, const DrawItem& item) {
     cairo_restore(cr);
 }
 
+// Half of the end ellipse at (x, y), on the side `dir` (a unit vector along the band) points to.
+void Cap(cairo_t* cr, double x, double y, double dx, double dy, double w, double depth) {
+    if (depth < 0.05) {  // seen side on: a square end
+        cairo_line_to(cr, x + dy * w, y - dx * w);
+        cairo_line_to(cr, x - dy * w, y + dx * w);
+        return;
+    }
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_rotate(cr, std::atan2(dy, dx));
+    cairo_scale(cr, depth, w);
+    cairo_arc(cr, 0.0, 0.0, 1.0, -0.5 * kPi, 0.5 * kPi);
+    cairo_restore(cr);
+}
+
 void DrawBand(cairo_t* cr, const DrawItem& item) {
-    const double x1 = item.v[0], y1 = item.v[1], x2 = item.v[2], y2 = item.v[3], w = item.v[4];
+    const double w = item.v[4], depth = item.v[5];
+    double x1 = item.v[0], y1 = item.v[1], x2 = item.v[2], y2 = item.v[3];
     const double len = std::hypot(x2 - x1, y2 - y1);
     if (!(w > 0.0) || !(len > 0.0)) return;
-    // The side normal that faces the light (up-left on the screen).
-    double nx = -(y2 - y1) / len, ny = (x2 - x1) / len;
-    if (nx + ny > 0.0) nx = -nx, ny = -ny;
-    cairo_move_to(cr, x1 + nx * w, y1 + ny * w);
-    cairo_line_to(cr, x2 + nx * w, y2 + ny * w);
-    cairo_line_to(cr, x2 - nx * w, y2 - ny * w);
-    cairo_line_to(cr, x1 - nx * w, y1 - ny * w);
+    const double dx = (x2 - x1) / len, dy = (y2 - y1) / len;
+    // Half a pixel longer at each end, so the two halves of a bond meet without a seam.
+    x1 -= 0.5 * dx, y1 -= 0.5 * dy, x2 += 0.5 * dx, y2 += 0.5 * dy;
+    cairo_move_to(cr, x1 + dy * w, y1 - dx * w);
+    Cap(cr, x2, y2, dx, dy, w, depth);
+    Cap(cr, x1, y1, -dx, -dy, w, depth);
     cairo_close_path(cr);
+    // Across the band from the shadow side to the side facing the light (up-left on the screen).
+    double nx = -dy, ny = dx;
+    if (nx + ny > 0.0) nx = -nx, ny = -ny;
     const Rgb c = ToRgb(item.color);
     const double alpha = Alpha(item.color);
     cairo_pattern_t* pattern = cairo_pattern_create_linear(x1 - nx * w, y1 - ny * w, x1 + nx * w, y1 + ny * w);
@@ -541,7 +578,7 @@ void DrawOverlay(cairo_t* cr, const DrawItem& item) {
         // Centred at the origin, the size being the half axes.
         const auto& p = *static_cast<const EllipsePrimitive*>(item.ref);
         const Point2d &o = p.GetOrigin(), &s = p.GetSize();
-        if (!(s.x > 0.0 && s.y > 0.0)) break;
+        if (!(s.x > 1e-3 && s.y > 1e-3)) break;
         cairo_save(cr);
         cairo_translate(cr, o.x, o.y);
         cairo_scale(cr, s.x, s.y);

@@ -33,7 +33,7 @@ public:
 
     // False for a point cut away, or one without a finite image.
     bool Kept(const Point3d& q) const {
-        if (!(std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z)) || q == Point3d::maximum) return false;
+        if (!HasImage(q)) return false;
         for (int i = 0; i < m_count; ++i) {
             const double* p = m_planes[i];
             if (!(p[0] * q.x + p[1] * q.y + p[2] * q.z + p[3] >= 0.0)) return false;

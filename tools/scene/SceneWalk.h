@@ -14,6 +14,8 @@
 //
 // Not drawn: cones, icons, screen rectangles and volumes.
 
+#include <cmath>
+
 #include "tessary/color/Color.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
@@ -49,6 +51,13 @@ public:
     // the overlay is unclipped and in pixels, but a callout's anchor is 3D.
     virtual void List(const Tessary::DisplayList3D&, const Tessary::Matrix4x4&) {}
 };
+
+// False for Point3d::maximum, the stand-in for a point without a finite
+// image under a projective transformation, and for anything not finite.
+inline bool HasImage(const Tessary::Point3d& p) {
+    const float limit = Tessary::Point3d::maximum.x;
+    return std::fabs(p.x) < limit && std::fabs(p.y) < limit && std::fabs(p.z) < limit;
+}
 
 // Hands every visible 3D primitive of `root`'s tree to `sink`.
 void WalkWorld(const Tessary::DisplayList3D& root, WorldSink& sink);

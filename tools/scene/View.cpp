@@ -59,6 +59,7 @@ private:
     static constexpr double kInf = std::numeric_limits<double>::infinity();
 
     void Add(const Point3d& p, double hx, double hy, double hz) {
+        if (!HasImage(p)) return;
         const double world[3] = {p.x, p.y, p.z};
         double v[3];
         RotateBy(m_r, world, v);

@@ -196,6 +196,24 @@ TEST_F(RenderTest, FailuresLeaveNoFile) {
     EXPECT_TRUE(fs::is_empty(m_dir));
 }
 
+TEST_F(RenderTest, PointsWithoutFiniteImageDrawNothing) {
+    // w = x + 1: the bond's end at x = -1 has no finite image, its midpoint has.
+    DisplayList3D scene, child;
+    Matrix4x4 projective(Matrix4x4::IdentityMatrix);
+    projective(0, 3) = 1.0;
+    projective(3, 3) = 1.0;
+    child.SetLocalTransformation(projective);
+    child.Add(CylinderPrimitive(Point3d(-1, 0, 0), kGrey, Point3d(3, 0, 0), kGrey, 0.2, 1));
+    child.Add(SpherePrimitive(Point3d(-1, 0, 0), 1.0, kYellow, 2));
+    scene.Add(child);
+    scene.Add(SpherePrimitive(Point3d(0, 5, 0), 1.0, kRed, 3));
+    View view;
+    view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+    ASSERT_NO_THROW(Render(scene, view, Path("projective.png")));
+    const Point3d red = view.Project(Point3d(0, 5, 0));
+    ExpectNear(ReadPng(Path("projective.png")).At(red.x, red.y), kRed, 30, "finite sphere");
+}
+
 TEST(ViewTest, FitsTheSceneAndProjectsConsistently) {
     DisplayList3D scene;
     const Point3d centres[] = {{-3, 1, 2}, {5, 2, -1}, {1, -4, 0.5}};
