@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -300,25 +301,28 @@ Rgb Shade(Rgb c, double f) {
 }
 void SetSource(cairo_t* cr, Rgb c, double alpha) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 void SetSource(cairo_t* cr, Color c) { SetSource(cr, ToRgb(c), Alpha(c)); }
-void Stop(cairo_pattern_t* pattern, double offset, Rgb c, double alpha) {
-    cairo_pattern_add_color_stop_rgba(pattern, offset, c.r, c.g, c.b, alpha);
+
+struct GradientStop {
+    double offset, shade;  // shade as for Shade()
+};
+// Fills the current path with `pattern` graded through shades of `color`; frees the pattern.
+void FillGraded(cairo_t* cr, cairo_pattern_t* pattern, Color color, std::initializer_list<GradientStop> stops) {
+    const Rgb c = ToRgb(color);
+    for (const GradientStop& stop : stops) {
+        const Rgb s = Shade(c, stop.shade);
+        cairo_pattern_add_color_stop_rgba(pattern, stop.offset, s.r, s.g, s.b, Alpha(color));
+    }
+    cairo_set_source(cr, pattern);
+    cairo_fill(cr);
+    cairo_pattern_destroy(pattern);
 }
 
 // Fills the current path (a circle of radius r at cx, cy in user space) as a
 // lit ball: highlight to the upper left, the colour itself a third of the way
 // out (so the middle of a disc shows it), darkening to a thin rim.
 void FillBall(cairo_t* cr, double cx, double cy, double r, double hx, double hy, Color color) {
-    const Rgb c = ToRgb(color);
-    const double alpha = Alpha(color);
-    cairo_pattern_t* pattern = cairo_pattern_create_radial(hx, hy, 0.0, cx, cy, r);
-    Stop(pattern, 0.0, Shade(c, 1.65), alpha);
-    Stop(pattern, 0.33, c, alpha);
-    Stop(pattern, 0.85, Shade(c, 0.7), alpha);
-    Stop(pattern, 0.93, Shade(c, 0.55), alpha);
-    Stop(pattern, 1.0, Shade(c, 0.3), alpha);
-    cairo_set_source(cr, pattern);
-    cairo_fill(cr);
-    cairo_pattern_destroy(pattern);
+    FillGraded(cr, cairo_pattern_create_radial(hx, hy, 0.0, cx, cy, r), color,
+               {{0.0, 1.65}, {0.33, 1.0}, {0.85, 0.7}, {0.93, 0.55}, {1.0, 0.3}});
 }
 
 void DrawSphere(cairo_t* cr, const DrawItem& item) {
@@ -376,16 +380,8 @@ void DrawBand(cairo_t* cr, const DrawItem& item) {
     // Across the band from the shadow side to the side facing the light (up-left on the screen).
     double nx = -dy, ny = dx;
     if (nx + ny > 0.0) nx = -nx, ny = -ny;
-    const Rgb c = ToRgb(item.color);
-    const double alpha = Alpha(item.color);
-    cairo_pattern_t* pattern = cairo_pattern_create_linear(x1 - nx * w, y1 - ny * w, x1 + nx * w, y1 + ny * w);
-    Stop(pattern, 0.0, Shade(c, 0.35), alpha);
-    Stop(pattern, 0.45, c, alpha);
-    Stop(pattern, 0.72, Shade(c, 1.35), alpha);
-    Stop(pattern, 1.0, Shade(c, 0.6), alpha);
-    cairo_set_source(cr, pattern);
-    cairo_fill(cr);
-    cairo_pattern_destroy(pattern);
+    FillGraded(cr, cairo_pattern_create_linear(x1 - nx * w, y1 - ny * w, x1 + nx * w, y1 + ny * w), item.color,
+               {{0.0, 0.35}, {0.45, 1.0}, {0.72, 1.35}, {1.0, 0.6}});
 }
 
 void DrawFace(cairo_t* cr, const DrawItem& item) {

@@ -13,6 +13,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Structure.h"
 #include "View.h"
@@ -179,6 +181,45 @@ TEST_F(RenderTest, EllipsoidOutlineFollowsItsLongAxis) {
     for (const auto& p : probes) {
         const Color got = image.At(c.x + p.dx * s, c.y + p.dy * s);
         EXPECT_EQ(got.GetR() == 255 && got.GetG() == 255, !p.inside) << p.dx << "," << p.dy;
+    }
+}
+
+TEST_F(RenderTest, DashesFollowCountAndStipple) {
+    // Dark or light pixels along a black line 3 pixels wide: `at` in pixels
+    // from its start for stipples (a pixel a bit), in eighths of its length for counted dashes.
+    const struct {
+        const char* what;
+        bool stipple;
+        int dashes;
+        bool startBlank;
+        unsigned short pattern;
+        std::vector<std::pair<double, bool>> dark;
+    } cases[] = {
+        {"4 dashes", false, 4, false, 0, {{0.5, true}, {1.5, false}, {2.5, true}, {5.5, false}, {6.5, true}}},
+        {"4 dashes, blank first", false, 4, true, 0, {{0.5, false}, {1.5, true}, {4.5, false}, {7.5, true}}},
+        {"low byte on", true, 0, false, 0x00FF, {{4, true}, {12, false}, {20, true}, {28, false}}},
+        {"nibbles, off first", true, 0, false, 0xF0F0, {{2, false}, {6, true}, {10, false}, {14, true}, {18, false}}},
+        {"gap inside", true, 0, false, 0xFF0F, {{2, true}, {6, false}, {12, true}, {18, true}, {22, false}}},
+    };
+    for (const auto& c : cases) {
+        const Point3d end1(0, 0, 0), end2(10, 0, 0);
+        DisplayList3D scene;
+        if (c.stipple) {
+            LineArrayPrimitive::LineArray lines;
+            lines.Add(LinePrimitive(end1, end2, Color(0, 0, 0), 1, 1));
+            scene.Add(LineArrayPrimitive(3.0f, lines, true, c.pattern));
+        } else {
+            scene.Add(DashedLinePrimitive(end1, end2, Color(0, 0, 0), 3, c.dashes, c.startBlank, 1));
+        }
+        View view;
+        view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+        Render(scene, view, Path("dash.png"));
+        const Image image = ReadPng(Path("dash.png"));
+        const Point3d p = view.Project(end1), q = view.Project(end2);
+        for (const auto& [at, dark] : c.dark) {
+            const double x = c.stipple ? p.x + at : p.x + at / 8.0 * (q.x - p.x);
+            EXPECT_EQ(image.At(x, p.y).GetG() < 100, dark) << c.what << " at " << at;
+        }
     }
 }
 
