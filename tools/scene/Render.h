@@ -21,7 +21,8 @@
 // counts the spheres and ellipsoids drawn.
 //
 // Failures: an unknown extension throws InputError before any file is
-// touched; an output that cannot be written throws InputError. The image is
+// touched; an output that cannot be written throws InputError, and a failure
+// inside cairo throws std::runtime_error. The image is
 // made in memory and moved into place whole, so a failure leaves no file.
 
 #include <string>
