@@ -449,6 +449,9 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    struct FontCaches {
+        ~FontCaches() { ReleaseFontCaches(); }
+    } fontCaches;
     try {
         return Run(argc, argv);
     } catch (const InputError& e) {

@@ -1,0 +1,43 @@
+#pragma once
+
+// The renderer of the reference host: draws a display-list tree through a
+// View with cairo, to PNG, SVG or PDF chosen by the output's extension.
+//
+// Painter's algorithm: every 3D primitive becomes one or more draw items
+// with a depth; all opaque items are drawn far to near, then all
+// transparent ones far to near (alpha = 1 - A/255), then the scene's labels
+// (dark text with a light halo), then the 2D overlay in the order of the
+// tree, whose coordinates are output pixels (origin top-left, y down).
+//
+// Bonds: a cylinder is drawn as two shaded bands, one per colour, each with
+// its own depth. Where a sphere sits at an end, that end is trimmed to where
+// the cylinder's axis leaves the sphere, so a band never reaches into the
+// sphere it starts from, and the depth order of band and disc comes out right
+// whichever way the bond points.
+//
+// In the SVG (and PDF) output every sphere and every ellipsoid is exactly one
+// filled <path> whose fill is a radial gradient (`fill:url(#radial...)` in
+// the SVG); no other item uses a radial gradient, so counting those fills
+// counts the spheres and ellipsoids drawn.
+//
+// Failures: an unknown extension throws InputError before any file is
+// touched; an output that cannot be written throws InputError, and a failure
+// inside cairo throws std::runtime_error. The image is
+// made in memory and moved into place whole, so a failure leaves no file.
+
+#include <string>
+
+#include "View.h"
+#include "tessary/graphics/displaylist/DisplayList3D.h"
+
+namespace TessaryScene {
+
+// Draws `root` through `view` to `path` (.png, .svg or .pdf, any case),
+// view.GetWidth() x view.GetHeight() pixels (points for the vector formats).
+void Render(const Tessary::DisplayList3D& root, const View& view, const std::string& path);
+
+// cairo and fontconfig keep font caches for the life of the process; a
+// program frees them at exit so a leak checker reports only real leaks.
+void ReleaseFontCaches();
+
+}  // namespace TessaryScene

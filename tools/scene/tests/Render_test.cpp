@@ -1,0 +1,309 @@
+#include "Render.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Structure.h"
+#include "View.h"
+
+namespace TessaryScene {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace Tessary;
+
+class FontCaches : public ::testing::Environment {
+public:
+    void TearDown() override { ReleaseFontCaches(); }
+};
+const auto* const kFontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
+
+constexpr int kWidth = 400, kHeight = 300;
+const Color kRed(220, 30, 30), kBlue(30, 30, 220), kGreen(30, 200, 30), kYellow(250, 250, 0), kGrey(128, 128, 128);
+const Color kGlass(0, 200, 0, 128);
+const Point3d kA(0, 0, 0), kB(4, 0, 0), kChildOrigin(0, -4, 0), kClipped(2, -4, 0);
+
+// Two spheres joined by a grey bond, a transparent tetrahedron above them, a
+// label, a callout pointing at B, a child list moved down holding a green
+// sphere, and a plane that cuts away the yellow sphere of the root.
+DisplayList3D TestScene() {
+    DisplayList3D root;
+    root.Add(SpherePrimitive(kA, 1.0, kRed, 1));
+    root.Add(SpherePrimitive(kB, 1.0, kBlue, 2));
+    root.Add(SpherePrimitive(kClipped, 1.0, kYellow, 3));
+    root.Add(CylinderPrimitive(kA, kGrey, kB, kGrey, 0.2, 4));
+    TetrahedronPrimitive tetra(Point3d(1, 2, 0), Point3d(3, 2, 0), Point3d(2, 3.5, 0), Point3d(2, 2.5, 1));
+    tetra.SetColor(kGlass);
+    root.Add(tetra);
+    root.Add(Text3DPrimitive("A", kA, Color(0, 0, 0), 5));
+    TextCalloutPrimitive callout(kB + Point3d(0, 0.9, 0), 80.0f, false, "B", Font(), Point2d(10, 10), true, Color(0, 0, 0), 1, true,
+                                 Color(255, 255, 200), 6);
+    root.Add(callout);
+    root.SetClipPlane(0, Plane(Point3d(0, -2, 0), Point3d(0, 1, 0)));  // keeps y >= -2
+    root.SetClipPlaneEnabled(0, true);
+
+    DisplayList3D child;
+    Matrix4x4 move(Matrix4x4::IdentityMatrix);
+    move.SetTranslation(kChildOrigin);
+    child.SetLocalTransformation(move);
+    child.Add(SpherePrimitive(Point3d(0, 0, 0), 1.0, kGreen, 7));
+    root.Add(child);
+    return root;
+}
+
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("tessary_render_" + std::to_string(getpid()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    fs::path m_dir;
+};
+
+struct Image {
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface{nullptr, cairo_surface_destroy};
+    // R, G, B at a pixel (the image is opaque, so unpremultiplied).
+    Color At(double x, double y) const {
+        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+        const unsigned char* data = cairo_image_surface_get_data(surface.get());
+        const auto pixel =
+            *reinterpret_cast<const std::uint32_t*>(data + iy * cairo_image_surface_get_stride(surface.get()) + 4 * ix);
+        return Color(int(pixel >> 16 & 255), int(pixel >> 8 & 255), int(pixel & 255));
+    }
+};
+
+Image ReadPng(const std::string& path) {
+    Image image;
+    image.surface.reset(cairo_image_surface_create_from_png(path.c_str()));
+    EXPECT_EQ(cairo_surface_status(image.surface.get()), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(image.surface.get()), kWidth);
+    EXPECT_EQ(cairo_image_surface_get_height(image.surface.get()), kHeight);
+    return image;
+}
+
+void ExpectNear(Color got, Color want, int tolerance, const char* what) {
+    EXPECT_NEAR(got.GetR(), want.GetR(), tolerance) << what;
+    EXPECT_NEAR(got.GetG(), want.GetG(), tolerance) << what;
+    EXPECT_NEAR(got.GetB(), want.GetB(), tolerance) << what;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(RenderTest, PngShowsTheSceneThroughTheView) {
+    const DisplayList3D scene = TestScene();
+    View view;
+    view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+    Render(scene, view, Path("scene.png"));
+    const Image image = ReadPng(Path("scene.png"));
+
+    const struct {
+        Point3d world;
+        Color color;
+        const char* what;
+    } spheres[] = {{kA, kRed, "sphere A"}, {kB, kBlue, "sphere B"}, {kChildOrigin, kGreen, "sphere in the moved child"}};
+    for (const auto& s : spheres) {
+        const Point3d p = view.Project(s.world);
+        ExpectNear(image.At(p.x, p.y), s.color, 30, s.what);
+    }
+    ExpectNear(image.At(2, kHeight - 2), Color::White(), 0, "background");
+    const Point3d clipped = view.Project(kClipped);
+    ExpectNear(image.At(clipped.x, clipped.y), Color::White(), 0, "clipped sphere");
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Color c = image.At(x, y);
+            ASSERT_FALSE(c.GetR() > 200 && c.GetG() > 200 && c.GetB() < 60) << "yellow at " << x << "," << y;
+        }
+
+    // The bond stops where it leaves sphere A: inside A's disc on the axis it is A's red.
+    const Point3d insideA = view.Project(Point3d(0.6, 0, 0));
+    const Color a = image.At(insideA.x, insideA.y);
+    EXPECT_GT(a.GetR(), a.GetG() + 60);
+    const Point3d bond = view.Project(Point3d(2, 0, 0));
+    const Color b = image.At(bond.x, bond.y);
+    EXPECT_NEAR(b.GetR(), b.GetG(), 12);
+    EXPECT_NEAR(b.GetG(), b.GetB(), 12);
+
+    // The glass tetrahedron lets the white through.
+    const Point3d glass = view.Project(Point3d(2, 2.4, 0.25));
+    const Color g = image.At(glass.x, glass.y);
+    EXPECT_GT(g.GetG(), g.GetR() + 20);
+    EXPECT_GT(g.GetR(), 60);
+
+    // The callout's filled box, and its leader line to B.
+    ExpectNear(image.At(80, 14), Color(255, 255, 200), 2, "callout box");
+    const Point3d anchor = view.Project(kB + Point3d(0, 0.9, 0));
+    int darkest = 255;
+    const double mx = 0.5 * (anchor.x + 90), my = 0.5 * (anchor.y + 20);
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) darkest = std::min<int>(darkest, image.At(mx + dx, my + dy).GetG());
+    EXPECT_LT(darkest, 120) << "leader line";
+}
+
+TEST_F(RenderTest, EllipsoidOutlineFollowsItsLongAxis) {
+    // Semi-axes 3, 1, 1 along world x; seen turned 90 degrees about z, the long axis stands upright.
+    DisplayList3D scene;
+    scene.Add(EllipsoidPrimitive(Point3d(0, 0, 0), Point3d(3, 1, 1), Matrix4x4(Matrix4x4::IdentityMatrix), kBlue, 1));
+    scene.Add(DotPrimitive(Point3d(-4, -4, 0), kGrey, 1, 2));
+    scene.Add(DotPrimitive(Point3d(4, 4, 0), kGrey, 1, 3));
+    View view;
+    view.FitView(scene, 0, 0, 90, kWidth, kHeight);
+    Render(scene, view, Path("ellipsoid.png"));
+    const Image image = ReadPng(Path("ellipsoid.png"));
+    const Point3d c = view.Project(Point3d(0, 0, 0));
+    const double s = view.GetScale();
+    const struct {
+        double dx, dy;
+        bool inside;
+    } probes[] = {{0, 2.6, true}, {0, -2.6, true}, {0.8, 0, true}, {1.3, 0, false}, {-1.3, 0, false}, {0, 3.3, false}};
+    for (const auto& p : probes) {
+        const Color got = image.At(c.x + p.dx * s, c.y + p.dy * s);
+        EXPECT_EQ(got.GetR() == 255 && got.GetG() == 255, !p.inside) << p.dx << "," << p.dy;
+    }
+}
+
+TEST_F(RenderTest, DashesFollowCountAndStipple) {
+    // Dark or light pixels along a black line 3 pixels wide: `at` in pixels
+    // from its start for stipples (a pixel a bit), in eighths of its length for counted dashes.
+    const struct {
+        const char* what;
+        bool stipple;
+        int dashes;
+        bool startBlank;
+        unsigned short pattern;
+        std::vector<std::pair<double, bool>> dark;
+    } cases[] = {
+        {"4 dashes", false, 4, false, 0, {{0.5, true}, {1.5, false}, {2.5, true}, {5.5, false}, {6.5, true}}},
+        {"4 dashes, blank first", false, 4, true, 0, {{0.5, false}, {1.5, true}, {4.5, false}, {7.5, true}}},
+        {"low byte on", true, 0, false, 0x00FF, {{4, true}, {12, false}, {20, true}, {28, false}}},
+        {"nibbles, off first", true, 0, false, 0xF0F0, {{2, false}, {6, true}, {10, false}, {14, true}, {18, false}}},
+        {"gap inside", true, 0, false, 0xFF0F, {{2, true}, {6, false}, {12, true}, {18, true}, {22, false}}},
+    };
+    for (const auto& c : cases) {
+        const Point3d end1(0, 0, 0), end2(10, 0, 0);
+        DisplayList3D scene;
+        if (c.stipple) {
+            LineArrayPrimitive::LineArray lines;
+            lines.Add(LinePrimitive(end1, end2, Color(0, 0, 0), 1, 1));
+            scene.Add(LineArrayPrimitive(3.0f, lines, true, c.pattern));
+        } else {
+            scene.Add(DashedLinePrimitive(end1, end2, Color(0, 0, 0), 3, c.dashes, c.startBlank, 1));
+        }
+        View view;
+        view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+        Render(scene, view, Path("dash.png"));
+        const Image image = ReadPng(Path("dash.png"));
+        const Point3d p = view.Project(end1), q = view.Project(end2);
+        for (const auto& [at, dark] : c.dark) {
+            const double x = c.stipple ? p.x + at : p.x + at / 8.0 * (q.x - p.x);
+            EXPECT_EQ(image.At(x, p.y).GetG() < 100, dark) << c.what << " at " << at;
+        }
+    }
+}
+
+TEST_F(RenderTest, VectorFormatsAreWholeFiles) {
+    const DisplayList3D scene = TestScene();
+    View view;
+    view.FitView(scene, 20, 30, 0, kWidth, kHeight);
+    Render(scene, view, Path("scene.SVG"));
+    const std::string svg = ReadFile(Path("scene.SVG"));
+    ASSERT_NE(svg.find("<svg"), std::string::npos);
+    int balls = 0;
+    for (std::size_t at = svg.find("url(#radial"); at != std::string::npos; at = svg.find("url(#radial", at + 1)) ++balls;
+    EXPECT_EQ(balls, 3);  // the clipped sphere is not drawn
+
+    Render(scene, view, Path("scene.pdf"));
+    EXPECT_EQ(ReadFile(Path("scene.pdf")).substr(0, 4), "%PDF");
+}
+
+TEST_F(RenderTest, FailuresLeaveNoFile) {
+    const DisplayList3D scene = TestScene();
+    View view;
+    view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+    for (const char* name : {"scene.jpg", "scene", "png"}) {
+        EXPECT_THROW(Render(scene, view, Path(name)), InputError) << name;
+    }
+    EXPECT_THROW(Render(scene, view, Path("missing/scene.png")), InputError);
+    EXPECT_TRUE(fs::is_empty(m_dir));
+}
+
+TEST_F(RenderTest, PointsWithoutFiniteImageDrawNothing) {
+    // w = x + 1: the bond's end at x = -1 has no finite image, its midpoint has.
+    DisplayList3D scene, child;
+    Matrix4x4 projective(Matrix4x4::IdentityMatrix);
+    projective(0, 3) = 1.0;
+    projective(3, 3) = 1.0;
+    child.SetLocalTransformation(projective);
+    child.Add(CylinderPrimitive(Point3d(-1, 0, 0), kGrey, Point3d(3, 0, 0), kGrey, 0.2, 1));
+    child.Add(SpherePrimitive(Point3d(-1, 0, 0), 1.0, kYellow, 2));
+    scene.Add(child);
+    scene.Add(SpherePrimitive(Point3d(0, 5, 0), 1.0, kRed, 3));
+    View view;
+    view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+    ASSERT_NO_THROW(Render(scene, view, Path("projective.png")));
+    const Point3d red = view.Project(Point3d(0, 5, 0));
+    ExpectNear(ReadPng(Path("projective.png")).At(red.x, red.y), kRed, 30, "finite sphere");
+}
+
+TEST(ViewTest, FitsTheSceneAndProjectsConsistently) {
+    DisplayList3D scene;
+    const Point3d centres[] = {{-3, 1, 2}, {5, 2, -1}, {1, -4, 0.5}};
+    for (const Point3d& c : centres) scene.Add(SpherePrimitive(c, 1.5, kRed, 1));
+    const Point3d middle(1, -1, 0.5);  // the centre of the spheres' box
+
+    const double rotations[][3] = {{0, 0, 0}, {90, 0, 0}, {30, 45, 60}, {-120, 10, 200}};
+    for (const auto& r : rotations) {
+        View view;
+        view.FitView(scene, r[0], r[1], r[2], kWidth, kHeight);
+        SCOPED_TRACE(testing::Message() << r[0] << "," << r[1] << "," << r[2]);
+        double lo[2] = {1e9, 1e9}, hi[2] = {-1e9, -1e9};
+        for (const Point3d& c : centres) {
+            const Point3d p = view.Project(c);
+            const double radius = 1.5 * view.GetScale();
+            lo[0] = std::min(lo[0], p.x - radius), hi[0] = std::max(hi[0], p.x + radius);
+            lo[1] = std::min(lo[1], p.y - radius), hi[1] = std::max(hi[1], p.y + radius);
+        }
+        EXPECT_GE(lo[0], 0.0);
+        EXPECT_GE(lo[1], 0.0);
+        EXPECT_LE(hi[0], kWidth);
+        EXPECT_LE(hi[1], kHeight);
+        EXPECT_NEAR(0.5 * (lo[0] + hi[0]), kWidth / 2.0, 0.01);
+        EXPECT_NEAR(0.5 * (lo[1] + hi[1]), kHeight / 2.0, 0.01);
+        // Tight in the limiting direction: the margin is all that is left.
+        EXPECT_GT(std::max((hi[0] - lo[0]) / kWidth, (hi[1] - lo[1]) / kHeight), 0.85);
+        if (r[0] == 0 && r[1] == 0 && r[2] == 0) {
+            const Point3d p = view.Project(middle);
+            EXPECT_NEAR(p.x, kWidth / 2.0, 1e-3);
+            EXPECT_NEAR(p.y, kHeight / 2.0, 1e-3);
+        }
+    }
+
+    // Directions: y up on the screen, z towards the viewer, right-handed turns.
+    View view;
+    view.FitView(scene, 0, 0, 0, kWidth, kHeight);
+    EXPECT_LT(view.Project(Point3d(0, 1, 0)).y, view.Project(Point3d(0, -1, 0)).y);
+    EXPECT_GT(view.Project(Point3d(0, 0, 1)).z, view.Project(Point3d(0, 0, -1)).z);
+    view.FitView(scene, 0, 0, 90, kWidth, kHeight);
+    EXPECT_LT(view.Project(Point3d(1, 0, 0)).y, view.Project(Point3d(-1, 0, 0)).y);  // x turned onto y
+    view.FitView(scene, 90, 0, 0, kWidth, kHeight);
+    EXPECT_GT(view.Project(Point3d(0, 1, 0)).z, view.Project(Point3d(0, -1, 0)).z);  // y turned onto z
+}
+
+}  // namespace
+}  // namespace TessaryScene
