@@ -45,9 +45,18 @@ bool DisplacementEllipsoid(const Atom& atom, Point3d& size, Matrix4x4& axes) {
     const QuadraticMatrix tensor(adp.GetMatrix());
     QuadraticMatrix vectors(3);
     double values[3];
-    if (!tensor.GetEigenvectorsAndEigenvalues(vectors, values)) return false;
+    // The library's own residual test is exact to 1e-14, tighter than tensors
+    // read as floats allow; a result that fails it is checked here instead.
+    tensor.GetEigenvectorsAndEigenvalues(vectors, values);
     for (double v : values)
-        if (!(v > 0)) return false;
+        if (!(v > 0) || !std::isfinite(v)) return false;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int row = 0; row < 3; ++row) {
+            double product = 0;
+            for (int k = 0; k < 3; ++k) product += tensor(row, k) * vectors(k, axis);
+            if (!(std::fabs(product - values[axis] * vectors(row, axis)) <= 1e-6 * values[0])) return false;
+        }
+    }
     size = Point3d(kHalfProbabilityScale * std::sqrt(values[0]), kHalfProbabilityScale * std::sqrt(values[1]),
                    kHalfProbabilityScale * std::sqrt(values[2]));
     // Eigenvectors are the columns of `vectors`; the axis matrix holds them as rows.
@@ -191,7 +200,6 @@ private:
         TextCalloutPrimitive callout(static_cast<float>(m_options.width - 2 * margin), false, text.c_str(),
                                      Font::DefaultBigFont(), Point2d(margin, margin), true, Color(40, 40, 40), 1,
                                      true, Color(255, 255, 240), 0);
-        if (!m_scene.metals.empty()) callout.SetLocation(m_s.atoms[static_cast<std::size_t>(m_scene.metals.front().metal)].position);
         m_scene.root.Add(callout);
     }
 

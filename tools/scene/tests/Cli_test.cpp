@@ -34,9 +34,12 @@ std::string Slurp(const std::string& path) {
 
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
-std::string Temp(const std::string& name) { return ::testing::TempDir() + "scene_cli_" + name; }
+// Named after the running test: ctest runs the cases as parallel processes.
+std::string Temp(const std::string& name) {
+    return ::testing::TempDir() + "scene_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+}
 
-Outcome Run(const std::string& args) {
+Outcome RunScene(const std::string& args) {
     const std::string out = Temp("stdout"), err = Temp("stderr");
     const int status = std::system((std::string(TESSARY_SCENE_PROGRAM) + " " + args + " >" + out + " 2>" + err).c_str());
     Outcome o;
@@ -86,7 +89,7 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
     };
     for (const std::string& args : cases) {
         SCOPED_TRACE(args);
-        const Outcome o = Run(args);
+        const Outcome o = RunScene(args);
         EXPECT_EQ(o.exitCode, 2);
         EXPECT_EQ(o.out, "");
         ASSERT_FALSE(o.err.empty());
@@ -99,17 +102,17 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
 
 TEST(Cli, EveryCommandHasHelp) {
     for (const char* command : {"render", "pick", "metals", "superpose", "archive", "info"}) {
-        const Outcome o = Run(std::string(command) + " --help");
+        const Outcome o = RunScene(std::string(command) + " --help");
         EXPECT_EQ(o.exitCode, 0) << command;
         EXPECT_EQ(o.out.rfind(std::string("usage: tessary-scene ") + command, 0), 0u) << o.out;
     }
-    EXPECT_EQ(Run("--help").exitCode, 0);
+    EXPECT_EQ(RunScene("--help").exitCode, 0);
 }
 
 TEST(Cli, RenderedPngShowsTheElementColourAtTheMetal) {
     const std::string png = Temp("water.png");
     std::remove(png.c_str());
-    const Outcome o = Run("render " + kWater + " -o " + png + " --size 400x300 --view 20,30,0");
+    const Outcome o = RunScene("render " + kWater + " -o " + png + " --size 400x300 --view 20,30,0");
     ASSERT_EQ(o.exitCode, 0) << o.err;
 
     const Structure s = ReadStructure(kWater);
@@ -147,10 +150,10 @@ TEST(Cli, RenderedPngShowsTheElementColourAtTheMetal) {
 TEST(Cli, ArchiveStoresReloadsAndChecks) {
     const std::string scene = Temp("water.scene");
     std::remove(scene.c_str());
-    const Outcome stored = Run("archive " + kWater + " -o " + scene);
+    const Outcome stored = RunScene("archive " + kWater + " -o " + scene);
     ASSERT_EQ(stored.exitCode, 0) << stored.err;
     EXPECT_NE(stored.out.find("compared equal and stored again byte-identical"), std::string::npos);
-    const Outcome checked = Run("archive --check " + scene);
+    const Outcome checked = RunScene("archive --check " + scene);
     EXPECT_EQ(checked.exitCode, 0) << checked.err;
     EXPECT_NE(checked.out.find(std::to_string(Slurp(scene).size()) + " bytes"), std::string::npos) << checked.out;
 }
@@ -161,10 +164,10 @@ TEST(Cli, PickReportsTheAtomUnderThePixel) {
     View view;
     view.FitView(scene.root, 0, 0, 0, 1200, 900);
     const Tessary::Point3d at = view.Project(s.atoms[0].position);
-    const Outcome o = Run("pick " + kWater + " --at " + std::to_string(at.x) + "," + std::to_string(at.y));
+    const Outcome o = RunScene("pick " + kWater + " --at " + std::to_string(at.x) + "," + std::to_string(at.y));
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out.rfind("atom 1 O O 1 (id 1,", 0), 0u) << o.out;
-    EXPECT_EQ(Run("pick " + kWater + " --at 1,1").exitCode, 1);
+    EXPECT_EQ(RunScene("pick " + kWater + " --at 1,1").exitCode, 1);
 }
 
 }  // namespace
