@@ -22,6 +22,9 @@ namespace TessaryScene {
 enum class Style { BallAndStick, Spacefill };
 enum class Coloring { Element, Chain, BFactor };
 
+// Pixels at the top of the picture the title callout takes; views leave them free.
+constexpr int kTitleRoom = 44;
+
 struct SceneOptions {
     Style style = Style::BallAndStick;
     Coloring coloring = Coloring::Element;

@@ -128,6 +128,7 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
         throw InputError(path + " has " + std::to_string(s.modelCount) + " model(s); model " +
                          std::to_string(model) + " was asked for");
     s.title = st.get_info("_struct.title");
+    if (s.title.empty()) s.title = st.get_info("_entry.id");
     if (s.title.empty()) s.title = st.name;
     gemmi::Model& m = st.models[static_cast<std::size_t>(model - 1)];
     KeepFirstConformation(m);

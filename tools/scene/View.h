@@ -26,7 +26,9 @@ public:
     // Rotates by xDeg, yDeg, zDeg and fits the bounding box of everything the
     // renderer draws in 3D (clip planes applied, radii counted) into
     // width x height pixels with a margin, keeping the aspect.
-    void FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width, int height);
+    // `top` pixels at the top stay free for the overlay (a title).
+    void FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width, int height,
+                 int top = 0);
 
     // Pixel x, pixel y and depth of a world point.
     Tessary::Point3d Project(const Tessary::Point3d& world) const;
@@ -49,6 +51,7 @@ private:
     double m_scale = 1.0;
     int m_width = 800;
     int m_height = 600;
+    int m_top = 0;
 };
 
 }  // namespace TessaryScene

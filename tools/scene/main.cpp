@@ -261,8 +261,9 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model); });
     v.scene = t.Measure("build", [&] { return BuildScene(v.structure, o.scene); });
     if (withView) {
-        v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height);
+        v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom);
         if (o.slab) {
+            // The slab follows the turn of the first fit; the second fits what it leaves.
             // The depth axis in world coordinates, read off the view itself.
             Point3d low = v.structure.atoms.front().position, high = low;
             for (const Atom& a : v.structure.atoms) {
@@ -275,6 +276,7 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
                                         v.view.Project(centre + Point3d(0, 1, 0)).z - d0,
                                         v.view.Project(centre + Point3d(0, 0, 1)).z - d0);
             ApplySlab(v.scene.root, centre, towardsViewer, o.slabDepth);
+            v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom);
         }
     }
     return v;

@@ -121,7 +121,7 @@ TEST(Cli, RenderedPngShowsTheElementColourAtTheMetal) {
     options.height = 300;
     const Scene scene = BuildScene(s, options);
     View view;
-    view.FitView(scene.root, 20, 30, 0, 400, 300);
+    view.FitView(scene.root, 20, 30, 0, 400, 300, kTitleRoom);
     int mg = 0;
     while (s.atoms[static_cast<std::size_t>(mg)].element != "Mg") ++mg;
     const Tessary::Point3d at = view.Project(s.atoms[static_cast<std::size_t>(mg)].position);
@@ -162,7 +162,7 @@ TEST(Cli, PickReportsTheAtomUnderThePixel) {
     const Structure s = ReadStructure(kWater);
     const Scene scene = BuildScene(s, SceneOptions());
     View view;
-    view.FitView(scene.root, 0, 0, 0, 1200, 900);
+    view.FitView(scene.root, 0, 0, 0, 1200, 900, kTitleRoom);
     const Tessary::Point3d at = view.Project(s.atoms[0].position);
     const Outcome o = RunScene("pick " + kWater + " --at " + std::to_string(at.x) + "," + std::to_string(at.y));
     EXPECT_EQ(o.exitCode, 0) << o.err;
