@@ -79,21 +79,22 @@ public:
             const Chain& chain = m_s.chains[c];
             for (int i = chain.first; i < chain.first + chain.count; ++i) chainOf[static_cast<std::size_t>(i)] = static_cast<int>(c);
         }
-        std::vector<DisplayList3D> chains(m_s.chains.size());
+        // The chain lists are filled where they stand in the tree: Add copies a
+        // list, and a copy of every atom would cost as much as building them.
+        for (std::size_t c = 0; c < m_s.chains.size(); ++c) m_scene.root.Add(DisplayList3D());
+        auto chainList = [&](int c) -> DisplayList3D& { return m_scene.root.GetDisplayList(c); };
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
-            AddAtoms(chains[c], m_s.chains[c]);
-            AddTrace(chains[c], m_s.chains[c]);
+            AddAtoms(chainList(static_cast<int>(c)), m_s.chains[c]);
+            AddTrace(chainList(static_cast<int>(c)), m_s.chains[c]);
         }
         if (m_options.style == Style::BallAndStick) {
             for (std::size_t b = 0; b < m_scene.bonds.size(); ++b) {
                 const Bond& bond = m_scene.bonds[b];
                 const int c1 = chainOf[static_cast<std::size_t>(bond.first)];
-                DisplayList3D& list = c1 == chainOf[static_cast<std::size_t>(bond.second)] ? chains[static_cast<std::size_t>(c1)]
-                                                                                          : m_scene.root;
-                AddBond(list, static_cast<int>(b));
+                AddBond(c1 == chainOf[static_cast<std::size_t>(bond.second)] ? chainList(c1) : m_scene.root,
+                        static_cast<int>(b));
             }
         }
-        for (const DisplayList3D& chain : chains) m_scene.root.Add(chain);
         if (!m_scene.metals.empty()) m_scene.root.Add(MetalSiteList());
         AddTitle();
     }
