@@ -67,11 +67,11 @@ void GroupChains(Structure& s) {
 // those would give a bad charge ("Wrong format for charge") or a numeric
 // element. Such columns are blanked, so the element comes from the atom name.
 void BlankOldSerials(std::string& text) {
-    auto isCharge = [](char a, char b) {
-        const bool digitA = std::isdigit(static_cast<unsigned char>(a)) != 0;
-        const bool digitB = std::isdigit(static_cast<unsigned char>(b)) != 0;
-        return (a == ' ' && b == ' ') || (digitA && (b == '+' || b == '-' || b == ' ')) ||
-               (digitB && (a == '+' || a == '-'));
+    // The charge forms gemmi accepts: blank, "2+", "+2", "2 ".
+    auto isCharge = [](char digit, char sign) {
+        auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+        if (isDigit(sign)) std::swap(digit, sign);
+        return !isDigit(digit) || sign == '+' || sign == '-' || std::isspace(static_cast<unsigned char>(sign)) != 0;
     };
     std::size_t start = 0;
     while (start < text.size()) {
@@ -79,7 +79,7 @@ void BlankOldSerials(std::string& text) {
         if (end == std::string::npos) end = text.size();
         std::size_t length = end - start;
         if (length > 0 && text[end - 1] == '\r') --length;
-        const bool coordinates = text.compare(start, 6, "ATOM  ") == 0 || text.compare(start, 6, "HETATM") == 0 ||
+        const bool coordinates = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0 ||
                                  text.compare(start, 6, "ANISOU") == 0;
         if (coordinates && length >= 80 && !isCharge(text[start + 78], text[start + 79])) {
             for (std::size_t c = 76; c < 80; ++c) text[start + c] = ' ';

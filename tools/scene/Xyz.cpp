@@ -68,7 +68,7 @@ Structure ParseXyz(const std::string& text, int model) {
             if (!wanted) continue;
             std::istringstream fields(line);
             Atom atom;
-            double x, y, z;
+            double x = 0.0, y = 0.0, z = 0.0;
             if (!(fields >> atom.element) || !ReadNumber(fields, x) || !ReadNumber(fields, y) || !ReadNumber(fields, z))
                 fail("expected an element and three coordinates");
             atom.element = ElementSymbolCase(atom.element);

@@ -44,11 +44,7 @@ TEST(Superpose, RigidCopyFitsBack) {
         EXPECT_FALSE(fit.byFirstChain);
         EXPECT_LT(fit.rmsdExact, 2e-3);
         EXPECT_LT(fit.rmsdIterative, 0.1);
-        if (c.shift.Length() > 0) {
-            EXPECT_GT(fit.rmsdBefore, 1.0);
-        } else {
-            EXPECT_EQ(fit.rmsdBefore, 0.0);
-        }
+        EXPECT_EQ(fit.rmsdBefore > 1.0, c.shift.Length() > 0.0);
     }
 }
 
@@ -104,15 +100,6 @@ TEST(Superpose, NmrModelsOntoTheFirst) {
     PrintModelSuperpositions("1d3z.pdb", fits, out);
     EXPECT_NE(out.str().find("\n          2         76      2.109      0.254      0.254\n"), std::string::npos)
         << out.str();
-
-    // The crystal structure against the first NMR model: same sequence, far apart in space.
-    const Structure crystal = ReadStructure(DataPath("1ubq.pdb"));
-    const Structure nmr = ReadStructure(DataPath("1d3z.pdb"));
-    const Superposition fit = Superpose(crystal, nmr);
-    EXPECT_EQ(fit.matched, 76);
-    EXPECT_GT(fit.rmsdBefore, 50.0);
-    EXPECT_GT(fit.rmsdExact, 0.2);
-    EXPECT_LT(fit.rmsdExact, 2.0);
 }
 
 TEST(Superpose, ErrorsAreInputErrors) {
