@@ -16,10 +16,13 @@ std::string ShapeText(const py::array& a) {
 
 std::string DtypeText(const py::array& a) { return py::str(a.dtype()).cast<std::string>(); }
 
-py::array AsArray(py::handle object, const char* what) {
+// An ndarray as it is (its dtype is checked by the caller); anything else,
+// such as nested lists, converted by NumPy, to `dtype` when one is given.
+py::array AsArray(py::handle object, const char* what, const char* dtype = nullptr) {
     if (py::isinstance<py::array>(object)) return py::reinterpret_borrow<py::array>(object);
     try {
-        return py::module_::import("numpy").attr("asarray")(object);
+        const py::object asarray = py::module_::import("numpy").attr("asarray");
+        return dtype ? asarray(object, py::arg("dtype") = dtype) : asarray(object);
     } catch (py::error_already_set&) {
         Fail(what, "cannot be read as an array");
     }
@@ -71,7 +74,7 @@ std::vector<std::int64_t> ReadIntegers(const py::array& a, std::int64_t lo, std:
 
 void Fail(const char* what, const std::string& message) { throw py::value_error(std::string(what) + ": " + message); }
 
-PointsIn::PointsIn(py::handle object, const char* what) : m_array(AsArray(object, what)) {
+PointsIn::PointsIn(py::handle object, const char* what) : m_array(AsArray(object, what, "float64")) {
     if (m_array.ndim() != 2 || m_array.shape(1) != 3)
         Fail(what, "expected an (n, 3) array, got shape " + ShapeText(m_array));
     const char kind = m_array.dtype().kind();
@@ -110,7 +113,7 @@ Point3d::Array PointsIn::ToArray() const {
 
 Point3d PointFrom(py::handle object, const char* what) {
     if (py::isinstance<Point3d>(object)) return object.cast<Point3d>();
-    const py::array a = AsArray(object, what);
+    const py::array a = AsArray(object, what, "float64");
     if (a.ndim() != 1 || a.shape(0) != 3) Fail(what, "expected a point of 3 coordinates, got shape " + ShapeText(a));
     const std::vector<double> v = Doubles(a, 3, what);
     return Point3d(v[0], v[1], v[2]);
