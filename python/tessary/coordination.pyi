@@ -1,43 +1,51 @@
 """Ideal coordination polyhedra and the deviation of observed ligands from them."""
 
-import enum
 from typing import Any, Tuple
 
 import numpy as np
 import numpy.typing as npt
 
-class Geometry(enum.IntEnum):
-    NoCoordinationGeometry = 0
-    Linear = 1
-    Angular = 2
-    AngularTrigonalPlanar = 3
-    AngularSquarePlanar = 4
-    TrigonalPlanar = 5
-    TrigonalPyramidal = 6
-    TrigonalPyramidalTrigonalBipyramidal = 7
-    TrigonalPyramidalOctahedral = 8
-    TShaped = 9
-    Tetrahedral = 10
-    SquarePlanar = 11
-    SquarePyramidal = 12
-    TrigonalPlanarPyramidal = 13
-    SeeSaw = 14
-    SeeSawTrigonalBipyramidal = 15
-    TrigonalBipyramidal = 16
-    SquarePlanarPyramidal = 17
-    Octahedral = 18
-    TrigonalPrismatic = 19
-    TrigonalAntiprismatic = 20
-    TrigonalAntiprismaticStretched = 21
-    PentagonalPlanarPyramidal = 22
-    PentagonalBipyramidal = 23
-    OctahedralFaceMonocapped = 24
-    TrigonalPrismaticSquareFaceMonocapped = 25
-    Cubic = 26
-    SquareAntiprismatic = 27
-    Dodecahedral = 28
-    HexagonalBipyramidal = 29
-    HeptagonalBipyramidal = 30
+class Geometry:
+    """The coordination geometry types; int(g) is the fixed number."""
+    __members__: dict[str, Geometry]
+    def __init__(self, value: int) -> None: ...
+    def __int__(self) -> int: ...
+    def __index__(self) -> int: ...
+    @property
+    def name(self) -> str: ...
+    @property
+    def value(self) -> int: ...
+    NoCoordinationGeometry: Geometry
+    Linear: Geometry
+    Angular: Geometry
+    AngularTrigonalPlanar: Geometry
+    AngularSquarePlanar: Geometry
+    TrigonalPlanar: Geometry
+    TrigonalPyramidal: Geometry
+    TrigonalPyramidalTrigonalBipyramidal: Geometry
+    TrigonalPyramidalOctahedral: Geometry
+    TShaped: Geometry
+    Tetrahedral: Geometry
+    SquarePlanar: Geometry
+    SquarePyramidal: Geometry
+    TrigonalPlanarPyramidal: Geometry
+    SeeSaw: Geometry
+    SeeSawTrigonalBipyramidal: Geometry
+    TrigonalBipyramidal: Geometry
+    SquarePlanarPyramidal: Geometry
+    Octahedral: Geometry
+    TrigonalPrismatic: Geometry
+    TrigonalAntiprismatic: Geometry
+    TrigonalAntiprismaticStretched: Geometry
+    PentagonalPlanarPyramidal: Geometry
+    PentagonalBipyramidal: Geometry
+    OctahedralFaceMonocapped: Geometry
+    TrigonalPrismaticSquareFaceMonocapped: Geometry
+    Cubic: Geometry
+    SquareAntiprismatic: Geometry
+    Dodecahedral: Geometry
+    HexagonalBipyramidal: Geometry
+    HeptagonalBipyramidal: Geometry
 
 def from_name(name: str) -> Geometry: ...
 def coordination_number(geometry: Geometry) -> int: ...
