@@ -9,6 +9,7 @@
 #include "Arrays.h"
 #include "Module.h"
 #include "SceneArchive.h"
+#include "SceneKinds.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
 namespace tessary_python {
@@ -80,27 +81,6 @@ void AddMesh(DisplayList3D& list, py::handle vertices, py::handle normals, py::h
     list.Add(mesh);
 }
 
-// Opaque then transparent elements of one kind, gathered by `each`.
-template <class T, class Count, class Get, class Each>
-void Gather(const DisplayList3D& list, Count count, Get get, Each each) {
-    for (int pass = 0; pass < 2; ++pass)
-        for (int i = 0; i < count(list, pass == 1); ++i) each(get(list, pass == 1, i));
-}
-
-int NumSpheres(const DisplayList3D& l, bool t) { return t ? l.GetNumTransparentSpheres() : l.GetNumOpaqueSpheres(); }
-const SpherePrimitive& GetSphere(const DisplayList3D& l, bool t, int i) {
-    return t ? l.GetTransparentSphere(i) : l.GetOpaqueSphere(i);
-}
-int NumCylinders(const DisplayList3D& l, bool t) {
-    return t ? l.GetNumTransparentCylinders() : l.GetNumOpaqueCylinders();
-}
-const CylinderPrimitive& GetCylinder(const DisplayList3D& l, bool t, int i) {
-    return t ? l.GetTransparentCylinder(i) : l.GetOpaqueCylinder(i);
-}
-int NumMeshes(const DisplayList3D& l, bool t) {
-    return t ? l.GetNumTransparentTriangleMeshes() : l.GetNumOpaqueTriangleMeshes();
-}
-
 template <class T>
 py::array_t<T> VectorOut(const std::vector<T>& v) {
     return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
@@ -111,7 +91,7 @@ py::dict Spheres(const DisplayList3D& list) {
     std::vector<float> radii;
     std::vector<Color> colors;
     std::vector<std::uint32_t> ids;
-    Gather<SpherePrimitive>(list, NumSpheres, GetSphere, [&](const SpherePrimitive& s) {
+    ForEachOfKind(list, NumSpheres, GetSphere, [&](const SpherePrimitive& s) {
         centres.push_back(s.GetCenter());
         radii.push_back(static_cast<float>(s.GetRadius()));
         colors.push_back(s.GetColor());
@@ -130,7 +110,7 @@ py::dict Cylinders(const DisplayList3D& list) {
     std::vector<float> radii;
     std::vector<Color> colors1, colors2;
     std::vector<std::uint32_t> ids, endIds1, endIds2;
-    Gather<CylinderPrimitive>(list, NumCylinders, GetCylinder, [&](const CylinderPrimitive& c) {
+    ForEachOfKind(list, NumCylinders, GetCylinder, [&](const CylinderPrimitive& c) {
         ends1.push_back(c.GetEnd1());
         ends2.push_back(c.GetEnd2());
         radii.push_back(static_cast<float>(c.GetRadius()));
@@ -153,11 +133,9 @@ py::dict Cylinders(const DisplayList3D& list) {
 }
 
 py::dict Mesh(const DisplayList3D& list, int index) {
-    const int opaque = list.GetNumOpaqueTriangleMeshes();
-    if (index < 0 || index >= opaque + list.GetNumTransparentTriangleMeshes())
-        throw py::index_error("no mesh " + std::to_string(index));
-    const TriangleMeshPrimitive& m =
-        index < opaque ? list.GetOpaqueTriangleMesh(index) : list.GetTransparentTriangleMesh(index - opaque);
+    const int opaque = NumMeshes(list, false);
+    if (index < 0 || index >= opaque + NumMeshes(list, true)) throw py::index_error("no mesh " + std::to_string(index));
+    const TriangleMeshPrimitive& m = index < opaque ? GetMesh(list, false, index) : GetMesh(list, true, index - opaque);
     const auto n = static_cast<std::size_t>(m.GetNumVertices());
     std::vector<Point3d> points(n), normals(n);
     std::vector<Color> colors(n);

@@ -5,6 +5,7 @@
 
 #include "tessary/frame/CArchive.h"
 #include "tessary/frame/Serialization.h"
+#include "SceneKinds.h"
 
 namespace tessary_python {
 
@@ -86,17 +87,11 @@ void ArchiveFrame(CArchive& ar, Frame& f) {
     ArchiveFields(ar, f.iconScale);
 }
 
-// Opaque, then transparent elements of one kind.
-template <class T, class Count, class Get>
+// Opaque, then transparent elements of one kind; copies are cheap (a mesh shares its block).
+template <class Count, class Get>
 void StoreKind(CArchive& ar, const DisplayList3D& list, Count count, Get get) {
-    const int opaque = count(list, false), transparent = count(list, true);
-    ar.WriteCount(static_cast<std::uint64_t>(opaque) + static_cast<std::uint64_t>(transparent));
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < (pass ? transparent : opaque); ++i) {
-            T element = get(list, pass == 1, i);
-            ArchiveElement(ar, element);
-        }
-    }
+    ar.WriteCount(static_cast<std::uint64_t>(count(list, false)) + static_cast<std::uint64_t>(count(list, true)));
+    ForEachOfKind(list, count, get, [&ar](auto element) { ArchiveElement(ar, element); });
 }
 
 template <class T>
@@ -122,21 +117,9 @@ void StoreList(CArchive& ar, const DisplayList3D& list, int depth) {
     }
     f.iconScale = list.GetIconScale();
     ArchiveFrame(ar, f);
-    StoreKind<SpherePrimitive>(
-        ar, list, [](const DisplayList3D& l, bool t) { return t ? l.GetNumTransparentSpheres() : l.GetNumOpaqueSpheres(); },
-        [](const DisplayList3D& l, bool t, int i) { return t ? l.GetTransparentSphere(i) : l.GetOpaqueSphere(i); });
-    StoreKind<CylinderPrimitive>(
-        ar, list,
-        [](const DisplayList3D& l, bool t) { return t ? l.GetNumTransparentCylinders() : l.GetNumOpaqueCylinders(); },
-        [](const DisplayList3D& l, bool t, int i) { return t ? l.GetTransparentCylinder(i) : l.GetOpaqueCylinder(i); });
-    StoreKind<TriangleMeshPrimitive>(
-        ar, list,
-        [](const DisplayList3D& l, bool t) {
-            return t ? l.GetNumTransparentTriangleMeshes() : l.GetNumOpaqueTriangleMeshes();
-        },
-        [](const DisplayList3D& l, bool t, int i) {
-            return t ? l.GetTransparentTriangleMesh(i) : l.GetOpaqueTriangleMesh(i);
-        });
+    StoreKind(ar, list, NumSpheres, GetSphere);
+    StoreKind(ar, list, NumCylinders, GetCylinder);
+    StoreKind(ar, list, NumMeshes, GetMesh);
     ar.WriteCount(static_cast<std::uint64_t>(list.GetNumDisplayLists()));
     for (int i = 0; i < list.GetNumDisplayLists(); ++i) StoreList(ar, list.GetDisplayList(i), depth + 1);
 }
