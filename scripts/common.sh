@@ -50,3 +50,16 @@ build_jobs() { nproc 2>/dev/null || echo 2; }
 
 # CI sets TESSARY_WERROR=ON; a user's build keeps warnings as warnings.
 werror_flag() { echo "-DTESSARY_WERROR=${TESSARY_WERROR:-OFF}"; }
+
+# The Python module's build packages; the module is built when all are present.
+PYTHON_PACKAGES=(pybind11-dev python3-dev python3-numpy python3-pytest)
+python_flag() {
+    local pkg
+    for pkg in "${PYTHON_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || {
+            echo "-DTESSARY_BUILD_PYTHON=OFF"
+            return 0
+        }
+    done
+    echo "-DTESSARY_BUILD_PYTHON=ON"
+}
