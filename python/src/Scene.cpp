@@ -8,7 +8,7 @@
 
 #include "Arrays.h"
 #include "Module.h"
-#include "SceneArchive.h"
+#include "SceneArchive.h"  // tools/scene
 #include "SceneKinds.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
@@ -186,14 +186,14 @@ int PlaneIndex(const DisplayList3D& list, int i) {
 }
 
 py::bytes ToBytes(const DisplayList3D& list) {
-    const std::vector<unsigned char> bytes = StoreScene(list);
+    const std::vector<unsigned char> bytes = TessaryScene::SceneBytes(list);
     return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 DisplayList3D FromBytes(const py::bytes& data) {
     const std::string_view view = data;
     std::vector<unsigned char> bytes(view.begin(), view.end());
-    return LoadScene(bytes);
+    return TessaryScene::SceneFromBytes(bytes);
 }
 
 }  // namespace
@@ -268,9 +268,10 @@ void RegisterScene(py::module_& m) {
              "enabled planes: ((n, 3) float32 positions, (n,) uint32 object IDs), both new arrays. Runs "
              "without the GIL: do not change the list from another thread meanwhile.")
         .def("to_bytes", &ToBytes,
-             "The tree as bytes: per list its settings, then counted spheres, cylinders and meshes in their "
-             "library archive forms (with the colour transparency, end IDs and vertex IDs those forms leave "
-             "out), then its children.")
+             "The tree as bytes, in the scene file of the reference host (tessary-scene archive --check "
+             "opens it): per list its settings, then every primitive kind counted, each element in its "
+             "library archive form with what that form leaves out (colour transparency, end IDs, vertex "
+             "IDs), then its children. ArchiveError for a tree nested deeper than 64 lists.")
         .def_static("from_bytes", &FromBytes, py::arg("data"),
                     "A tree rebuilt from to_bytes output (new IDs). ArchiveError for malformed or truncated bytes.")
         .def(py::pickle([](const DisplayList3D& l) { return ToBytes(l); },

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tessary/frame/Serialization.h"
+
 namespace TessaryScene {
 
 using namespace Tessary;
@@ -66,11 +68,39 @@ void Extras(CArchive& ar, CylinderPrimitive& p) {
     }
 }
 
+// A mesh's form clears A in every vertex and leaves out the line width and
+// the per-vertex object IDs (which only the constructor takes).
+void Extras(CArchive& ar, TriangleMeshPrimitive& m) {
+    float width = m.GetLineWidth();
+    OIDArray ids;
+    CArray<unsigned char> alphas;
+    if (ar.IsStoring()) {
+        for (int i = 0; i < m.GetNumOIDs(); ++i) ids.Add(m.GetOIDAt(i));
+        for (int i = 0; i < m.GetNumVertices(); ++i) alphas.Add(m.GetVertexAt(i).GetColor().GetA());
+    }
+    ArchiveFields(ar, width, ids, alphas);
+    if (ar.IsStoring()) return;
+    if (alphas.GetSize() != m.GetNumVertices()) throw CArchiveException(CArchiveException::badCount);
+    VertexNormal* v = m.GetVertices();
+    for (int i = 0; i < alphas.GetSize(); ++i) v[i].SetColor(v[i].GetColor().SetA(alphas[i]));
+    if (!ids.IsEmpty()) {
+        TriangleMeshPrimitive withIds(m.GetVertexArray(), m.GetTriangleArray(), ids);
+        withIds.SetID(m.GetID());
+        withIds.SetMaterial(m.GetMaterial());
+        withIds.SetRepresentation(m.GetRepresentation());
+        withIds.SetTwoSided(m.GetTwoSided());
+        m = withIds;
+    }
+    m.SetLineWidth(width);
+}
+
 void ArchivePoint(CArchive& ar, Point3d& p) {
     if (ar.IsStoring()) ar << p.x << p.y << p.z; else ar >> p.x >> p.y >> p.z;
 }
 
-void StoreList(const DisplayList3D& list, CArchive& ar) {
+void StoreList(const DisplayList3D& list, CArchive& ar, int depth) {
+    // A tree deeper than a load accepts would make a file that cannot be read back.
+    if (depth > kMaxDepth) throw CArchiveException(CArchiveException::badCount);
     ar << static_cast<int>(list.GetRenderMode());
     Point3d scale = list.GetIconScale();
     ArchivePoint(ar, scale);
@@ -93,7 +123,7 @@ void StoreList(const DisplayList3D& list, CArchive& ar) {
     TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_SCENE_STORE)
 #undef TESSARY_SCENE_STORE
     ar.WriteCount(static_cast<std::uint64_t>(list.GetNumDisplayLists()));
-    for (int i = 0; i < list.GetNumDisplayLists(); ++i) StoreList(list.GetDisplayList(i), ar);
+    for (int i = 0; i < list.GetNumDisplayLists(); ++i) StoreList(list.GetDisplayList(i), ar, depth + 1);
 }
 
 // Every element is at least one byte long, so a count beyond the bytes left is refused at once.
@@ -198,7 +228,7 @@ void CompareLists(const DisplayList3D& a, const DisplayList3D& b, const std::str
 
 void StoreScene(const DisplayList3D& root, CArchive& ar) {
     ar << CString(kMagic) << kFormat;
-    StoreList(root, ar);
+    StoreList(root, ar, 0);
 }
 
 DisplayList3D LoadScene(CArchive& ar) {

@@ -4,7 +4,9 @@
 // archive. Each primitive goes in its own archive form, followed by what
 // that form leaves out and a viewer still needs (the A byte of colours,
 // which decides whether a solid is filed transparent; a cylinder's end IDs
-// and cap; a tetrahedron's hidden faces).
+// and cap; a tetrahedron's hidden faces; a mesh's line width and per-vertex
+// IDs). The Python module stores its scenes in this same form, so a scene
+// built there opens here.
 //
 // Layout: the text "tessary-scene", format 1 (int), then the root list.
 // A list: render mode (int); icon scale (point); local transformation
@@ -21,6 +23,7 @@
 
 namespace TessaryScene {
 
+// Throws CArchiveException for a tree nested deeper than 64 lists, which a load would refuse.
 void StoreScene(const Tessary::DisplayList3D& root, Tessary::CArchive& ar);
 // Throws CArchiveException on anything that is not a whole scene file
 // (children nested deeper than 64 lists included).
