@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "MoleculePath.h"
 #include "Scene.h"
 #include "Structure.h"
 #include "View.h"
@@ -51,7 +52,7 @@ Outcome RunScene(const std::string& args) {
 
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-const std::string kWater = TESSARY_SOURCE_DIR "/data/molecules/water_cluster_Mg.xyz";
+const std::string kWater = MoleculePath("water_cluster_Mg.xyz");
 
 TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
     const std::string out = Temp("never.png");

@@ -1,4 +1,5 @@
 #include "MetalSites.h"
+#include "MoleculePath.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,6 @@ namespace TessaryScene {
 namespace {
 
 namespace CG = Tessary::CoordinationGeometry;
-
-std::string DataPath(const std::string& name) {
-    return std::string(TESSARY_SOURCE_DIR) + "/data/molecules/" + name;
-}
 
 struct SiteCase {
     const char* file;
@@ -35,7 +32,7 @@ TEST(MetalSites, RealSitesHaveTheirKnownLigandsAndShape) {
     };
     for (const SiteCase& c : cases) {
         SCOPED_TRACE(c.file);
-        const Structure s = ReadStructure(DataPath(c.file));
+        const Structure s = ReadStructure(MoleculePath(c.file));
         const std::vector<MetalSite> sites = FindMetalSites(s);
         ASSERT_EQ(static_cast<int>(sites.size()), c.sites);
         for (const MetalSite& site : sites) {
@@ -102,7 +99,7 @@ TEST(MetalSites, BondRule) {
 }
 
 TEST(MetalSites, TableRowsAreAligned) {
-    const Structure s = ReadStructure(DataPath("4at1.ent"));
+    const Structure s = ReadStructure(MoleculePath("4at1.ent"));
     std::ostringstream out;
     PrintMetalTable(s, FindMetalSites(s), out);
     const std::string deviations =

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "MoleculePath.h"
 #include "Pick.h"
 #include "Scene.h"
 #include "SceneArchive.h"
@@ -18,8 +19,6 @@ using Tessary::DisplayList3D;
 using Tessary::Point3d;
 
 namespace {
-
-std::string Data(const char* name) { return std::string(TESSARY_SOURCE_DIR "/data/molecules/") + name; }
 
 int Count(const DisplayList3D& root, const std::string& kind) {
     for (const auto& [k, n] : CountPrimitives(root))
@@ -46,7 +45,7 @@ TEST(Scene, CountsOfRealStructures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const Structure s = ReadStructure(Data(c.file));
+        const Structure s = ReadStructure(MoleculePath(c.file));
         const Scene scene = BuildScene(s, SceneOptions());
         EXPECT_EQ(static_cast<int>(s.atoms.size()), c.atoms);
         EXPECT_EQ(static_cast<int>(s.chains.size()), c.chains);
@@ -65,7 +64,7 @@ TEST(Scene, CountsOfRealStructures) {
 }
 
 TEST(Scene, StylesEllipsoidsAndColours) {
-    const Structure s = ReadStructure(Data("pdb1ejg.pdb"));
+    const Structure s = ReadStructure(MoleculePath("pdb1ejg.pdb"));
     // Atoms whose tensor is positive definite (leading minors above zero)
     // become ellipsoids; a few refined tensors are not, and stay spheres.
     int aniso = 0;
@@ -123,7 +122,7 @@ TEST(Scene, IsotropicTensorGivesASphereOfTheHalfProbabilityRadius) {
 }
 
 TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
-    const Structure s = ReadStructure(Data("water_cluster_Mg.xyz"));
+    const Structure s = ReadStructure(MoleculePath("water_cluster_Mg.xyz"));
     const Scene scene = BuildScene(s, SceneOptions());
     EXPECT_EQ(scene.AtomOf(scene.AtomID(0)), 0);
     EXPECT_EQ(scene.AtomOf(19), 18);
@@ -140,7 +139,7 @@ TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
 }
 
 TEST(Scene, PickAtTheProjectedCentreOfAnAtomFindsIt) {
-    const Structure s = ReadStructure(Data("Fe_1brf_snip_reduced.pdb"));
+    const Structure s = ReadStructure(MoleculePath("Fe_1brf_snip_reduced.pdb"));
     const Scene scene = BuildScene(s, SceneOptions());
     for (const auto& angles : {Point3d(0, 0, 0), Point3d(30, 60, 0)}) {
         View view;
@@ -157,7 +156,7 @@ TEST(Scene, PickAtTheProjectedCentreOfAnAtomFindsIt) {
 }
 
 TEST(Scene, SlabRemovesPickDotsOutsideItsDepth) {
-    const Structure s = ReadStructure(Data("1ubq.pdb"));
+    const Structure s = ReadStructure(MoleculePath("1ubq.pdb"));
     Scene scene = BuildScene(s, SceneOptions());
     std::vector<Tessary::DotPrimitive> all, slabbed;
     scene.root.GetPickDots(all);
@@ -171,7 +170,7 @@ TEST(Scene, SlabRemovesPickDotsOutsideItsDepth) {
 TEST(SceneArchive, RoundTripIsExactAndStable) {
     for (const char* file : {"Fe_1brf_snip_reduced.pdb", "water_cluster_Mg.xyz", "pdb1ejg.pdb"}) {
         SCOPED_TRACE(file);
-        Scene scene = BuildScene(ReadStructure(Data(file)), SceneOptions());
+        Scene scene = BuildScene(ReadStructure(MoleculePath(file)), SceneOptions());
         ApplySlab(scene.root, Point3d(1, 2, 3), Point3d(0, 1, 0), 10.0);
         scene.root.GetDisplayList(0).SetLocalTransformation(Tessary::Matrix4x4(Point3d(0, 0, 1), 30.0));
         std::vector<unsigned char> bytes = SceneBytes(scene.root);
@@ -182,7 +181,7 @@ TEST(SceneArchive, RoundTripIsExactAndStable) {
 }
 
 TEST(SceneArchive, CompareNamesWhatDiffers) {
-    Scene scene = BuildScene(ReadStructure(Data("water_cluster_Mg.xyz")), SceneOptions());
+    Scene scene = BuildScene(ReadStructure(MoleculePath("water_cluster_Mg.xyz")), SceneOptions());
     DisplayList3D changed = scene.root;
     changed.GetDisplayList(0).GetOpaqueCylinder(2).SetEnd2ID(999);
     changed.GetDisplayList(1).RemoveTransparentTetrahedron(0, 1);
@@ -194,7 +193,7 @@ TEST(SceneArchive, CompareNamesWhatDiffers) {
 }
 
 TEST(SceneArchive, RefusesDamagedFiles) {
-    const Scene scene = BuildScene(ReadStructure(Data("water_cluster_Mg.xyz")), SceneOptions());
+    const Scene scene = BuildScene(ReadStructure(MoleculePath("water_cluster_Mg.xyz")), SceneOptions());
     const std::vector<unsigned char> bytes = SceneBytes(scene.root);
     for (std::size_t cut : {std::size_t(0), std::size_t(5), std::size_t(20), bytes.size() / 2, bytes.size() - 1}) {
         std::vector<unsigned char> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));

@@ -1,4 +1,5 @@
 #include "Superpose.h"
+#include "MoleculePath.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +9,8 @@
 namespace TessaryScene {
 namespace {
 
-std::string DataPath(const std::string& name) {
-    return std::string(TESSARY_SOURCE_DIR) + "/data/molecules/" + name;
-}
-
 const Structure& Ubiquitin() {
-    static const Structure s = ReadStructure(DataPath("1ubq.pdb"));
+    static const Structure s = ReadStructure(MoleculePath("1ubq.pdb"));
     return s;
 }
 
@@ -85,7 +82,7 @@ TEST(Superpose, MatchingByChainResidueAndInsertion) {
 }
 
 TEST(Superpose, NmrModelsOntoTheFirst) {
-    const std::vector<ModelSuperposition> fits = SuperposeModels(DataPath("1d3z.pdb"));
+    const std::vector<ModelSuperposition> fits = SuperposeModels(MoleculePath("1d3z.pdb"));
     ASSERT_EQ(fits.size(), 9u);
     for (std::size_t i = 0; i < fits.size(); ++i) {
         const Superposition& fit = fits[i].fit;
@@ -107,8 +104,8 @@ TEST(Superpose, ErrorsAreInputErrors) {
     for (Atom& a : two.atoms)
         if (a.residueNumber > 2) a.name = "CB";
     const std::function<void()> cases[] = {
-        [] { SuperposeModels(DataPath("1ubq.pdb")); },
-        [] { Superpose(ReadStructure(DataPath("water_cluster_Mg.xyz")), Ubiquitin()); },
+        [] { SuperposeModels(MoleculePath("1ubq.pdb")); },
+        [] { Superpose(ReadStructure(MoleculePath("water_cluster_Mg.xyz")), Ubiquitin()); },
         [&] { Superpose(two, Ubiquitin()); },
         [&] { Superpose(Ubiquitin(), two); },
     };
