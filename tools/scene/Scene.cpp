@@ -248,12 +248,12 @@ int Scene::BondOf(unsigned id) const {
 std::string Scene::Describe(const Structure& s, unsigned id) const {
     auto atomText = [&](int i) {
         const Atom& a = s.atoms[static_cast<std::size_t>(i)];
-        return a.name + " " + a.ResidueLabel();
+        return "atom " + std::to_string(i + 1) + " " + a.name + " " + a.ResidueLabel();
     };
-    if (const int a = AtomOf(id); a >= 0) return "atom " + std::to_string(a + 1) + " " + atomText(a);
+    if (const int a = AtomOf(id); a >= 0) return atomText(a);
     if (const int b = BondOf(id); b >= 0) {
         const Bond& bond = bonds[static_cast<std::size_t>(b)];
-        return "bond " + std::to_string(b + 1) + " " + atomText(bond.first) + " - " + atomText(bond.second);
+        return "bond " + std::to_string(b + 1) + ": " + atomText(bond.first) + " - " + atomText(bond.second);
     }
     return {};
 }

@@ -53,7 +53,7 @@ struct Scene {
     // The atom or bond an object ID stands for: -1 when it is not one.
     int AtomOf(unsigned id) const;
     int BondOf(unsigned id) const;
-    // "atom 123 CA HIS 96 A" / "bond 5 CA HIS 96 A - CB HIS 96 A"; empty for other IDs.
+    // "atom 123 CA HIS 96 A" / "bond 5: atom 123 CA HIS 96 A - atom 124 CB HIS 96 A"; empty for other IDs.
     std::string Describe(const Structure& structure, unsigned id) const;
 };
 

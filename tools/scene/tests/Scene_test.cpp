@@ -133,6 +133,9 @@ TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
     EXPECT_EQ(scene.Describe(s, 0), "");
     const int mg = FindAtom(s, "Mg");
     EXPECT_EQ(scene.Describe(s, scene.AtomID(mg)), "atom " + std::to_string(mg + 1) + " Mg Mg " + std::to_string(mg + 1));
+    const Bond& first = scene.bonds[0];
+    EXPECT_EQ(scene.Describe(s, scene.BondID(0)), "bond 1: " + scene.Describe(s, scene.AtomID(first.first)) + " - " +
+                                                      scene.Describe(s, scene.AtomID(first.second)));
     const Tessary::CylinderPrimitive& bond = scene.root.GetDisplayList(0).GetOpaqueCylinder(0);
     EXPECT_EQ(bond.GetEnd1ID(), scene.AtomID(scene.bonds[0].first));
     EXPECT_EQ(bond.GetEnd2ID(), scene.AtomID(scene.bonds[0].second));
