@@ -263,8 +263,8 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     if (withView) {
         v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom);
         if (o.slab) {
-            // The slab follows the turn of the first fit; the second fits what it leaves.
-            // The depth axis in world coordinates, read off the view itself.
+            // The slab lies across the view's depth axis (read off the view itself)
+            // through the middle of the atoms; the second fit frames what it leaves.
             Point3d low = v.structure.atoms.front().position, high = low;
             for (const Atom& a : v.structure.atoms) {
                 low = Point3d(std::min(low.x, a.position.x), std::min(low.y, a.position.y), std::min(low.z, a.position.z));
