@@ -4,8 +4,6 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "SceneWalk.h"
 #include "Structure.h"
 
@@ -682,31 +681,6 @@ void Check(cairo_status_t status) {
     if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(std::string("cairo: ") + cairo_status_to_string(status));
 }
 
-// Writes `bytes` beside `path` and renames it into place, so the file is whole or absent.
-void WriteWhole(const std::string& path, const std::string& bytes) {
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = path + ".part" + std::to_string(getpid()) + "_" + std::to_string(attempt);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw InputError("cannot write '" + path + "': " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const int error = done < bytes.size() ? errno : 0;
-    if (close(fd) != 0 || error != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
-        const int cause = error != 0 ? error : errno;
-        unlink(temp.c_str());
-        throw InputError("cannot write '" + path + "': " + std::strerror(cause));
-    }
-}
-
 }  // namespace
 
 void Render(const DisplayList3D& root, const View& view, const std::string& path) {
@@ -730,7 +704,7 @@ void Render(const DisplayList3D& root, const View& view, const std::string& path
     if (format == Format::Png) Check(cairo_surface_write_to_png_stream(surface.get(), Append, &bytes));
     cairo_surface_finish(surface.get());
     Check(cairo_surface_status(surface.get()));
-    WriteWhole(path, bytes);
+    WriteWhole(path, bytes.data(), bytes.size());
 }
 
 void ReleaseFontCaches() {

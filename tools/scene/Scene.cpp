@@ -30,6 +30,8 @@ const Color kChainColors[] = {
     Color(140, 90, 60),  Color(220, 120, 190), Color(120, 120, 120), Color(180, 180, 40), Color(40, 180, 190),
 };
 
+Color ChainColor(std::size_t chain) { return kChainColors[chain % std::size(kChainColors)]; }
+
 double SphereRadius(const ElementInfo& e, Style style) {
     if (style == Style::Spacefill) return e.vdwRadius;
     return e.vdwRadius * (e.metal ? 0.35 : 0.22);
@@ -85,7 +87,7 @@ public:
         auto chainList = [&](int c) -> DisplayList3D& { return m_scene.root.GetDisplayList(c); };
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
             AddAtoms(chainList(static_cast<int>(c)), m_s.chains[c]);
-            AddTrace(chainList(static_cast<int>(c)), m_s.chains[c]);
+            AddTrace(chainList(static_cast<int>(c)), m_s.chains[c], ChainColor(c));
         }
         if (m_options.style == Style::BallAndStick) {
             for (std::size_t b = 0; b < m_scene.bonds.size(); ++b) {
@@ -118,7 +120,7 @@ private:
                 Color& color = m_colors[static_cast<std::size_t>(i)];
                 switch (m_options.coloring) {
                     case Coloring::Element: color = LookupElement(a.element).GetColor(); break;
-                    case Coloring::Chain: color = kChainColors[c % std::size(kChainColors)]; break;
+                    case Coloring::Chain: color = ChainColor(c); break;
                     case Coloring::BFactor: color = ramp.CalculateColor(a.bFactor); break;
                 }
             }
@@ -151,11 +153,10 @@ private:
     }
 
     // A smooth line through the C-alpha atoms of each unbroken run.
-    void AddTrace(DisplayList3D& list, const Chain& chain) {
+    // Atoms coloured by chain get a dark trace, so it stands out against them.
+    void AddTrace(DisplayList3D& list, const Chain& chain, Color chainColor) {
         Point3d::Array run;
-        const Color color = m_options.coloring == Coloring::Chain ? Color(60, 60, 60)
-                                                                  : kChainColors[static_cast<std::size_t>(&chain - m_s.chains.data()) %
-                                                                                 std::size(kChainColors)];
+        const Color color = m_options.coloring == Coloring::Chain ? Color(60, 60, 60) : chainColor;
         auto flush = [&] {
             if (run.GetSize() >= 2) {
                 Point3d::Array curve;

@@ -17,6 +17,7 @@
 
 #include "tessary/frame/CArchive.h"
 
+#include "Files.h"
 #include "MetalSites.h"
 #include "Pick.h"
 #include "Render.h"
@@ -290,24 +291,6 @@ std::vector<Tessary::DotPrimitive> PickDots(const Scene& scene, Timings& t) {
     });
 }
 
-// Writes through a temporary name, so a failure never leaves a partial file.
-void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out) {
-            out.close();
-            std::remove(temporary.c_str());
-            throw InputError("cannot write " + path);
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        throw InputError("cannot write " + path);
-    }
-}
-
 std::vector<unsigned char> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw InputError("cannot open " + path);
@@ -398,7 +381,7 @@ int RunArchive(const Options& o) {
         for (const std::string& d : differences) std::cerr << "archive: " << d << "\n";
         return 1;
     }
-    if (!o.check) WriteFile(o.output, first);
+    if (!o.check) WriteWhole(o.output, first.data(), first.size());
     std::cout << (o.check ? o.files.front() : o.output) << ": " << first.size() << " bytes, "
               << (o.check ? "reloaded" : "reloaded, compared equal") << " and stored again byte-identical\n";
     return 0;
