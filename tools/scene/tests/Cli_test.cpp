@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,9 +40,25 @@ std::string Slurp(const std::string& path) {
 
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
+// A directory of this process's own, removed when the tests end: other
+// builds may run the same tests at once.
+const std::string& Scratch() {
+    static const std::string directory = [] {
+        std::string d = ::testing::TempDir() + "scene_cli_XXXXXX";
+        if (mkdtemp(d.data()) == nullptr) d = ::testing::TempDir() + "scene_cli";
+        return d + "/";
+    }();
+    return directory;
+}
+class ScratchCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { std::filesystem::remove_all(Scratch()); }
+};
+const auto* const kScratchCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
 // Named after the running test: ctest runs the cases as parallel processes.
 std::string Temp(const std::string& name) {
-    return ::testing::TempDir() + "scene_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+    return Scratch() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 // `shell` runs before the program in the same shell (a ulimit).
@@ -53,6 +70,8 @@ Outcome RunScene(const std::string& args, const std::string& shell = "") {
     o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     o.out = Slurp(out);
     o.err = Slurp(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
     return o;
 }
 
@@ -249,14 +268,16 @@ TEST(Cli, UnusableNumbersAndOutputsAreRefused) {
     ASSERT_EQ(lstat(dangling.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_FALSE(Exists(Temp("missing.png")));
+    for (const std::string& path : {fifo, readOnly, readOnlyScene, dangling}) std::remove(path.c_str());
+    rmdir(directory.c_str());
 }
 
 bool IsPng(const std::string& path) { return Slurp(path).rfind("\x89PNG", 0) == 0; }
 
-// Temporaries the writer may have left in the test directory.
-int Leftovers() {
+// Temporaries the writer may have left in `directory`.
+int Leftovers(const std::string& directory) {
     int count = 0;
-    DIR* dir = opendir(::testing::TempDir().c_str());
+    DIR* dir = opendir(directory.c_str());
     if (dir == nullptr) return -1;
     while (const dirent* entry = readdir(dir)) count += std::string(entry->d_name).rfind(".tessary-", 0) == 0;
     closedir(dir);
@@ -285,19 +306,19 @@ TEST(Cli, OutputsAreWrittenThroughLinksWithTheirModeAndAnyName) {
     ASSERT_EQ(stat(shared.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_TRUE(IsPng(shared));
+    for (const std::string& path : {target, link, shared}) std::remove(path.c_str());
 
     // A name of 250 characters (the limit is 255) is written: the temporary
     // beside it has a short name of its own.
-    std::string name = "scene_long_";
-    name += std::string(250 - name.size() - 4, 'n') + ".png";
-    ASSERT_EQ(name.size(), 250u);
-    const std::string longPath = ::testing::TempDir() + name;
-    std::remove(longPath.c_str());
+    std::string directory = Temp("dirXXXXXX");
+    ASSERT_NE(mkdtemp(directory.data()), nullptr);
+    const std::string longPath = directory + "/" + std::string(246, 'n') + ".png";
     o = RunScene("render " + kWater + " -o " + longPath + " --size 64x64");
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_TRUE(IsPng(longPath));
+    EXPECT_EQ(Leftovers(directory), 0);
     std::remove(longPath.c_str());
-    EXPECT_EQ(Leftovers(), 0);
+    rmdir(directory.c_str());
 }
 
 #if defined(__has_feature)
@@ -346,6 +367,7 @@ TEST(Cli, CrowdedFilesRunInBoundedMemory) {
     const Outcome o = RunScene("render " + shell + " -o " + png + " --size 200x200", kLimit);
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_TRUE(IsPng(png));
+    for (const std::string& path : {point, shell, png}) std::remove(path.c_str());
 #endif
 }
 
