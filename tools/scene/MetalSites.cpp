@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tessary/chemistry/NeighborList.h"
-
+#include "AtomGrid.h"
 #include "Elements.h"
 
 namespace TessaryScene {
@@ -22,6 +21,9 @@ constexpr double kBondSlack = 0.5;
 // Closer than this is an overlap (a stray duplicate or broken coordinates),
 // not a bond, and would give no usable direction.
 constexpr double kMinimumBond = 0.5;
+// The largest coordination numbers met in real complexes (lanthanides among
+// nitrates); more atoms in the shell are a crowd, of which the nearest count.
+constexpr std::size_t kMaxLigands = 12;
 
 bool IsHydrogen(const Atom& atom) {
     return atom.element == "H" || atom.element == "D";
@@ -110,23 +112,21 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
     }
     if (metals.empty()) return {};
 
-    // One list whose cutoff covers the longest bond any pair here could make,
-    // so each metal's query over the 27 cells around it is complete.
-    Tessary::NeighborList list(widestMetal + widestLigand + kBondSlack, static_cast<int>(structure.atoms.size()) / 8 + 1);
-    for (const Atom& atom : structure.atoms) list.Add(atom.position);
+    // One grid whose reach covers the longest bond any pair here could make,
+    // so each metal's query over the cells around it is complete.
+    AtomGrid grid(structure, widestMetal + widestLigand + kBondSlack);
 
     std::vector<MetalSite> sites;
-    Tessary::IntArray found;
+    std::vector<int> found;
     for (int metal : metals) {
         const Atom& centre = structure.atoms[metal];
         const double reach = CovalentRadius(centre) + widestLigand + kBondSlack;
-        found.RemoveAll();
-        list.GetNeighbors(centre.position, reach, found);
+        found.clear();
+        if (grid.Searched(metal)) grid.Near(centre.position, reach, found);
 
         MetalSite site;
         site.metal = metal;
-        for (int k = 0; k < found.GetSize(); ++k) {
-            const int index = found[k];
+        for (const int index : found) {
             const Atom& atom = structure.atoms[index];
             if (IsMetal(atom) || IsHydrogen(atom)) continue;
             const double distance = centre.position.Distance(atom.position);
@@ -134,9 +134,12 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
                 continue;
             site.ligands.push_back({index, distance});
         }
-        std::sort(site.ligands.begin(), site.ligands.end(), [](const Ligand& a, const Ligand& b) {
-            return a.distance != b.distance ? a.distance < b.distance : a.atom < b.atom;
-        });
+        const std::size_t keep = std::min(site.ligands.size(), kMaxLigands);
+        std::partial_sort(site.ligands.begin(), site.ligands.begin() + static_cast<std::ptrdiff_t>(keep),
+                          site.ligands.end(), [](const Ligand& a, const Ligand& b) {
+                              return a.distance != b.distance ? a.distance < b.distance : a.atom < b.atom;
+                          });
+        site.ligands.resize(keep);
         site.scores = Classify(structure, site);
         sites.push_back(std::move(site));
     }

@@ -34,7 +34,8 @@ struct MetalSite {
 };
 
 // Every metal atom (see Elements.h) with its non-hydrogen, non-metal
-// ligands found through a neighbour list.
+// ligands, found by one neighbour-list query per metal over the shell its
+// longest bond can reach; at most the 12 nearest count.
 std::vector<MetalSite> FindMetalSites(const Structure& structure);
 
 // The table of `tessary-scene metals`: one row per site.

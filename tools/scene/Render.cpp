@@ -663,11 +663,6 @@ Format FormatOf(const std::string& path) {
     throw InputError("cannot render to '" + path + "': the output must end in .png, .svg or .pdf");
 }
 
-cairo_status_t Append(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
 };
@@ -685,15 +680,19 @@ void Check(cairo_status_t status) {
 
 void Render(const DisplayList3D& root, const View& view, const std::string& path) {
     const Format format = FormatOf(path);
-    const std::vector<DrawItem> items = CollectItems(root, view);
     const int width = view.GetWidth(), height = view.GetHeight();
+    if (static_cast<long long>(width) * height > kMaxPixels)
+        throw InputError("cannot render " + std::to_string(width) + "x" + std::to_string(height) + " pixels to '" +
+                         path + "' (at most " + std::to_string(kMaxPixels) + ")");
+    CheckOutput(path);
+    const std::vector<DrawItem> items = CollectItems(root, view);
 
     std::string bytes;
     Surface surface;
     switch (format) {
     case Format::Png: surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)); break;
-    case Format::Svg: surface.reset(cairo_svg_surface_create_for_stream(Append, &bytes, width, height)); break;
-    case Format::Pdf: surface.reset(cairo_pdf_surface_create_for_stream(Append, &bytes, width, height)); break;
+    case Format::Svg: surface.reset(cairo_svg_surface_create_for_stream(AppendTo<std::string>, &bytes, width, height)); break;
+    case Format::Pdf: surface.reset(cairo_pdf_surface_create_for_stream(AppendTo<std::string>, &bytes, width, height)); break;
     }
     Check(cairo_surface_status(surface.get()));
     {
@@ -701,7 +700,7 @@ void Render(const DisplayList3D& root, const View& view, const std::string& path
         Paint(cr.get(), items, width, height);
         Check(cairo_status(cr.get()));
     }
-    if (format == Format::Png) Check(cairo_surface_write_to_png_stream(surface.get(), Append, &bytes));
+    if (format == Format::Png) Check(cairo_surface_write_to_png_stream(surface.get(), AppendTo<std::string>, &bytes));
     cairo_surface_finish(surface.get());
     Check(cairo_surface_status(surface.get()));
     WriteWhole(path, bytes.data(), bytes.size());

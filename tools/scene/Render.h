@@ -25,6 +25,8 @@
 // inside cairo throws std::runtime_error. The image is
 // made in memory and moved into place whole, so a failure leaves no file.
 
+#include <cairo.h>
+
 #include <string>
 
 #include "View.h"
@@ -32,9 +34,29 @@
 
 namespace TessaryScene {
 
+// The largest picture drawn, in pixels (8192 x 8192, 256 MB as an image):
+// a larger request is refused before anything is allocated.
+constexpr long long kMaxPixels = 8192LL * 8192LL;
+
 // Draws `root` through `view` to `path` (.png, .svg or .pdf, any case),
 // view.GetWidth() x view.GetHeight() pixels (points for the vector formats).
+// Throws InputError for a view of more than kMaxPixels.
 void Render(const Tessary::DisplayList3D& root, const View& view, const std::string& path);
+
+// cairo's write callback for a stream surface whose closure is a `Sink`
+// (std::string, or anything with append(const char*, size_t)). cairo calls it
+// from C, so nothing may be thrown through it: an append that throws (out of
+// memory) is reported to cairo as CAIRO_STATUS_NO_MEMORY, which then fails
+// the surface, and Render throws.
+template <class Sink>
+cairo_status_t AppendTo(void* closure, const unsigned char* data, unsigned int length) noexcept {
+    try {
+        static_cast<Sink*>(closure)->append(reinterpret_cast<const char*>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+    } catch (...) {
+        return CAIRO_STATUS_NO_MEMORY;
+    }
+}
 
 // cairo and fontconfig keep font caches for the life of the process; a
 // program frees them at exit so a leak checker reports only real leaks.

@@ -5,11 +5,11 @@
 #include <map>
 
 #include "tessary/chemistry/AnisotropicDisplacement.h"
-#include "tessary/chemistry/NeighborList.h"
 #include "tessary/color/ColorMap.h"
 #include "tessary/geometry/QuadraticMatrix.h"
 #include "tessary/geometry/Spline.h"
 
+#include "AtomGrid.h"
 #include "Elements.h"
 
 namespace TessaryScene {
@@ -213,27 +213,66 @@ private:
 
 }  // namespace
 
+int MaxBonds(const std::string& element) {
+    const ElementInfo& e = LookupElement(element);
+    const ElementInfo& unknown = LookupElement("");
+    if (e.metal || &e == &unknown) return 12;  // close packing; symbols missing from the table are mostly metals
+    if (element == "H") return 1;
+    if (element == "C" || element == "N") return 4;
+    return 6;
+}
+
 std::vector<Bond> FindBonds(const Structure& s) {
-    double largest = 0.0;
-    for (const Atom& a : s.atoms) largest = std::max(largest, LookupElement(a.element).covalentRadius);
-    NeighborList list(2 * largest + kBondTolerance, static_cast<int>(s.atoms.size()));
+    const std::size_t n = s.atoms.size();
     std::vector<const ElementInfo*> info;
-    info.reserve(s.atoms.size());
+    std::vector<int> caps;
+    info.reserve(n);
+    caps.reserve(n);
+    double largest = 0.0;
     for (const Atom& a : s.atoms) {
-        list.Add(a.position);
         info.push_back(&LookupElement(a.element));
+        caps.push_back(MaxBonds(a.element));
+        largest = std::max(largest, info.back()->covalentRadius);
     }
-    IntArray first, second;
-    const int n = list.GetPairs(first, second);
+    // The grid and the queries reach a little beyond the longest bond, so a
+    // pair at exactly its limit is found from both of its atoms.
+    const double slack = 0.01;
+    AtomGrid grid(s, 2 * largest + kBondTolerance + slack);
+
+    // Each atom's partners, nearest first and at most its cap, found one atom
+    // at a time: memory follows the bonds kept, not the pairs looked at.
+    std::vector<std::size_t> start(n + 1, 0);
+    std::vector<int> partners, found;
+    std::vector<std::pair<double, int>> candidates;
+    for (std::size_t i = 0; i < n; ++i) {
+        found.clear();
+        candidates.clear();
+        if (grid.Searched(static_cast<int>(i)))
+            grid.Near(s.atoms[i].position, info[i]->covalentRadius + largest + kBondTolerance + slack, found);
+        for (const int other : found) {
+            const auto j = static_cast<std::size_t>(other);
+            const double d = s.atoms[i].position.Distance(s.atoms[j].position);
+            if (j != i && d > 0.4 && d <= info[i]->covalentRadius + info[j]->covalentRadius + kBondTolerance)
+                candidates.emplace_back(d, other);
+        }
+        const auto keep = std::min(candidates.size(), static_cast<std::size_t>(caps[i]));
+        std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end());
+        for (std::size_t k = 0; k < keep; ++k) partners.push_back(candidates[k].second);
+        std::sort(partners.begin() + static_cast<std::ptrdiff_t>(start[i]), partners.end());
+        start[i + 1] = partners.size();
+    }
+    // A bond needs each atom among the other's partners: whichever atom is
+    // over its cap drops its farthest, and the result does not depend on the
+    // order of the atoms.
+    const auto partnerOf = [&](std::size_t atom, int other) {
+        return std::binary_search(partners.begin() + static_cast<std::ptrdiff_t>(start[atom]),
+                                  partners.begin() + static_cast<std::ptrdiff_t>(start[atom + 1]), other);
+    };
     std::vector<Bond> bonds;
-    for (int k = 0; k < n; ++k) {
-        const auto i = static_cast<std::size_t>(first[k]), j = static_cast<std::size_t>(second[k]);
-        const double limit = info[i]->covalentRadius + info[j]->covalentRadius + kBondTolerance;
-        const double d = s.atoms[i].position.Distance(s.atoms[j].position);
-        if (d > 0.4 && d <= limit) bonds.push_back({std::min(first[k], second[k]), std::max(first[k], second[k])});
-    }
-    std::sort(bonds.begin(), bonds.end(),
-              [](const Bond& a, const Bond& b) { return a.first != b.first ? a.first < b.first : a.second < b.second; });
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t k = start[i]; k < start[i + 1]; ++k)
+            if (static_cast<std::size_t>(partners[k]) > i && partnerOf(static_cast<std::size_t>(partners[k]), static_cast<int>(i)))
+                bonds.push_back({static_cast<int>(i), partners[k]});
     return bonds;
 }
 

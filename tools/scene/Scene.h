@@ -39,8 +39,17 @@ struct Bond {
 };
 
 // Pairs closer than the sum of their covalent radii plus 0.45 angstroms (and
-// farther than 0.4), found through a neighbour list; first < second.
+// farther than 0.4), found through a neighbour list one atom at a time;
+// first < second, sorted. An atom keeps at most MaxBonds of its nearest
+// partners, and a pair is a bond when each atom keeps the other, so crowded
+// or broken coordinates (thousands of atoms in one spot) give a bounded
+// number of bonds, and memory follows the atoms, not the pairs looked at.
 std::vector<Bond> FindBonds(const Structure& structure);
+
+// The most bonds drawn at an atom of `element`: H 1, C and N 4, other
+// non-metals 6, metals and unknown symbols 12 (close packing). Real
+// structures stay below it; it bounds what hostile ones can make.
+int MaxBonds(const std::string& element);
 
 struct Scene {
     Tessary::DisplayList3D root;

@@ -78,7 +78,8 @@ private:
 void View::SetRotation(double xDeg, double yDeg, double zDeg) {
     // Row-vector rotation matrices, right-handed: p * Rx * Ry * Rz.
     const auto axis = [](int a, double deg, double m[3][3]) {
-        const double t = deg * kPi / 180.0, c = std::cos(t), s = std::sin(t);
+        // Whole turns off first: a large angle keeps its precision.
+        const double t = std::fmod(deg, 360.0) * kPi / 180.0, c = std::cos(t), s = std::sin(t);
         const int i = (a + 1) % 3, j = (a + 2) % 3;
         for (int r = 0; r < 3; ++r)
             for (int k = 0; k < 3; ++k) m[r][k] = r == k ? 1.0 : 0.0;
@@ -100,19 +101,24 @@ void View::SetRotation(double xDeg, double yDeg, double zDeg) {
 }
 
 
-void View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width,
+bool View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width,
                    int height, int top) {
-    SetRotation(xDeg, yDeg, zDeg);
     m_width = std::max(width, 1);
     m_height = std::max(height, 1);
     m_top = std::clamp(top, 0, m_height / 2);
-    m_scale = 1.0;
-    m_centre[0] = m_centre[1] = m_centre[2] = 0.0;
+    const auto identity = [this] {
+        SetRotation(0, 0, 0);
+        m_scale = 1.0;
+        m_centre[0] = m_centre[1] = m_centre[2] = 0.0;
+    };
+    identity();
+    if (!std::isfinite(xDeg) || !std::isfinite(yDeg) || !std::isfinite(zDeg)) return false;
+    SetRotation(xDeg, yDeg, zDeg);
 
     Bounds bounds(m_r);
     WalkWorld(root, bounds);
-    if (bounds.Empty()) return;
-    for (int j = 0; j < 3; ++j) m_centre[j] = 0.5 * (bounds.m_min[j] + bounds.m_max[j]);
+    if (bounds.Empty()) return true;
+    for (int j = 0; j < 3; ++j) m_centre[j] = 0.5 * bounds.m_min[j] + 0.5 * bounds.m_max[j];
 
     const double margin = std::max(4.0, 0.04 * std::min(m_width, m_height));
     const double room[2] = {std::max(1.0, m_width - 2.0 * margin), std::max(1.0, m_height - m_top - 2.0 * margin)};
@@ -122,6 +128,14 @@ void View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg,
         if (extent > 1e-9) scale = std::min(scale, room[j] / extent);
     }
     m_scale = std::isfinite(scale) ? scale : std::min(room[0], room[1]) / 10.0;
+
+    bool finite = std::isfinite(m_scale) && m_scale > 0.0;
+    for (int j = 0; j < 3; ++j) {
+        finite = finite && std::isfinite(m_centre[j]);
+        for (int k = 0; k < 3; ++k) finite = finite && std::isfinite(m_r[j][k]);
+    }
+    if (!finite) identity();
+    return finite;
 }
 
 Point3d View::Project(const Point3d& world) const {
@@ -137,6 +151,11 @@ void View::ProjectVector(const double v[3], double out[3]) const {
     out[0] *= m_scale;
     out[1] *= -m_scale;
     out[2] *= m_scale;
+}
+
+Point3d View::TowardsViewer() const {
+    // View z of a world point p is p * column 2 of the rotation.
+    return Point3d(static_cast<float>(m_r[0][2]), static_cast<float>(m_r[1][2]), static_cast<float>(m_r[2][2]));
 }
 
 Tessary::Matrix4x4 View::GetRotation() const {

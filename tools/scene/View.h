@@ -27,7 +27,9 @@ public:
     // renderer draws in 3D (clip planes applied, radii counted) into
     // width x height pixels with a margin, keeping the aspect.
     // `top` pixels at the top stay free for the overlay (a title).
-    void FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width, int height,
+    // Returns false, leaving the identity fit, when the view cannot be
+    // computed: an angle that is not finite, or a fit that overflows.
+    bool FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width, int height,
                  int top = 0);
 
     // Pixel x, pixel y and depth of a world point.
@@ -36,6 +38,8 @@ public:
     // x right, y down, z towards the viewer, like Project without the offset.
     void ProjectVector(const double v[3], double out[3]) const;
 
+    // The direction towards the viewer, in world coordinates (a unit vector).
+    Tessary::Point3d TowardsViewer() const;
     // Pixels per angstrom.
     double GetScale() const { return m_scale; }
     // World to view space, row vectors (p * R), a pure rotation.

@@ -55,9 +55,12 @@ const char kSceneOptions[] =
     "  --no-ellipsoids        spheres even where displacement tensors are given\n"
     "  --timings              print read, build, pick-dot and render times\n";
 const char kViewOptions[] =
-    "  --view X,Y,Z           turn the structure about x, y, z in degrees (default 0,0,0)\n"
-    "  --size WxH             picture size in pixels (default 1200x900)\n"
-    "  --slab D               show only a slab D angstroms deep around the centre\n";
+    "  --view X,Y,Z           turn the structure about x, y, z in degrees, each within\n"
+    "                         -36000..36000 (default 0,0,0)\n"
+    "  --size WxH             picture size in pixels, each side 16 to 16384 and at most\n"
+    "                         67108864 pixels (8192x8192) in all (default 1200x900)\n"
+    "  --slab D               show only a slab D angstroms deep around the centre\n"
+    "                         (0 < D <= 1000000)\n";
 
 struct CommandHelp {
     const char* synopsis;
@@ -82,6 +85,9 @@ void PrintCommandHelp(const std::string& command) {
 }
 
 // ---- options ------------------------------------------------------------------
+
+constexpr double kMaxAngle = 36000;  // degrees: a hundred turns
+constexpr double kMaxSlab = 1e6;     // angstroms
 
 struct Options {
     std::vector<std::string> files;
@@ -116,6 +122,12 @@ std::vector<double> ParseList(const std::string& text, char separator, std::size
     if (values.size() != count || (!text.empty() && text.back() == separator))
         throw InputError("bad value for " + option + ": '" + text + "'");
     return values;
+}
+
+std::string FormatNumber(double v) {
+    std::ostringstream text;
+    text << v;
+    return text.str();
 }
 
 int ParseInt(const std::string& text, const std::string& option, int low, int high) {
@@ -169,8 +181,13 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             o.timings = true;
         } else if (arg == "--view") {
             viewOnly();
-            const auto v = ParseList(value(), ',', 3, arg);
-            for (int k = 0; k < 3; ++k) o.view[k] = v[static_cast<std::size_t>(k)];
+            const std::string text = value();
+            const auto v = ParseList(text, ',', 3, arg);
+            for (int k = 0; k < 3; ++k) {
+                o.view[k] = v[static_cast<std::size_t>(k)];
+                if (std::fabs(o.view[k]) > kMaxAngle)
+                    throw InputError("bad value for --view: '" + text + "' (each angle within -36000..36000 degrees)");
+            }
         } else if (arg == "--size") {
             viewOnly();
             const std::string text = value();
@@ -178,13 +195,17 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             for (double d : v)
                 if (d != std::floor(d) || d < 16 || d > 16384)
                     throw InputError("bad value for --size: '" + text + "' (WxH, each 16 to 16384)");
+            if (v[0] * v[1] > static_cast<double>(kMaxPixels))
+                throw InputError("bad value for --size: '" + text + "' (at most " + std::to_string(kMaxPixels) +
+                                 " pixels in all)");
             o.scene.width = static_cast<int>(v[0]);
             o.scene.height = static_cast<int>(v[1]);
         } else if (arg == "--slab") {
             viewOnly();
             const std::string text = value();
             o.slabDepth = ParseNumber(text, arg);
-            if (o.slabDepth <= 0) throw InputError("bad value for --slab: '" + text + "' (a depth above 0)");
+            if (o.slabDepth <= 0 || o.slabDepth > kMaxSlab)
+                throw InputError("bad value for --slab: '" + text + "' (a depth above 0, at most 1000000)");
             o.slab = true;
         } else if (arg == "--at") {
             if (command != "pick") throw InputError(command + " has no option " + arg);
@@ -262,22 +283,28 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model); });
     v.scene = t.Measure("build", [&] { return BuildScene(v.structure, o.scene); });
     if (withView) {
-        v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom);
+        const auto fit = [&] {
+            if (!v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height,
+                                kTitleRoom))
+                throw InputError("cannot compute the view of " + o.files.front() + " (its extent overflows)");
+        };
+        fit();
         if (o.slab) {
-            // The slab lies across the view's depth axis (read off the view itself)
-            // through the middle of the atoms; the second fit frames what it leaves.
-            Point3d low = v.structure.atoms.front().position, high = low;
-            for (const Atom& a : v.structure.atoms) {
-                low = Point3d(std::min(low.x, a.position.x), std::min(low.y, a.position.y), std::min(low.z, a.position.z));
-                high = Point3d(std::max(high.x, a.position.x), std::max(high.y, a.position.y), std::max(high.z, a.position.z));
-            }
-            const Point3d centre = (low + high) * 0.5;
-            const double d0 = v.view.Project(centre).z;
-            const Point3d towardsViewer(v.view.Project(centre + Point3d(1, 0, 0)).z - d0,
-                                        v.view.Project(centre + Point3d(0, 1, 0)).z - d0,
-                                        v.view.Project(centre + Point3d(0, 0, 1)).z - d0);
-            ApplySlab(v.scene.root, centre, towardsViewer, o.slabDepth);
-            v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom);
+            // The slab lies across the view's depth axis through the middle of
+            // the atoms (in double: the sum of two far floats overflows); the
+            // second fit frames what it leaves.
+            double low[3], high[3];
+            for (int k = 0; k < 3; ++k) low[k] = high[k] = v.structure.atoms.front().position[k];
+            for (const Atom& a : v.structure.atoms)
+                for (int k = 0; k < 3; ++k) {
+                    low[k] = std::min(low[k], static_cast<double>(a.position[k]));
+                    high[k] = std::max(high[k], static_cast<double>(a.position[k]));
+                }
+            const Point3d centre(static_cast<float>(0.5 * low[0] + 0.5 * high[0]),
+                                 static_cast<float>(0.5 * low[1] + 0.5 * high[1]),
+                                 static_cast<float>(0.5 * low[2] + 0.5 * high[2]));
+            ApplySlab(v.scene.root, centre, v.view.TowardsViewer(), o.slabDepth);
+            fit();
         }
     }
     return v;
@@ -302,6 +329,7 @@ std::vector<unsigned char> ReadFile(const std::string& path) {
 int RunRender(const Options& o) {
     ExpectFiles(o, "render", 1);
     if (o.output.empty()) throw InputError("render needs -o OUT.png, OUT.svg or OUT.pdf");
+    CheckOutput(o.output);
     Timings t(o.timings);
     ViewedScene v = ReadAndBuild(o, t, true);
     PickDots(v.scene, t);
@@ -315,6 +343,9 @@ int RunRender(const Options& o) {
 int RunPick(const Options& o) {
     ExpectFiles(o, "pick", 1);
     if (!o.hasAt) throw InputError("pick needs --at X,Y");
+    if (o.at[0] < 0 || o.at[0] > o.scene.width || o.at[1] < 0 || o.at[1] > o.scene.height)
+        throw InputError("--at " + FormatNumber(o.at[0]) + "," + FormatNumber(o.at[1]) + " lies outside the " +
+                         std::to_string(o.scene.width) + "x" + std::to_string(o.scene.height) + " picture");
     Timings t(o.timings);
     ViewedScene v = ReadAndBuild(o, t, true);
     const auto dots = PickDots(v.scene, t);
@@ -361,6 +392,7 @@ int RunArchive(const Options& o) {
         first = ReadFile(o.files.front());
     } else {
         if (o.output.empty()) throw InputError("archive needs -o SCENE.bin (or --check SCENE.bin)");
+        CheckOutput(o.output);
         Timings t(o.timings);
         ViewedScene v = ReadAndBuild(o, t, false);
         original = std::move(v.scene.root);

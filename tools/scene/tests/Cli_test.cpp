@@ -5,9 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,18 +40,38 @@ std::string Slurp(const std::string& path) {
 
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
+// A directory of this process's own, removed when the tests end: other
+// builds may run the same tests at once.
+const std::string& Scratch() {
+    static const std::string directory = [] {
+        std::string d = ::testing::TempDir() + "scene_cli_XXXXXX";
+        if (mkdtemp(d.data()) == nullptr) d = ::testing::TempDir() + "scene_cli";
+        return d + "/";
+    }();
+    return directory;
+}
+class ScratchCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { std::filesystem::remove_all(Scratch()); }
+};
+const auto* const kScratchCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
 // Named after the running test: ctest runs the cases as parallel processes.
 std::string Temp(const std::string& name) {
-    return ::testing::TempDir() + "scene_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+    return Scratch() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
-Outcome RunScene(const std::string& args) {
+// `shell` runs before the program in the same shell (a ulimit).
+Outcome RunScene(const std::string& args, const std::string& shell = "") {
     const std::string out = Temp("stdout"), err = Temp("stderr");
-    const int status = std::system((std::string(TESSARY_SCENE_PROGRAM) + " " + args + " >" + out + " 2>" + err).c_str());
+    const int status =
+        std::system((shell + std::string(TESSARY_SCENE_PROGRAM) + " " + args + " >" + out + " 2>" + err).c_str());
     Outcome o;
     o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     o.out = Slurp(out);
     o.err = Slurp(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
     return o;
 }
 
@@ -169,6 +194,181 @@ TEST(Cli, PickReportsTheAtomUnderThePixel) {
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out.rfind("atom 1 O O 1 (id 1,", 0), 0u) << o.out;
     EXPECT_EQ(RunScene("pick " + kWater + " --at 1,1").exitCode, 1);
+}
+
+// Numbers that parse but cannot make a picture, and outputs that are not
+// files to replace: each is refused with one line and exit code 2, leaving
+// nothing behind and the output as it was.
+TEST(Cli, UnusableNumbersAndOutputsAreRefused) {
+    const std::string out = Temp("never.png");
+    std::remove(out.c_str());
+    const std::string fifo = Temp("fifo.png"), readOnly = Temp("readonly.png"), directory = Temp("dir.png");
+    const std::string dangling = Temp("dangling.png"), readOnlyScene = Temp("readonly.scene");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string& path : {readOnly, readOnlyScene}) {
+        std::remove(path.c_str());
+        Write(path, "keep me");
+        ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    }
+    rmdir(directory.c_str());
+    ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
+    std::remove(dangling.c_str());
+    ASSERT_EQ(symlink(Temp("missing.png").c_str(), dangling.c_str()), 0);
+
+    const std::string render = "render " + kWater + " -o " + out;
+    const std::string pick = "pick " + kWater + " --at 600,450";
+    const std::string cases[] = {
+        // A turn of 1e308 degrees overflows the rotation to NaN.
+        render + " --view 1e308,0,0",
+        render + " --view 0,-1e308,0",
+        render + " --view 0,0,36001",
+        render + " --view inf,0,0",
+        render + " --view nan,0,0",
+        pick + " --view 1e308,0,0",
+        // Pictures too large to hold in memory, even with each side allowed.
+        render + " --size 100000x100000",
+        render + " --size 16384x16384",
+        render + " --size 16384.5x16",
+        render + " --slab 1e300",
+        render + " --slab 0",
+        render + " --slab nan",
+        render + " --model 1e300",
+        render + " --model -1",
+        // Picks outside the picture, or at no number.
+        "pick " + kWater + " --at -1,450",
+        "pick " + kWater + " --at 600,901",
+        "pick " + kWater + " --at 1e308,1e308",
+        "pick " + kWater + " --at nan,4",
+        "pick " + kWater + " --at 200,200 --size 100x100",
+        // Outputs that are not regular files the user may write.
+        "render " + kWater + " -o " + fifo,
+        "render " + kWater + " -o " + readOnly,
+        "render " + kWater + " -o " + directory,
+        "render " + kWater + " -o " + dangling,
+        "render " + kWater + " -o /no/such/directory/x.png",
+        "archive " + kWater + " -o " + fifo,
+        "archive " + kWater + " -o " + readOnlyScene,
+    };
+    for (const std::string& args : cases) {
+        SCOPED_TRACE(args);
+        const Outcome o = RunScene(args);
+        EXPECT_EQ(o.exitCode, 2);
+        EXPECT_EQ(o.out, "");
+        ASSERT_FALSE(o.err.empty());
+        EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
+        EXPECT_EQ(o.err.rfind("tessary-scene: ", 0), 0u) << o.err;
+        EXPECT_FALSE(Exists(out));
+    }
+    struct stat st;
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(Slurp(readOnly), "keep me");
+    EXPECT_EQ(Slurp(readOnlyScene), "keep me");
+    ASSERT_EQ(lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_FALSE(Exists(Temp("missing.png")));
+    for (const std::string& path : {fifo, readOnly, readOnlyScene, dangling}) std::remove(path.c_str());
+    rmdir(directory.c_str());
+}
+
+bool IsPng(const std::string& path) { return Slurp(path).rfind("\x89PNG", 0) == 0; }
+
+// Temporaries the writer may have left in `directory`.
+int Leftovers(const std::string& directory) {
+    int count = 0;
+    DIR* dir = opendir(directory.c_str());
+    if (dir == nullptr) return -1;
+    while (const dirent* entry = readdir(dir)) count += std::string(entry->d_name).rfind(".tessary-", 0) == 0;
+    closedir(dir);
+    return count;
+}
+
+TEST(Cli, OutputsAreWrittenThroughLinksWithTheirModeAndAnyName) {
+    // A link is written through: the link stays, its target gets the picture.
+    const std::string target = Temp("target.png"), link = Temp("link.png");
+    std::remove(link.c_str());
+    Write(target, "old");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    Outcome o = RunScene("render " + kWater + " -o " + link + " --size 64x64");
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(IsPng(target));
+
+    // A replaced file keeps its permission bits.
+    const std::string shared = Temp("shared.png");
+    Write(shared, "old");
+    ASSERT_EQ(chmod(shared.c_str(), 0640), 0);
+    o = RunScene("render " + kWater + " -o " + shared + " --size 64x64");
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    ASSERT_EQ(stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_TRUE(IsPng(shared));
+    for (const std::string& path : {target, link, shared}) std::remove(path.c_str());
+
+    // A name of 250 characters (the limit is 255) is written: the temporary
+    // beside it has a short name of its own.
+    std::string directory = Temp("dirXXXXXX");
+    ASSERT_NE(mkdtemp(directory.data()), nullptr);
+    const std::string longPath = directory + "/" + std::string(246, 'n') + ".png";
+    o = RunScene("render " + kWater + " -o " + longPath + " --size 64x64");
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(IsPng(longPath));
+    EXPECT_EQ(Leftovers(directory), 0);
+    std::remove(longPath.c_str());
+    rmdir(directory.c_str());
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define TESSARY_SCENE_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TESSARY_SCENE_SANITIZED 1
+#endif
+
+// Small files of crowded coordinates: 20,000 atoms at one point (160 KB,
+// once 3 GB of pairs) and 5,000 oxygens around an iron (once 2.3 million
+// bonds). Each runs within 400 MB of address space with few bonds.
+TEST(Cli, CrowdedFilesRunInBoundedMemory) {
+#ifdef TESSARY_SCENE_SANITIZED
+    GTEST_SKIP() << "a sanitizer reserves more address space than the limit";
+#else
+    const std::string point = Temp("point.xyz"), shell = Temp("shell.xyz");
+    {
+        std::ofstream file(point);
+        file << "20000\none point\n";
+        for (int k = 0; k < 20000; ++k) file << "C 1.5 -2 3\n";
+    }
+    {
+        std::ofstream file(shell);
+        file << "5001\nshell\nFe 0 0 0\n";
+        for (int k = 0; k < 5000; ++k) {
+            const double y = 1.0 - 2.0 * (k + 0.5) / 5000, r = std::sqrt(1.0 - y * y), t = 2.399963229728653 * k;
+            file << "O " << 2.0 * r * std::cos(t) << " " << 2.0 * y << " " << 2.0 * r * std::sin(t) << "\n";
+        }
+    }
+    const std::string kLimit = "ulimit -v 400000; ";
+    const auto bonds = [](const std::string& out) {
+        const std::size_t at = out.find("\nbonds ");
+        return at == std::string::npos ? -1L : std::stol(out.substr(at + 7));
+    };
+    for (const std::string& file : {point, shell}) {
+        SCOPED_TRACE(file);
+        const Outcome o = RunScene("info " + file, kLimit);
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_GE(bonds(o.out), 0) << o.out;
+        EXPECT_LE(bonds(o.out), 20000) << o.out;
+    }
+    const std::string png = Temp("shell.png");
+    const Outcome o = RunScene("render " + shell + " -o " + png + " --size 200x200", kLimit);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(IsPng(png));
+    for (const std::string& path : {point, shell, png}) std::remove(path.c_str());
+#endif
 }
 
 }  // namespace

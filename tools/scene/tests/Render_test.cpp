@@ -1,10 +1,15 @@
 #include "Render.h"
 
+#include <cairo-svg.h>
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <new>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -303,6 +308,83 @@ TEST(ViewTest, FitsTheSceneAndProjectsConsistently) {
     EXPECT_LT(view.Project(Point3d(1, 0, 0)).y, view.Project(Point3d(-1, 0, 0)).y);  // x turned onto y
     view.FitView(scene, 90, 0, 0, kWidth, kHeight);
     EXPECT_GT(view.Project(Point3d(0, 1, 0)).z, view.Project(Point3d(0, -1, 0)).z);  // y turned onto z
+}
+
+// cairo calls the write callback from C: an append that fails (out of
+// memory) must come back as an error status, never as an exception thrown
+// through cairo's frames.
+TEST(Render, FailedAppendIsReportedToCairo) {
+    struct Budget {
+        std::size_t left;
+        std::string bytes;
+        void append(const char* data, std::size_t length) {
+            if (length > left) throw std::bad_alloc();
+            left -= length;
+            bytes.append(data, length);
+        }
+    };
+    for (std::size_t budget : {std::size_t(0), std::size_t(100)}) {
+        SCOPED_TRACE(budget);
+        Budget svg{budget, {}};
+        cairo_surface_t* surface = cairo_svg_surface_create_for_stream(AppendTo<Budget>, &svg, 50, 50);
+        cairo_t* cr = cairo_create(surface);
+        cairo_arc(cr, 25, 25, 20, 0, 6.3);
+        cairo_fill(cr);
+        cairo_destroy(cr);
+        cairo_surface_finish(surface);
+        EXPECT_EQ(cairo_surface_status(surface), CAIRO_STATUS_NO_MEMORY);
+        cairo_surface_destroy(surface);
+
+        Budget png{budget, {}};
+        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 50, 50);
+        EXPECT_EQ(cairo_surface_write_to_png_stream(image, AppendTo<Budget>, &png), CAIRO_STATUS_NO_MEMORY);
+        cairo_surface_destroy(image);
+    }
+}
+
+TEST(Render, ViewsThatCannotBeComputedAreRefused) {
+    const DisplayList3D scene = TestScene();
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& angles : {std::array<double, 3>{inf, 0, 0}, {0, -inf, 0}, {0, 0, nan}}) {
+        View view;
+        EXPECT_FALSE(view.FitView(scene, angles[0], angles[1], angles[2], kWidth, kHeight));
+        // Left as the identity fit (one pixel per angstrom, the origin in the
+        // middle): every projection is a number.
+        const Point3d p = view.Project(kB);
+        EXPECT_EQ(p.x, kWidth / 2 + kB.x);
+        EXPECT_EQ(p.y, kHeight / 2 - kB.y);
+        EXPECT_EQ(view.GetScale(), 1.0);
+    }
+    // Any finite angle turns to a finite view (in degrees, 1e308 overflows
+    // radians).
+    View far;
+    ASSERT_TRUE(far.FitView(scene, 1e308, -1e308, 0, kWidth, kHeight));
+    const Point3d p = far.Project(kB);
+    EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    // Whole turns leave the view as it was, however many.
+    View turned, once;
+    ASSERT_TRUE(turned.FitView(scene, 30 + 360.0 * 99, -45 - 360.0 * 7, 10 + 360.0 * 50, kWidth, kHeight));
+    ASSERT_TRUE(once.FitView(scene, 30, -45, 10, kWidth, kHeight));
+    for (const Point3d& world : {kA, kB, kChildOrigin}) {
+        EXPECT_NEAR(turned.Project(world).x, once.Project(world).x, 1e-3);
+        EXPECT_NEAR(turned.Project(world).y, once.Project(world).y, 1e-3);
+        EXPECT_NEAR(turned.Project(world).z, once.Project(world).z, 1e-3);
+    }
+    // The direction towards the viewer is the one along which depth grows.
+    const Point3d towards = once.TowardsViewer();
+    const double step = once.Project(kA + towards).z - once.Project(kA).z;
+    EXPECT_NEAR(step, once.GetScale(), 1e-3 * once.GetScale());
+}
+
+TEST(Render, PicturesBeyondThePixelLimitAreRefusedBeforeDrawing) {
+    const DisplayList3D scene = TestScene();
+    const fs::path path = fs::path(::testing::TempDir()) / "render_too_large.png";
+    fs::remove(path);
+    View view;
+    ASSERT_TRUE(view.FitView(scene, 0, 0, 0, 16384, 16384));
+    ASSERT_GT(static_cast<long long>(view.GetWidth()) * view.GetHeight(), kMaxPixels);
+    EXPECT_THROW(Render(scene, view, path.string()), InputError);
+    EXPECT_FALSE(fs::exists(path));
 }
 
 }  // namespace
