@@ -102,7 +102,7 @@ struct Options {
     bool check = false;
     bool timings = false;
     bool help = false;
-    // The first option given that builds a scene from a structure (a scene file has been built).
+    // The first option given that builds a scene from a structure: a scene file is built already.
     std::string buildOption;
 };
 

@@ -14,7 +14,7 @@
 // pre-order. A list: render mode (int); icon scale (point); local
 // transformation (16 doubles); six clip planes, each enabled (int), point,
 // normal; for every array in the display list's table order a count and the
-// elements; a count of child lists. Points of the list header as doubles.
+// elements; a count of child lists. Points of the list header as three floats.
 // List IDs are not stored: a loaded list takes a fresh one; a volume's grid
 // is the host's and is never stored.
 //
@@ -35,7 +35,11 @@
 
 namespace TessaryScene {
 
-// The format StoreScene writes, and the object schema it writes the forms with.
+// The format StoreScene writes, and the object schema it writes the forms
+// with: the newest version any of the library's forms knows (13, a line
+// array's stipple). It is named in the file rather than left unset because
+// the unset schema reads as newer than every version: a field the library
+// adds in a later version would be expected in every file already written.
 constexpr int kSceneFormat = 2;
 constexpr std::uint32_t kSceneObjectSchema = 13;
 
