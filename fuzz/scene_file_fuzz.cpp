@@ -1,7 +1,8 @@
 // The reference host's own loaders: XYZ text and scene files. The first byte
 // chooses which; the rest is the file. Bad input may throw the host's
 // InputError or CArchiveException and nothing else. A scene that loads is
-// stored, loaded and stored again: the two stored forms must agree.
+// stored, loaded and stored again: the two stored forms must agree, and the
+// two loaded trees must compare equal through their getters.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<unsigned char> once = TessaryScene::SceneBytes(scene);
         const DisplayList3D again = TessaryScene::SceneFromBytes(once);
         if (TessaryScene::SceneBytes(again) != once) std::abort();
+        if (!TessaryScene::CompareScenes(scene, again).empty()) std::abort();
     } catch (const CArchiveException&) {
     }
     return 0;

@@ -8,7 +8,7 @@
 
 #include "Arrays.h"
 #include "Module.h"
-#include "SceneArchive.h"  // tools/scene
+#include "SceneArchive.h"  // tools/scenefile
 #include "SceneKinds.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
@@ -271,7 +271,7 @@ void RegisterScene(py::module_& m) {
              "The tree as bytes, in the scene file of the reference host (tessary-scene archive --check "
              "opens it): per list its settings, then every primitive kind counted, each element in its "
              "library archive form with what that form leaves out (colour transparency, end IDs, vertex "
-             "IDs), then its children. ArchiveError for a tree nested deeper than 64 lists.")
+             "IDs), then its children, at any depth.")
         .def_static("from_bytes", &FromBytes, py::arg("data"),
                     "A tree rebuilt from to_bytes output (new IDs). ArchiveError for malformed or truncated bytes.")
         .def(py::pickle([](const DisplayList3D& l) { return ToBytes(l); },

@@ -97,17 +97,23 @@ def test_bad_bytes_raise_archive_error():
     for cut in list(range(0, 64)) + list(range(64, len(data), 97)) + [len(data) - 1]:
         with pytest.raises(tessary.ArchiveError):
             tessary.DisplayList.from_bytes(data[:cut])
-    bad = [data + b"\0", b"x" + data[1:], data[:14] + b"\2" + data[15:]]
+    bad = [data + b"\0", b"x" + data[1:], data[:14] + b"\x63" + data[15:]]
     for b in bad:
         with pytest.raises(tessary.ArchiveError):
             tessary.DisplayList.from_bytes(b)
 
 
-def test_nesting_deeper_than_the_byte_form_allows_is_refused_on_store():
+def test_deep_nesting_round_trips():
     lists = tessary.DisplayList()
-    for _ in range(70):
+    for _ in range(300):
         outer = tessary.DisplayList()
         outer.add_child(lists)
         lists = outer
-    with pytest.raises(tessary.ArchiveError):
-        lists.to_bytes()
+    data = lists.to_bytes()
+    loaded = tessary.DisplayList.from_bytes(data)
+    assert loaded.to_bytes() == data
+    depth = 0
+    while loaded.num_children > 0:
+        loaded = loaded.child(0)
+        depth += 1
+    assert depth == 300

@@ -1,7 +1,7 @@
 // tessary-scene: the reference host. Reads a structure, builds the display
 // list a viewer would, and renders, picks, tabulates metal sites,
-// superposes, archives or summarises it. Bad input ends with one line on
-// stderr and exit code 2.
+// superposes, archives or summarises it; renders stored scene files too.
+// Bad input ends with one line on stderr and exit code 2.
 
 #include <chrono>
 #include <cmath>
@@ -36,7 +36,7 @@ const char kUsage[] =
     "usage: tessary-scene COMMAND ...\n"
     "\n"
     "commands:\n"
-    "  render FILE -o OUT     draw the scene to OUT (.png, .svg or .pdf)\n"
+    "  render FILE -o OUT     draw the scene to OUT (.png, .svg or .pdf); FILE may be a scene file\n"
     "  pick FILE --at X,Y     the atom or bond under pixel X,Y of the same view\n"
     "  metals FILE            one row per metal site with its coordination geometry\n"
     "  superpose A B          C-alpha RMSD of B fitted onto A\n"
@@ -68,11 +68,16 @@ struct CommandHelp {
     bool view;
 };
 const std::map<std::string, CommandHelp> kCommands = {
-    {"render", {"render FILE -o OUT.png|OUT.svg|OUT.pdf [options]", true, true}},
+    {"render", {"render FILE -o OUT.png|OUT.svg|OUT.pdf [options]\n"
+                "  a scene file (from archive) is drawn as stored, with --view, --size and --timings;\n"
+                "  archived with the same options it gives the structure's picture, pixel for pixel",
+                true, true}},
     {"pick", {"pick FILE --at X,Y [options]\n  exit code 1 when nothing lies under the pixel", true, true}},
     {"metals", {"metals FILE [--model N]", false, false}},
     {"superpose", {"superpose A B [--model N]  |  superpose FILE --models", false, false}},
-    {"archive", {"archive FILE -o SCENE.bin [options]  |  archive --check SCENE.bin", true, false}},
+    {"archive", {"archive FILE -o SCENE.bin [options]  |  archive --check SCENE.bin\n"
+                 "  stores the scene render would draw: the title across --size, the --slab cut for --view",
+                 true, true}},
     {"info", {"info FILE [options]", true, false}},
 };
 
@@ -103,6 +108,8 @@ struct Options {
     bool check = false;
     bool timings = false;
     bool help = false;
+    // The first option given that builds a scene from a structure: a scene file is built already.
+    std::string buildOption;
 };
 
 double ParseNumber(const std::string& text, const std::string& option) {
@@ -160,14 +167,17 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             o.output = value();
         } else if (arg == "--model") {
             o.model = ParseInt(value(), arg, 1, 1000000);
+            if (o.buildOption.empty()) o.buildOption = arg;
         } else if (arg == "--style") {
             sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
             const std::string v = value();
             if (v == "ball-and-stick") o.scene.style = Style::BallAndStick;
             else if (v == "spacefill") o.scene.style = Style::Spacefill;
             else throw InputError("bad value for --style: '" + v + "' (ball-and-stick or spacefill)");
         } else if (arg == "--color") {
             sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
             const std::string v = value();
             if (v == "element") o.scene.coloring = Coloring::Element;
             else if (v == "chain") o.scene.coloring = Coloring::Chain;
@@ -175,6 +185,7 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             else throw InputError("bad value for --color: '" + v + "' (element, chain or bfactor)");
         } else if (arg == "--no-ellipsoids") {
             sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
             o.scene.ellipsoids = false;
         } else if (arg == "--timings") {
             sceneOnly();
@@ -324,13 +335,51 @@ std::vector<unsigned char> ReadFile(const std::string& path) {
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Told by its first bytes; a file that cannot be read is left to the structure reader to report.
+bool IsSceneFilePath(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[32] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return IsSceneFile(head, static_cast<std::size_t>(in.gcount()));
+}
+
+Tessary::DisplayList3D LoadSceneFile(const std::string& path) {
+    std::vector<unsigned char> bytes = ReadFile(path);
+    try {
+        return SceneFromBytes(bytes);
+    } catch (const Tessary::CArchiveException& e) {
+        throw InputError("not a scene file: " + path + " (" + e.what() + ")");
+    }
+}
+
 // ---- commands -----------------------------------------------------------------
+
+// A stored scene is drawn as the structure's own would be: what the picture
+// needs beyond the view (title, slab) is in the file, and the view is fitted
+// to the tree the same way.
+int RunRenderScene(const Options& o, Timings& t) {
+    const std::string& path = o.files.front();
+    if (!o.buildOption.empty())
+        throw InputError(o.buildOption + " builds a scene from a structure; " + path + " is a scene file");
+    if (o.slab) throw InputError("--slab applies when the scene is archived; " + path + " is a scene file");
+    const Tessary::DisplayList3D root = t.Measure("read", [&] { return LoadSceneFile(path); });
+    View view;
+    if (!view.FitView(root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom))
+        throw InputError("cannot compute the view of " + path + " (its extent overflows)");
+    t.Measure("render", [&] { Render(root, view, o.output); });
+    int primitives = 0;
+    for (const auto& kind : CountPrimitives(root)) primitives += kind.second;
+    std::cout << "wrote " << o.output << " (scene file, " << primitives << " primitives)\n";
+    t.Print();
+    return 0;
+}
 
 int RunRender(const Options& o) {
     ExpectFiles(o, "render", 1);
     if (o.output.empty()) throw InputError("render needs -o OUT.png, OUT.svg or OUT.pdf");
     CheckOutput(o.output);
     Timings t(o.timings);
+    if (IsSceneFilePath(o.files.front())) return RunRenderScene(o, t);
     ViewedScene v = ReadAndBuild(o, t, true);
     PickDots(v.scene, t);
     t.Measure("render", [&] { Render(v.scene.root, v.view, o.output); });
@@ -394,7 +443,8 @@ int RunArchive(const Options& o) {
         if (o.output.empty()) throw InputError("archive needs -o SCENE.bin (or --check SCENE.bin)");
         CheckOutput(o.output);
         Timings t(o.timings);
-        ViewedScene v = ReadAndBuild(o, t, false);
+        // The view only places the slab.
+        ViewedScene v = ReadAndBuild(o, t, o.slab);
         original = std::move(v.scene.root);
         first = SceneBytes(original);
         t.Print();

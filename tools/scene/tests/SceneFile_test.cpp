@@ -1,0 +1,135 @@
+// The scene file end to end: a structure archived with the options of a
+// picture renders, from the scene file, to exactly that picture.
+
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "MoleculePath.h"
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Named after the running test: ctest runs the cases as parallel processes.
+std::string Temp(const std::string& name) {
+    return ::testing::TempDir() + "scenefile_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "_" + name;
+}
+
+Outcome RunScene(const std::string& args) {
+    const std::string out = Temp("stdout"), err = Temp("stderr");
+    const int status = std::system((std::string(TESSARY_SCENE_PROGRAM) + " " + args + " >" + out + " 2>" + err).c_str());
+    Outcome o;
+    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = Slurp(out);
+    o.err = Slurp(err);
+    return o;
+}
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+// Which pixels differ between two PNGs of the same size; -1 when a size differs.
+long DifferentPixels(const std::string& a, const std::string& b) {
+    const Surface first(cairo_image_surface_create_from_png(a.c_str()));
+    const Surface second(cairo_image_surface_create_from_png(b.c_str()));
+    EXPECT_EQ(cairo_surface_status(first.get()), CAIRO_STATUS_SUCCESS) << a;
+    EXPECT_EQ(cairo_surface_status(second.get()), CAIRO_STATUS_SUCCESS) << b;
+    const int width = cairo_image_surface_get_width(first.get()), height = cairo_image_surface_get_height(first.get());
+    if (width == 0 || width != cairo_image_surface_get_width(second.get()) ||
+        height != cairo_image_surface_get_height(second.get()))
+        return -1;
+    long different = 0;
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* p = cairo_image_surface_get_data(first.get()) + y * cairo_image_surface_get_stride(first.get());
+        const unsigned char* q = cairo_image_surface_get_data(second.get()) + y * cairo_image_surface_get_stride(second.get());
+        for (int x = 0; x < width; ++x) different += std::memcmp(p + 4 * x, q + 4 * x, 4) != 0;
+    }
+    return different;
+}
+
+// Pixels of a PNG that are not the white background.
+long InkedPixels(const std::string& path) {
+    const Surface image(cairo_image_surface_create_from_png(path.c_str()));
+    long inked = 0;
+    for (int y = 0; y < cairo_image_surface_get_height(image.get()); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image.get()) +
+                                                                y * cairo_image_surface_get_stride(image.get()));
+        for (int x = 0; x < cairo_image_surface_get_width(image.get()); ++x) inked += row[x] != 0xFFFFFFFFu;
+    }
+    return inked;
+}
+
+TEST(SceneFile, RendersExactlyTheStructuresPicture) {
+    struct Case {
+        const char* file;
+        std::string build;  // options that build the scene: render of the structure and archive
+        std::string view;   // options of the view: all three
+        std::string slab;   // the slab: render of the structure and archive
+    };
+    const Case cases[] = {
+        {"Fe_1brf_snip_reduced.pdb", "", "--view 20,30,0 --size 640x480", ""},
+        {"Fe_1brf_snip_reduced.pdb", "--style spacefill", "--view 0,90,10 --size 500x420", "--slab 9"},
+        {"2hhb.ent", "--color chain", "--view -30,15,0 --size 720x540", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.build + " " + c.view + " " + c.slab);
+        const std::string structure = MoleculePath(c.file);
+        const std::string direct = Temp("direct.png"), scene = Temp("scene.bin"), stored = Temp("stored.png");
+        for (const std::string& path : {direct, scene, stored}) std::remove(path.c_str());
+
+        Outcome o = RunScene("render " + structure + " -o " + direct + " " + c.build + " " + c.view + " " + c.slab);
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        o = RunScene("archive " + structure + " -o " + scene + " " + c.build + " " + c.view + " " + c.slab);
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_NE(o.out.find("compared equal"), std::string::npos) << o.out;
+        o = RunScene("render " + scene + " -o " + stored + " " + c.view);
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_NE(o.out.find("scene file"), std::string::npos) << o.out;
+        EXPECT_EQ(DifferentPixels(direct, stored), 0);
+        EXPECT_GT(InkedPixels(stored), 20000);
+    }
+}
+
+TEST(SceneFile, RenderRefusesWhatOnlyBuildsAScene) {
+    const std::string scene = Temp("water.bin"), out = Temp("never.png");
+    ASSERT_EQ(RunScene("archive " + MoleculePath("water_cluster_Mg.xyz") + " -o " + scene).exitCode, 0);
+    for (const char* option : {"--style spacefill", "--color chain", "--no-ellipsoids", "--model 1", "--slab 5"}) {
+        SCOPED_TRACE(option);
+        const Outcome o = RunScene("render " + scene + " -o " + out + " " + option);
+        EXPECT_EQ(o.exitCode, 2);
+        EXPECT_NE(o.err.find("scene file"), std::string::npos) << o.err;
+        EXPECT_FALSE(std::ifstream(out).good());
+    }
+    // A damaged scene file is reported as one.
+    std::string bytes = Slurp(scene);
+    bytes.resize(bytes.size() / 2);
+    std::ofstream(Temp("half.bin"), std::ios::binary) << bytes;
+    const Outcome o = RunScene("render " + Temp("half.bin") + " -o " + out);
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("not a scene file"), std::string::npos) << o.err;
+}
+
+}  // namespace
