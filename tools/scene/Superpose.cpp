@@ -90,12 +90,12 @@ Superposition Superpose(const Structure& moving, const Structure& fixed) {
     return fit;
 }
 
-std::vector<ModelSuperposition> SuperposeModels(const std::string& path) {
-    const Structure first = ReadStructure(path, 1);
+std::vector<ModelSuperposition> SuperposeModels(const std::string& path, int maxInputMegabytes) {
+    const Structure first = ReadStructure(path, 1, maxInputMegabytes);
     if (first.modelCount < 2) throw InputError(path + " has a single model; --models needs an ensemble");
     std::vector<ModelSuperposition> fits;
     for (int model = 2; model <= first.modelCount; ++model)
-        fits.push_back({model, Superpose(ReadStructure(path, model), first)});
+        fits.push_back({model, Superpose(ReadStructure(path, model, maxInputMegabytes), first)});
     return fits;
 }
 

@@ -1,6 +1,4 @@
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -21,14 +19,15 @@ std::string ElementSymbolCase(const std::string& symbol) {
 
 namespace {
 
-// One number of an XYZ line; false when the field is not a finite number.
+// One number of an XYZ line; false when the field is not a number. Values
+// that are not finite (nan, inf, 1e999) are read so that the rule every
+// reader shares can refuse them by name.
 bool ReadNumber(std::istringstream& line, double& value) {
     std::string field;
     if (!(line >> field)) return false;
-    errno = 0;
     char* end = nullptr;
     value = std::strtod(field.c_str(), &end);
-    return errno == 0 && end == field.c_str() + field.size() && std::isfinite(value);
+    return !field.empty() && end == field.c_str() + field.size();
 }
 
 }  // namespace
@@ -58,8 +57,9 @@ Structure ParseXyz(const std::string& text, int model) {
         ++lineNumber;
         if (wanted) {
             while (!comment.empty() && (comment.back() == '\r' || comment.back() == ' ')) comment.pop_back();
-            s.title = comment.substr(comment.find_first_not_of(' ') == std::string::npos ? comment.size()
-                                                                                          : comment.find_first_not_of(' '));
+            s.title = TextAsUtf8(comment.substr(comment.find_first_not_of(' ') == std::string::npos
+                                                    ? comment.size()
+                                                    : comment.find_first_not_of(' ')));
             s.atoms.reserve(static_cast<std::size_t>(count));
         }
         for (long i = 0; i < count; ++i) {
@@ -71,13 +71,15 @@ Structure ParseXyz(const std::string& text, int model) {
             double x = 0.0, y = 0.0, z = 0.0;
             if (!(fields >> atom.element) || !ReadNumber(fields, x) || !ReadNumber(fields, y) || !ReadNumber(fields, z))
                 fail("expected an element and three coordinates");
-            atom.element = ElementSymbolCase(atom.element);
+            atom.element = TextAsUtf8(ElementSymbolCase(atom.element));
             atom.name = atom.element;
             atom.residueNumber = static_cast<int>(i) + 1;
             atom.position = Point3d(x, y, z);
+            RequireFiniteNumbers(atom, "XYZ line " + std::to_string(lineNumber));
             s.atoms.push_back(std::move(atom));
         }
     }
+    if (s.modelCount == 0) throw InputError("no atoms");
     if (model < 1 || model > s.modelCount)
         throw InputError("the file has " + std::to_string(s.modelCount) + " frame(s); model " + std::to_string(model) +
                          " was asked for");

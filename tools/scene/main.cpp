@@ -46,6 +46,8 @@ const char kUsage[] =
     "  info FILE              chains, atoms, bonds, metal sites, primitive counts\n"
     "\n"
     "FILE is PDB (.pdb, .ent), mmCIF (.cif) or XYZ (.xyz), optionally gzipped.\n"
+    "Every command reading FILE takes --max-input-mb N: the largest text read,\n"
+    "in MB once decompressed (default 1024).\n"
     "Run tessary-scene COMMAND --help for the options of a command.\n";
 
 const char kSceneOptions[] =
@@ -54,6 +56,8 @@ const char kSceneOptions[] =
     "  --color SCHEME         element (default), chain or bfactor\n"
     "  --no-ellipsoids        spheres even where displacement tensors are given\n"
     "  --timings              print read, build, pick-dot and render times\n";
+const char kReadOptions[] =
+    "  --max-input-mb N       largest structure text read, in MB once decompressed (default 1024)\n";
 const char kViewOptions[] =
     "  --view X,Y,Z           turn the structure about x, y, z in degrees (default 0,0,0)\n"
     "  --size WxH             picture size in pixels (default 1200x900)\n"
@@ -76,8 +80,9 @@ const std::map<std::string, CommandHelp> kCommands = {
 void PrintCommandHelp(const std::string& command) {
     const CommandHelp& help = kCommands.at(command);
     std::cout << "usage: tessary-scene " << help.synopsis << "\n";
-    if (help.scene || help.view) std::cout << "\noptions:\n";
+    std::cout << "\noptions:\n";
     if (help.scene) std::cout << kSceneOptions;
+    std::cout << kReadOptions;
     if (help.view) std::cout << kViewOptions;
 }
 
@@ -87,6 +92,7 @@ struct Options {
     std::vector<std::string> files;
     std::string output;
     int model = 1;
+    int maxInputMegabytes = kDefaultMaxInputMegabytes;
     SceneOptions scene;
     double view[3] = {0, 0, 0};
     bool slab = false;
@@ -148,6 +154,8 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             o.output = value();
         } else if (arg == "--model") {
             o.model = ParseInt(value(), arg, 1, 1000000);
+        } else if (arg == "--max-input-mb") {
+            o.maxInputMegabytes = ParseInt(value(), arg, 1, 1 << 20);
         } else if (arg == "--style") {
             sceneOnly();
             const std::string v = value();
@@ -259,7 +267,7 @@ struct ViewedScene {
 
 ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     ViewedScene v;
-    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model); });
+    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model, o.maxInputMegabytes); });
     v.scene = t.Measure("build", [&] { return BuildScene(v.structure, o.scene); });
     if (withView) {
         v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom);
@@ -334,7 +342,7 @@ int RunPick(const Options& o) {
 
 int RunMetals(const Options& o) {
     ExpectFiles(o, "metals", 1);
-    const Structure s = ReadStructure(o.files.front(), o.model);
+    const Structure s = ReadStructure(o.files.front(), o.model, o.maxInputMegabytes);
     PrintMetalTable(s, FindMetalSites(s), std::cout);
     return 0;
 }
@@ -342,12 +350,12 @@ int RunMetals(const Options& o) {
 int RunSuperpose(const Options& o) {
     if (o.models) {
         ExpectFiles(o, "superpose --models", 1);
-        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front()), std::cout);
+        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes), std::cout);
         return 0;
     }
     ExpectFiles(o, "superpose", 2);
-    const Structure fixed = ReadStructure(o.files[0], o.model);
-    const Structure moving = ReadStructure(o.files[1], o.model);
+    const Structure fixed = ReadStructure(o.files[0], o.model, o.maxInputMegabytes);
+    const Structure moving = ReadStructure(o.files[1], o.model, o.maxInputMegabytes);
     PrintSuperposition(moving, fixed, Superpose(moving, fixed), std::cout);
     return 0;
 }
