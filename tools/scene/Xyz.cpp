@@ -1,4 +1,3 @@
-#include <cctype>
 #include <cstdlib>
 #include <sstream>
 
@@ -7,15 +6,6 @@
 namespace TessaryScene {
 
 using Tessary::Point3d;
-
-std::string ElementSymbolCase(const std::string& symbol) {
-    std::string s = symbol;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        s[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
-    }
-    return s;
-}
 
 namespace {
 
