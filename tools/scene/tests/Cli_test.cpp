@@ -40,9 +40,11 @@ std::string Slurp(const std::string& path) {
 
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
-// Named after the running test: ctest runs the cases as parallel processes.
+// Named after the running test and process: ctest runs the cases as parallel
+// processes, and several builds may share the temporary directory.
 std::string Temp(const std::string& name) {
-    return ::testing::TempDir() + "scene_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+    return ::testing::TempDir() + "scene_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+           std::to_string(getpid()) + "_" + name;
 }
 
 Outcome RunScene(const std::string& args) {
@@ -96,9 +98,9 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
     Write(Temp("short.xyz"), "3\nshort\nO 0 0 0\nH 1 0 0\n");
     Write(Temp("nan.pdb"), atoms + "ATOM      3  CB  CYS A   1         nan  27.413   2.842  1.00 10.38           C  \n");
     Write(Temp("nan.xyz"), "1\nx\nO 0 nan 0\n");
-    // Two members of blank lines after a real atom: 6 MB of text from a few kilobytes.
-    Write(Temp("bomb.pdb.gz"), Gzip(atoms) + Gzip(std::string(std::size_t(3) << 20, '\n')) +
-                                   Gzip(std::string(std::size_t(3) << 20, '\n')));
+    // Two members of spaces after real atoms: 6 MB of text from a few kilobytes.
+    Write(Temp("bomb.pdb.gz"), Gzip(atoms) + Gzip(std::string(std::size_t(3) << 20, ' ')) +
+                                   Gzip(std::string(std::size_t(3) << 20, ' ')));
     std::filesystem::create_directories(Temp("folder.pdb"));
     std::filesystem::create_directories(Temp("folder.cif.gz"));
     Write(Temp("locked.pdb"), atoms);
@@ -167,6 +169,7 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
         EXPECT_FALSE(Exists(out));
         EXPECT_FALSE(Exists(Temp("never.bmp")));
     }
+    for (const char* name : {"folder.pdb", "folder.cif.gz", "bomb.pdb.gz", "locked.pdb"}) std::filesystem::remove(Temp(name));
 }
 
 TEST(Cli, EveryCommandHasHelp) {
@@ -213,6 +216,7 @@ TEST(Cli, LeftOutAtomsAreCountedOnStderr) {
     EXPECT_EQ(water.exitCode, 0) << water.err;
     EXPECT_EQ(water.err, "");
     EXPECT_NE(water.out.find("\natoms   30030\n"), std::string::npos) << water.out.substr(0, 200);
+    std::remove(Temp("box.pdb").c_str());
 }
 
 // A compressed file is read member after member up to the limit, which the
@@ -220,7 +224,7 @@ TEST(Cli, LeftOutAtomsAreCountedOnStderr) {
 TEST(Cli, DecompressionStopsAtTheLimit) {
     const std::string atoms = std::string(kZinc) + "ATOM      2  SG  CYS A   1      26.266  27.413   2.842  1.00 10.38           S  \n";
     const std::string bomb = Temp("bomb.pdb.gz");
-    Write(bomb, Gzip(atoms) + Gzip(std::string(std::size_t(3) << 20, '\n')) + Gzip(std::string(std::size_t(3) << 20, '\n')));
+    Write(bomb, Gzip(atoms) + Gzip(std::string(std::size_t(3) << 20, ' ')) + Gzip(std::string(std::size_t(3) << 20, ' ')));
     const Outcome stopped = RunScene("info " + bomb + " --max-input-mb 4");
     EXPECT_EQ(stopped.exitCode, 2);
     EXPECT_EQ(stopped.err, "tessary-scene: " + bomb + " holds more than 4 MB once decompressed (--max-input-mb raises the limit)\n");
@@ -229,6 +233,7 @@ TEST(Cli, DecompressionStopsAtTheLimit) {
         EXPECT_EQ(read.exitCode, 0) << limit << read.err;
         EXPECT_NE(read.out.find("\natoms   2\n"), std::string::npos) << read.out;
     }
+    std::remove(bomb.c_str());
 }
 
 // A title in an old 8-bit encoding draws as its Latin-1 reading: the SVG is

@@ -1,6 +1,7 @@
 #include "Structure.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cmath>
@@ -11,10 +12,11 @@
 namespace TessaryScene {
 namespace {
 
-// Named after the running test: ctest runs the cases as parallel processes.
+// Named after the running test and process: ctest runs the cases as parallel
+// processes, and several builds may share the temporary directory.
 std::string TempFile(const std::string& name) {
     return ::testing::TempDir() + "scene_structure_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + std::to_string(getpid()) + "_" + name;
 }
 
 Structure ReadText(const std::string& text, const std::string& extension = ".pdb") {
