@@ -13,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <new>
+#include <utility>
 
 #define GEMMI_READ_COOR_IMPLEMENTATION
 #include <gemmi/read_coor.hpp>
@@ -250,7 +251,10 @@ std::string ReadInputText(const std::string& path, int maxInputMegabytes) {
     return Gunzip(path, bytes, limit, maxInputMegabytes);
 }
 
-Structure ReadStructure(const std::string& path, int model, int maxInputMegabytes) {
+namespace {
+
+// Model `model` (from 1) of the file, or every model for model 0.
+std::vector<Structure> ReadModels(const std::string& path, int model, int maxInputMegabytes) {
     std::string name = Lower(path);
     if (EndsWith(name, ".gz")) name.resize(name.size() - 3);
     const bool xyz = EndsWith(name, ".xyz");
@@ -261,14 +265,14 @@ Structure ReadStructure(const std::string& path, int model, int maxInputMegabyte
         throw InputError("unknown format: " + path + " (expected .pdb, .ent, .cif, .mmcif or .xyz, optionally .gz)");
     }
     std::string text = ReadInputText(path, maxInputMegabytes);
-    Structure s;
+    std::vector<Structure> models;
     if (xyz) {
         try {
-            s = ParseXyz(text, model);
+            models = ParseXyzFrames(text, model);
         } catch (const InputError& e) {
             throw InputError(path + ": " + e.what());
         }
-        s.path = path;
+        for (Structure& s : models) s.path = path;
     } else {
         try {
             gemmi::Structure st;
@@ -281,7 +285,9 @@ Structure ReadStructure(const std::string& path, int model, int maxInputMegabyte
                 st = gemmi::make_structure(doc);
             }
             std::string().swap(text);
-            s = FromGemmi(st, path, model);
+            if (model != 0) models.push_back(FromGemmi(st, path, model));
+            for (int k = 1; model == 0 && k <= std::max(static_cast<int>(st.models.size()), 1); ++k)
+                models.push_back(FromGemmi(st, path, k));
         } catch (const InputError&) {
             throw;
         } catch (const std::bad_alloc&) {
@@ -290,12 +296,29 @@ Structure ReadStructure(const std::string& path, int model, int maxInputMegabyte
             throw InputError("cannot read " + path + ": " + e.what());
         }
     }
-    if (s.atoms.empty()) throw InputError("no atoms in " + path);
-    GroupChains(s);
-    if (s.alternativesLeftOut > 0)
-        std::cerr << "tessary-scene: " << path << ": " << s.alternativesLeftOut
+    int leftOut = 0;
+    for (Structure& s : models) {
+        if (s.atoms.empty())
+            throw InputError("no atoms in " + path + (s.modelCount > 1 ? " (model " + std::to_string(s.model) + ")" : ""));
+        GroupChains(s);
+        leftOut += s.alternativesLeftOut;
+    }
+    if (leftOut > 0)
+        std::cerr << "tessary-scene: " << path << ": " << leftOut
                   << " atom(s) of later alternative conformations left out (the first conformation is drawn)\n";
-    return s;
+    return models;
+}
+
+}  // namespace
+
+Structure ReadStructure(const std::string& path, int model, int maxInputMegabytes) {
+    if (model < 1)
+        throw InputError("model " + std::to_string(model) + " of " + path + " was asked for; models count from 1");
+    return std::move(ReadModels(path, model, maxInputMegabytes).front());
+}
+
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes) {
+    return ReadModels(path, 0, maxInputMegabytes);
 }
 
 }  // namespace TessaryScene

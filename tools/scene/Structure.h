@@ -72,6 +72,9 @@ constexpr int kDefaultMaxInputMegabytes = 1024;
 // `maxInputMegabytes`.
 Structure ReadStructure(const std::string& path, int model = 1, int maxInputMegabytes = kDefaultMaxInputMegabytes);
 
+// Every model of the file, read once (an ensemble), as ReadStructure reads each.
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+
 // The text of a file, gunzipped when its name ends in .gz and it starts like
 // gzip data (several members follow each other; bytes after the last are
 // ignored). Throws InputError for a directory, an unreadable or truncated file
@@ -81,6 +84,9 @@ std::string ReadInputText(const std::string& path, int maxInputMegabytes);
 // The XYZ text of a file: frames of "count / comment / element x y z" lines.
 // Public so the fuzzer reaches it without a file. Throws InputError.
 Structure ParseXyz(const std::string& text, int model);
+
+// Frame `model` (from 1) of the XYZ text, or every frame for model 0.
+std::vector<Structure> ParseXyzFrames(const std::string& text, int model);
 
 // `text` as valid UTF-8: valid sequences stay, every other byte is read as
 // Latin-1 (U+0080 to U+00FF), so a title in an old encoding still draws.

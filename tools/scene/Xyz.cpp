@@ -1,5 +1,7 @@
 #include <cstdlib>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "Structure.h"
 
@@ -22,11 +24,11 @@ bool ReadNumber(std::istringstream& line, double& value) {
 
 }  // namespace
 
-Structure ParseXyz(const std::string& text, int model) {
+std::vector<Structure> ParseXyzFrames(const std::string& text, int model) {
     std::istringstream in(text);
     std::string line;
-    Structure s;
-    s.model = model;
+    std::vector<Structure> frames;
+    int frameCount = 0;
     int lineNumber = 0;
     auto fail = [&](const std::string& why) {
         throw InputError("XYZ line " + std::to_string(lineNumber) + ": " + why);
@@ -40,12 +42,15 @@ Structure ParseXyz(const std::string& text, int model) {
             fail("expected the atom count of a frame");
         // A count larger than the lines left cannot be met: refuse before reserving.
         if (static_cast<std::size_t>(count) > text.size() / 8) fail("atom count " + std::to_string(count) + " exceeds the file");
-        ++s.modelCount;
-        const bool wanted = s.modelCount == model;
+        ++frameCount;
+        const bool wanted = model == 0 || frameCount == model;
         std::string comment;
         if (!std::getline(in, comment)) fail("frame ends before its comment line");
         ++lineNumber;
         if (wanted) {
+            frames.emplace_back();
+            Structure& s = frames.back();
+            s.model = frameCount;
             while (!comment.empty() && (comment.back() == '\r' || comment.back() == ' ')) comment.pop_back();
             s.title = TextAsUtf8(comment.substr(comment.find_first_not_of(' ') == std::string::npos
                                                     ? comment.size()
@@ -66,14 +71,20 @@ Structure ParseXyz(const std::string& text, int model) {
             atom.residueNumber = static_cast<int>(i) + 1;
             atom.position = Point3d(x, y, z);
             RequireFiniteNumbers(atom, "XYZ line " + std::to_string(lineNumber));
-            s.atoms.push_back(std::move(atom));
+            frames.back().atoms.push_back(std::move(atom));
         }
     }
-    if (s.modelCount == 0) throw InputError("no atoms");
-    if (model < 1 || model > s.modelCount)
-        throw InputError("the file has " + std::to_string(s.modelCount) + " frame(s); model " + std::to_string(model) +
+    if (frameCount == 0) throw InputError("no atoms");
+    if (model < 0 || model > frameCount)
+        throw InputError("the file has " + std::to_string(frameCount) + " frame(s); model " + std::to_string(model) +
                          " was asked for");
-    return s;
+    for (Structure& s : frames) s.modelCount = frameCount;
+    return frames;
+}
+
+Structure ParseXyz(const std::string& text, int model) {
+    if (model < 1) throw InputError("model " + std::to_string(model) + " was asked for; frames count from 1");
+    return std::move(ParseXyzFrames(text, model).front());
 }
 
 }  // namespace TessaryScene

@@ -304,5 +304,32 @@ TEST(Structure, NegativeResidueNumbersAndOddRecords) {
     EXPECT_TRUE(s.atoms[2].hasAniso);
 }
 
+// An ensemble read once gives every model as reading each on its own does.
+TEST(Structure, AllModelsReadOnceMatchEachModelRead) {
+    const std::string path = std::string(TESSARY_SOURCE_DIR) + "/data/molecules/1d3z.pdb";
+    const std::vector<Structure> models = ReadStructureModels(path);
+    const Structure first = ReadStructure(path);
+    ASSERT_GT(first.modelCount, 2);
+    ASSERT_EQ(models.size(), static_cast<std::size_t>(first.modelCount));
+    for (const int model : {1, 2, first.modelCount}) {
+        SCOPED_TRACE(model);
+        const Structure alone = ReadStructure(path, model);
+        const Structure& together = models[static_cast<std::size_t>(model - 1)];
+        EXPECT_EQ(together.model, model);
+        EXPECT_EQ(Summary(together), Summary(alone));
+        ASSERT_EQ(together.atoms.size(), alone.atoms.size());
+        for (std::size_t i = 0; i < alone.atoms.size(); ++i)
+            ASSERT_TRUE(together.atoms[i].position == alone.atoms[i].position) << i;
+    }
+    EXPECT_FALSE(models[0].atoms[0].position == models[1].atoms[0].position);
+
+    const std::vector<Structure> frames = ParseXyzFrames("1\nfirst\nHe 0 0 0\n\n2\nsecond\nC 1 2 3\nO -1 -2 -3\n", 0);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1].title, "second");
+    EXPECT_EQ(frames[1].model, 2);
+    EXPECT_EQ(frames[0].modelCount, 2);
+    EXPECT_EQ(Summary(frames[1]), " 1 C; 2 O;");
+}
+
 }  // namespace
 }  // namespace TessaryScene
