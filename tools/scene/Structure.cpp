@@ -225,8 +225,8 @@ std::string Gunzip(const std::string& path, const std::string& packed, std::size
                              " once decompressed (--max-input-mb raises the limit)");
         text.append(reinterpret_cast<const char*>(chunk), produced);
         if (status == Z_STREAM_END) {
-            // Concatenated files give several members; anything else after
-            // a member is padding, which gzip itself ignores too.
+            // Concatenated files give several members; anything else after a
+            // member is trailing padding, ignored as zlib's own reader does.
             const std::size_t left = static_cast<std::size_t>(inEnd - zs.next_in);
             if (!GzipMagic(zs.next_in, left)) return text;
             inflateReset(&zs);
@@ -238,10 +238,7 @@ std::string Gunzip(const std::string& path, const std::string& packed, std::size
     }
 }
 
-
 }  // namespace
-
-
 
 std::string ReadInputText(const std::string& path, int maxInputMegabytes) {
     const std::size_t limit = static_cast<std::size_t>(std::max(maxInputMegabytes, 0)) << 20;
