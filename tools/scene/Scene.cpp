@@ -197,7 +197,7 @@ private:
     }
 
     void AddTitle() {
-        std::string text = m_s.title.empty() ? m_s.path : m_s.title;
+        const std::string text = m_s.title.empty() ? TextAsUtf8(m_s.path) : m_s.title;
         const int margin = 12;
         TextCalloutPrimitive callout(static_cast<float>(m_options.width - 2 * margin), false, text.c_str(),
                                      Font::DefaultBigFont(), Point2d(margin, margin), true, Color(40, 40, 40), 1,

@@ -1,13 +1,19 @@
 #include "Structure.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <set>
-#include <sstream>
+#include <iostream>
+#include <map>
+#include <new>
+#include <utility>
 
 #define GEMMI_READ_COOR_IMPLEMENTATION
 #include <gemmi/read_coor.hpp>
@@ -15,21 +21,6 @@
 namespace TessaryScene {
 
 using Tessary::Point3d;
-
-std::string Atom::ResidueLabel() const {
-    std::string label = residueName.empty() ? element : residueName;
-    label += ' ' + std::to_string(residueNumber);
-    if (insertionCode != ' ') label += insertionCode;
-    if (!chain.empty()) label += ' ' + chain;
-    return label;
-}
-
-Point3d::Array Structure::Positions() const {
-    Point3d::Array points;
-    points.SetSize(static_cast<int>(atoms.size()));
-    for (std::size_t i = 0; i < atoms.size(); ++i) points[static_cast<int>(i)] = atoms[i].position;
-    return points;
-}
 
 namespace {
 
@@ -40,18 +31,6 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-std::string ReadText(const std::string& path) {
-    if (EndsWith(Lower(path), ".gz")) {
-        gemmi::CharArray data = gemmi::MaybeGzipped(path).uncompress_into_buffer();
-        return std::string(data.data(), data.size());
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw InputError("cannot read " + path);
-    return text.str();
 }
 
 void GroupChains(Structure& s) {
@@ -88,35 +67,39 @@ void BlankOldSerials(std::string& text) {
     }
 }
 
-// Alternative conformations keep their first. A repeated residue number
-// drops the residue only when its atoms carry alternative-location marks
-// (a point mutation): old files number ligands and waters like the protein
-// (HEM A 1 beside VAL A 1), and those are separate residues that must stay.
-void KeepFirstConformation(gemmi::Model& model) {
+// Alternative conformations keep their first; returns the atoms left out.
+// Only atoms with an alternative-location mark are ever left out: residue
+// numbers that wrap past 9999 in a simulation box make gemmi merge residues
+// whose atom names repeat, and every one of those atoms is real.
+// Within a residue a marked atom stays when its mark is the first one seen
+// for its name. A residue number repeated in a chain with marks is a point
+// mutation: marks other than the first one seen for that number go. Old
+// files number ligands and waters like the protein (HEM A 1 beside VAL A 1)
+// without marks, and those stay.
+int KeepFirstConformation(gemmi::Model& model) {
+    int leftOut = 0;
     for (gemmi::Chain& chain : model.chains) {
-        std::set<gemmi::SeqId> seen;
-        std::vector<gemmi::Residue>& residues = chain.residues;
-        for (std::size_t i = 0; i < residues.size();) {
-            const bool repeated = !seen.insert(residues[i].seqid).second;
-            const bool alternative = std::any_of(residues[i].atoms.begin(), residues[i].atoms.end(),
-                                                 [](const gemmi::Atom& a) { return a.altloc != '\0'; });
-            if (repeated && alternative)
-                residues.erase(residues.begin() + static_cast<std::ptrdiff_t>(i));
-            else
-                ++i;
-        }
-        for (gemmi::Residue& residue : residues) {
-            std::set<std::string> names;
+        std::map<gemmi::SeqId, char> firstMark;  // per residue number, '\0' until a mark is seen
+        for (gemmi::Residue& residue : chain.residues) {
+            auto number = firstMark.find(residue.seqid);
+            const bool repeated = number != firstMark.end();
+            if (!repeated) number = firstMark.emplace(residue.seqid, '\0').first;
+            std::map<std::string, char> firstByName;
             std::vector<gemmi::Atom>& atoms = residue.atoms;
-            for (std::size_t i = 0; i < atoms.size();) {
-                atoms[i].altloc = '\0';
-                if (names.insert(atoms[i].name).second)
-                    ++i;
-                else
-                    atoms.erase(atoms.begin() + static_cast<std::ptrdiff_t>(i));
-            }
+            const auto kept = std::remove_if(atoms.begin(), atoms.end(), [&](const gemmi::Atom& a) {
+                if (a.altloc == '\0') return false;
+                if (number->second == '\0') number->second = a.altloc;
+                if (repeated && a.altloc != number->second) return true;
+                return firstByName.emplace(a.name, a.altloc).first->second != a.altloc;
+            });
+            leftOut += static_cast<int>(atoms.end() - kept);
+            atoms.erase(kept, atoms.end());
         }
+        chain.residues.erase(std::remove_if(chain.residues.begin(), chain.residues.end(),
+                                            [](const gemmi::Residue& r) { return r.atoms.empty(); }),
+                             chain.residues.end());
     }
+    return leftOut;
 }
 
 Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
@@ -124,29 +107,37 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     s.path = path;
     s.modelCount = static_cast<int>(st.models.size());
     s.model = model;
+    if (s.modelCount == 0) throw InputError("no atoms in " + path);
     if (model < 1 || model > s.modelCount)
         throw InputError(path + " has " + std::to_string(s.modelCount) + " model(s); model " +
                          std::to_string(model) + " was asked for");
     s.title = st.get_info("_struct.title");
     if (s.title.empty()) s.title = st.get_info("_entry.id");
     if (s.title.empty()) s.title = st.name;
+    s.title = TextAsUtf8(s.title);
     gemmi::Model& m = st.models[static_cast<std::size_t>(model - 1)];
-    KeepFirstConformation(m);
+    s.alternativesLeftOut = KeepFirstConformation(m);
     for (const gemmi::Chain& chain : m.chains) {
+        const std::string chainName = TextAsUtf8(chain.name);
         for (const gemmi::Residue& residue : chain.residues) {
+            const std::string residueName = TextAsUtf8(residue.name);
             for (const gemmi::Atom& a : residue.atoms) {
                 Atom atom;
-                atom.name = a.name;
+                atom.name = TextAsUtf8(a.name);
                 atom.element = ElementSymbolCase(a.element.name());
-                atom.residueName = residue.name;
+                atom.residueName = residueName;
                 atom.residueNumber = residue.seqid.num.value;
-                atom.insertionCode = residue.seqid.icode == '\0' ? ' ' : residue.seqid.icode;
-                atom.chain = chain.name;
+                // A label holds the code as one character: one outside ASCII
+                // would make it invalid UTF-8, so it shows as '?'.
+                const auto code = static_cast<unsigned char>(residue.seqid.icode);
+                atom.insertionCode = code == '\0' ? ' ' : code >= 0x80 ? '?' : residue.seqid.icode;
+                atom.chain = chainName;
                 atom.position = Point3d(a.pos.x, a.pos.y, a.pos.z);
                 atom.bFactor = a.b_iso;
                 atom.hetero = residue.het_flag == 'H';
                 atom.hasAniso = a.aniso.nonzero();
                 atom.u = {a.aniso.u11, a.aniso.u22, a.aniso.u33, a.aniso.u12, a.aniso.u13, a.aniso.u23};
+                RequireFiniteNumbers(atom, path + ": atom " + std::to_string(a.serial));
                 s.atoms.push_back(std::move(atom));
             }
         }
@@ -154,42 +145,177 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     return s;
 }
 
+std::string Megabytes(int megabytes) { return std::to_string(megabytes) + " MB"; }
+
+// An open file descriptor, closed when it goes.
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& path) : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (m_fd < 0) throw InputError("cannot open " + path + ": " + std::strerror(errno));
+        if (fstat(m_fd, &m_info) != 0) {
+            const int error = errno;
+            close(m_fd);
+            throw InputError("cannot read " + path + ": " + std::strerror(error));
+        }
+        if (S_ISDIR(m_info.st_mode)) {
+            close(m_fd);
+            throw InputError(path + " is a directory, not a structure file");
+        }
+    }
+    ~OpenFile() { close(m_fd); }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    int Descriptor() const { return m_fd; }
+    const struct stat& Info() const { return m_info; }
+
+private:
+    int m_fd;
+    struct stat m_info {};
+};
+
+// The bytes of a file, at most `limit`.
+std::string ReadBytes(const std::string& path, std::size_t limit, int megabytes) {
+    const OpenFile file(path);
+    const struct stat& info = file.Info();
+    const auto tooLarge = [&] {
+        return InputError(path + " is larger than " + Megabytes(megabytes) + " (--max-input-mb raises the limit)");
+    };
+    std::string bytes;
+    if (S_ISREG(info.st_mode)) {
+        if (static_cast<std::uintmax_t>(info.st_size) > limit) throw tooLarge();
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = read(file.Descriptor(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw InputError("cannot read " + path + ": " + std::strerror(errno));
+        if (n == 0) return bytes;
+        if (bytes.size() + static_cast<std::size_t>(n) > limit) throw tooLarge();
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool GzipMagic(const unsigned char* p, std::size_t size) { return size >= 2 && p[0] == 0x1f && p[1] == 0x8b; }
+
+// Inflates every gzip member of `packed`, stopping as soon as the text
+// passes `limit`: the size field of the gzip trailer is not to be trusted.
+std::string Gunzip(const std::string& path, const std::string& packed, std::size_t limit, int megabytes) {
+    z_stream zs{};
+    if (inflateInit2(&zs, 15 + 16) != Z_OK) throw std::bad_alloc();
+    struct Ender {
+        z_stream& zs;
+        ~Ender() { inflateEnd(&zs); }
+    } ender{zs};
+    const auto* in = reinterpret_cast<const unsigned char*>(packed.data());
+    const unsigned char* const inEnd = in + packed.size();
+    zs.next_in = const_cast<unsigned char*>(in);
+    std::string text;
+    unsigned char chunk[1 << 16];
+    for (;;) {
+        if (zs.avail_in == 0)  // avail_in is 32 bits: feed a large file in pieces
+            zs.avail_in = static_cast<uInt>(std::min<std::size_t>(static_cast<std::size_t>(inEnd - zs.next_in), 1u << 30));
+        zs.next_out = chunk;
+        zs.avail_out = sizeof chunk;
+        const int status = inflate(&zs, Z_NO_FLUSH);
+        const std::size_t produced = sizeof chunk - zs.avail_out;
+        if (text.size() + produced > limit)
+            throw InputError(path + " holds more than " + Megabytes(megabytes) +
+                             " once decompressed (--max-input-mb raises the limit)");
+        text.append(reinterpret_cast<const char*>(chunk), produced);
+        if (status == Z_STREAM_END) {
+            // Concatenated files give several members; anything else after a
+            // member is trailing padding, ignored as zlib's own reader does.
+            const std::size_t left = static_cast<std::size_t>(inEnd - zs.next_in);
+            if (!GzipMagic(zs.next_in, left)) return text;
+            inflateReset(&zs);
+        } else if (status == Z_BUF_ERROR && zs.next_in == inEnd) {
+            throw InputError(path + ": the compressed data ends early (a truncated file?)");
+        } else if (status != Z_OK) {
+            throw InputError(path + ": bad compressed data" + (zs.msg != nullptr ? std::string(" (") + zs.msg + ")" : ""));
+        }
+    }
+}
+
 }  // namespace
 
-Structure ReadStructure(const std::string& path, int model) {
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        throw InputError("cannot open " + path + ": " + std::strerror(errno));
-    }
+std::string ReadInputText(const std::string& path, int maxInputMegabytes) {
+    const std::size_t limit = static_cast<std::size_t>(std::max(maxInputMegabytes, 0)) << 20;
+    std::string bytes = ReadBytes(path, limit, maxInputMegabytes);
+    if (!EndsWith(Lower(path), ".gz") || !GzipMagic(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()))
+        return bytes;  // a plain file named .gz is read as it is, as gemmi always has
+    return Gunzip(path, bytes, limit, maxInputMegabytes);
+}
+
+namespace {
+
+// Model `model` (from 1) of the file, or every model for model 0.
+std::vector<Structure> ReadModels(const std::string& path, int model, int maxInputMegabytes) {
     std::string name = Lower(path);
     if (EndsWith(name, ".gz")) name.resize(name.size() - 3);
-    Structure s;
-    if (EndsWith(name, ".xyz")) {
-        s = ParseXyz(ReadText(path), model);
-        s.path = path;
-    } else if (EndsWith(name, ".pdb") || EndsWith(name, ".ent") || EndsWith(name, ".cif") || EndsWith(name, ".mmcif")) {
+    const bool xyz = EndsWith(name, ".xyz");
+    const bool pdb = EndsWith(name, ".pdb") || EndsWith(name, ".ent");
+    const bool cif = EndsWith(name, ".cif") || EndsWith(name, ".mmcif");
+    if (!xyz && !pdb && !cif) {
+        const OpenFile file(path);  // a missing file says so before its name is judged
+        throw InputError("unknown format: " + path + " (expected .pdb, .ent, .cif, .mmcif or .xyz, optionally .gz)");
+    }
+    std::string text = ReadInputText(path, maxInputMegabytes);
+    std::vector<Structure> models;
+    if (xyz) {
         try {
-            const bool pdb = EndsWith(name, ".pdb") || EndsWith(name, ".ent");
-            std::string text;
+            models = ParseXyzFrames(text, model);
+        } catch (const InputError& e) {
+            throw InputError(path + ": " + e.what());
+        }
+        for (Structure& s : models) s.path = path;
+    } else {
+        try {
+            gemmi::Structure st;
             if (pdb) {
-                text = ReadText(path);
                 BlankOldSerials(text);
+                st = gemmi::read_pdb_string(text, path);
+            } else {
+                const gemmi::cif::Document doc = gemmi::cif::read_memory(text.data(), text.size(), path.c_str());
+                if (doc.blocks.empty()) throw InputError("no atoms in " + path);
+                st = gemmi::make_structure(doc);
             }
-            gemmi::Structure st = pdb ? gemmi::read_pdb_string(text, path)
-                                      : gemmi::read_structure_gz(path, gemmi::CoorFormat::Unknown);
-            s = FromGemmi(st, path, model);
+            std::string().swap(text);
+            if (model != 0) models.push_back(FromGemmi(st, path, model));
+            for (int k = 1; model == 0 && k <= std::max(static_cast<int>(st.models.size()), 1); ++k)
+                models.push_back(FromGemmi(st, path, k));
         } catch (const InputError&) {
+            throw;
+        } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& e) {
             throw InputError("cannot read " + path + ": " + e.what());
         }
-    } else {
-        throw InputError("unknown format: " + path + " (expected .pdb, .ent, .cif, .mmcif or .xyz, optionally .gz)");
     }
-    if (s.atoms.empty()) throw InputError("no atoms in " + path);
-    GroupChains(s);
-    return s;
+    int leftOut = 0;
+    for (Structure& s : models) {
+        if (s.atoms.empty())
+            throw InputError("no atoms in " + path + (s.modelCount > 1 ? " (model " + std::to_string(s.model) + ")" : ""));
+        GroupChains(s);
+        leftOut += s.alternativesLeftOut;
+    }
+    if (leftOut > 0)
+        std::cerr << "tessary-scene: " << path << ": " << leftOut
+                  << " atom(s) of later alternative conformations left out (the first conformation is drawn)\n";
+    return models;
+}
+
+}  // namespace
+
+Structure ReadStructure(const std::string& path, int model, int maxInputMegabytes) {
+    if (model < 1)
+        throw InputError("model " + std::to_string(model) + " of " + path + " was asked for; models count from 1");
+    return std::move(ReadModels(path, model, maxInputMegabytes).front());
+}
+
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes) {
+    return ReadModels(path, 0, maxInputMegabytes);
 }
 
 }  // namespace TessaryScene

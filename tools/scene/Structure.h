@@ -5,6 +5,7 @@
 // metal table and the superposition need, and nothing the library keeps.
 
 #include <array>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -53,18 +54,47 @@ struct Structure {
     int model = 1;        // the one held here, counted from 1
     std::vector<Atom> atoms;
     std::vector<Chain> chains;
+    int alternativesLeftOut = 0;  // atoms of later alternative conformations not read
 
     Tessary::Point3d::Array Positions() const;
 };
 
+// The largest structure text read, in megabytes after decompression, unless
+// the caller raises it: a small compressed file may inflate without bound.
+constexpr int kDefaultMaxInputMegabytes = 1024;
+
 // Reads model `model` (from 1) of a PDB (.pdb, .ent), mmCIF (.cif, .mmcif)
 // or XYZ (.xyz) file, each possibly gzipped (.gz). Alternative conformations
-// keep their first; waters stay. Throws InputError.
-Structure ReadStructure(const std::string& path, int model = 1);
+// keep their first (only atoms with alternative-location marks are left out,
+// and a note on stderr says how many); waters stay. Every name and title is
+// valid UTF-8. Throws InputError, also for a coordinate, B-factor or
+// displacement that is not a finite number and for text beyond
+// `maxInputMegabytes`.
+Structure ReadStructure(const std::string& path, int model = 1, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+
+// Every model of the file, read once (an ensemble), as ReadStructure reads each.
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+
+// The text of a file, gunzipped when its name ends in .gz and it starts like
+// gzip data (several members follow each other; bytes after the last are
+// ignored). Throws InputError for a directory, an unreadable or truncated file
+// and text beyond `maxInputMegabytes`, checked while inflating.
+std::string ReadInputText(const std::string& path, int maxInputMegabytes);
 
 // The XYZ text of a file: frames of "count / comment / element x y z" lines.
 // Public so the fuzzer reaches it without a file. Throws InputError.
 Structure ParseXyz(const std::string& text, int model);
+
+// Frame `model` (from 1) of the XYZ text, or every frame for model 0.
+std::vector<Structure> ParseXyzFrames(const std::string& text, int model);
+
+// `text` as valid UTF-8: valid sequences stay, every other byte is read as
+// Latin-1 (U+0080 to U+00FF), so a title in an old encoding still draws.
+std::string TextAsUtf8(const std::string& text);
+
+// Throws InputError naming `where` and the atom when a number of the atom
+// (coordinates, B-factor, displacement) is not finite: one rule for every reader.
+void RequireFiniteNumbers(const Atom& atom, const std::string& where);
 
 // "ZN" or "zn" to "Zn".
 std::string ElementSymbolCase(const std::string& symbol);

@@ -90,12 +90,13 @@ Superposition Superpose(const Structure& moving, const Structure& fixed) {
     return fit;
 }
 
-std::vector<ModelSuperposition> SuperposeModels(const std::string& path) {
-    const Structure first = ReadStructure(path, 1);
-    if (first.modelCount < 2) throw InputError(path + " has a single model; --models needs an ensemble");
+std::vector<ModelSuperposition> SuperposeModels(const std::string& path, int maxInputMegabytes) {
+    // One reading for all models: reading the file again for each would take
+    // time growing with the square of its size.
+    const std::vector<Structure> models = ReadStructureModels(path, maxInputMegabytes);
+    if (models.size() < 2) throw InputError(path + " has a single model; --models needs an ensemble");
     std::vector<ModelSuperposition> fits;
-    for (int model = 2; model <= first.modelCount; ++model)
-        fits.push_back({model, Superpose(ReadStructure(path, model), first)});
+    for (std::size_t k = 1; k < models.size(); ++k) fits.push_back({models[k].model, Superpose(models[k], models[0])});
     return fits;
 }
 

@@ -33,7 +33,8 @@ struct ModelSuperposition {
 
 // Models 2 to n of the file, each onto model 1. Throws InputError for a file
 // with a single model, or as ReadStructure and Superpose do.
-std::vector<ModelSuperposition> SuperposeModels(const std::string& path);
+std::vector<ModelSuperposition> SuperposeModels(const std::string& path,
+                                                int maxInputMegabytes = kDefaultMaxInputMegabytes);
 
 // The report of `superpose A B`: what matched and the three RMSDs.
 void PrintSuperposition(const Structure& moving, const Structure& fixed, const Superposition& fit, std::ostream& out);

@@ -1,8 +1,7 @@
-#include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "Structure.h"
 
@@ -10,34 +9,26 @@ namespace TessaryScene {
 
 using Tessary::Point3d;
 
-std::string ElementSymbolCase(const std::string& symbol) {
-    std::string s = symbol;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        s[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
-    }
-    return s;
-}
-
 namespace {
 
-// One number of an XYZ line; false when the field is not a finite number.
+// One number of an XYZ line; false when the field is not a number. Values
+// that are not finite (nan, inf, 1e999) are read so that the rule every
+// reader shares can refuse them by name.
 bool ReadNumber(std::istringstream& line, double& value) {
     std::string field;
     if (!(line >> field)) return false;
-    errno = 0;
     char* end = nullptr;
     value = std::strtod(field.c_str(), &end);
-    return errno == 0 && end == field.c_str() + field.size() && std::isfinite(value);
+    return !field.empty() && end == field.c_str() + field.size();
 }
 
 }  // namespace
 
-Structure ParseXyz(const std::string& text, int model) {
+std::vector<Structure> ParseXyzFrames(const std::string& text, int model) {
     std::istringstream in(text);
     std::string line;
-    Structure s;
-    s.model = model;
+    std::vector<Structure> frames;
+    int frameCount = 0;
     int lineNumber = 0;
     auto fail = [&](const std::string& why) {
         throw InputError("XYZ line " + std::to_string(lineNumber) + ": " + why);
@@ -51,15 +42,19 @@ Structure ParseXyz(const std::string& text, int model) {
             fail("expected the atom count of a frame");
         // A count larger than the lines left cannot be met: refuse before reserving.
         if (static_cast<std::size_t>(count) > text.size() / 8) fail("atom count " + std::to_string(count) + " exceeds the file");
-        ++s.modelCount;
-        const bool wanted = s.modelCount == model;
+        ++frameCount;
+        const bool wanted = model == 0 || frameCount == model;
         std::string comment;
         if (!std::getline(in, comment)) fail("frame ends before its comment line");
         ++lineNumber;
         if (wanted) {
+            frames.emplace_back();
+            Structure& s = frames.back();
+            s.model = frameCount;
             while (!comment.empty() && (comment.back() == '\r' || comment.back() == ' ')) comment.pop_back();
-            s.title = comment.substr(comment.find_first_not_of(' ') == std::string::npos ? comment.size()
-                                                                                          : comment.find_first_not_of(' '));
+            s.title = TextAsUtf8(comment.substr(comment.find_first_not_of(' ') == std::string::npos
+                                                    ? comment.size()
+                                                    : comment.find_first_not_of(' ')));
             s.atoms.reserve(static_cast<std::size_t>(count));
         }
         for (long i = 0; i < count; ++i) {
@@ -71,17 +66,25 @@ Structure ParseXyz(const std::string& text, int model) {
             double x = 0.0, y = 0.0, z = 0.0;
             if (!(fields >> atom.element) || !ReadNumber(fields, x) || !ReadNumber(fields, y) || !ReadNumber(fields, z))
                 fail("expected an element and three coordinates");
-            atom.element = ElementSymbolCase(atom.element);
+            atom.element = TextAsUtf8(ElementSymbolCase(atom.element));
             atom.name = atom.element;
             atom.residueNumber = static_cast<int>(i) + 1;
             atom.position = Point3d(x, y, z);
-            s.atoms.push_back(std::move(atom));
+            RequireFiniteNumbers(atom, "XYZ line " + std::to_string(lineNumber));
+            frames.back().atoms.push_back(std::move(atom));
         }
     }
-    if (model < 1 || model > s.modelCount)
-        throw InputError("the file has " + std::to_string(s.modelCount) + " frame(s); model " + std::to_string(model) +
+    if (frameCount == 0) throw InputError("no atoms");
+    if (model < 0 || model > frameCount)
+        throw InputError("the file has " + std::to_string(frameCount) + " frame(s); model " + std::to_string(model) +
                          " was asked for");
-    return s;
+    for (Structure& s : frames) s.modelCount = frameCount;
+    return frames;
+}
+
+Structure ParseXyz(const std::string& text, int model) {
+    if (model < 1) throw InputError("model " + std::to_string(model) + " was asked for; frames count from 1");
+    return std::move(ParseXyzFrames(text, model).front());
 }
 
 }  // namespace TessaryScene

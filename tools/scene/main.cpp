@@ -46,6 +46,8 @@ const char kUsage[] =
     "  info FILE              chains, atoms, bonds, metal sites, primitive counts\n"
     "\n"
     "FILE is PDB (.pdb, .ent), mmCIF (.cif) or XYZ (.xyz), optionally gzipped.\n"
+    "Every command reading FILE takes --max-input-mb N: the largest text read,\n"
+    "in MB once decompressed (default 1024).\n"
     "Run tessary-scene COMMAND --help for the options of a command.\n";
 
 const char kSceneOptions[] =
@@ -54,6 +56,8 @@ const char kSceneOptions[] =
     "  --color SCHEME         element (default), chain or bfactor\n"
     "  --no-ellipsoids        spheres even where displacement tensors are given\n"
     "  --timings              print read, build, pick-dot and render times\n";
+const char kReadOptions[] =
+    "  --max-input-mb N       largest structure text read, in MB once decompressed (default 1024)\n";
 const char kViewOptions[] =
     "  --view X,Y,Z           turn the structure about x, y, z in degrees, each within\n"
     "                         -36000..36000 (default 0,0,0)\n"
@@ -84,8 +88,9 @@ const std::map<std::string, CommandHelp> kCommands = {
 void PrintCommandHelp(const std::string& command) {
     const CommandHelp& help = kCommands.at(command);
     std::cout << "usage: tessary-scene " << help.synopsis << "\n";
-    if (help.scene || help.view) std::cout << "\noptions:\n";
+    std::cout << "\noptions:\n";
     if (help.scene) std::cout << kSceneOptions;
+    std::cout << kReadOptions;
     if (help.view) std::cout << kViewOptions;
 }
 
@@ -98,6 +103,7 @@ struct Options {
     std::vector<std::string> files;
     std::string output;
     int model = 1;
+    int maxInputMegabytes = kDefaultMaxInputMegabytes;
     SceneOptions scene;
     double view[3] = {0, 0, 0};
     bool slab = false;
@@ -168,6 +174,8 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
         } else if (arg == "--model") {
             o.model = ParseInt(value(), arg, 1, 1000000);
             if (o.buildOption.empty()) o.buildOption = arg;
+        } else if (arg == "--max-input-mb") {
+            o.maxInputMegabytes = ParseInt(value(), arg, 1, 1 << 20);
         } else if (arg == "--style") {
             sceneOnly();
             if (o.buildOption.empty()) o.buildOption = arg;
@@ -291,7 +299,7 @@ struct ViewedScene {
 
 ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     ViewedScene v;
-    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model); });
+    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model, o.maxInputMegabytes); });
     v.scene = t.Measure("build", [&] { return BuildScene(v.structure, o.scene); });
     if (withView) {
         const auto fit = [&] {
@@ -329,10 +337,10 @@ std::vector<Tessary::DotPrimitive> PickDots(const Scene& scene, Timings& t) {
     });
 }
 
-std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError("cannot open " + path);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// A scene file's bytes, under the same size limit as a structure's text.
+std::vector<unsigned char> ReadFile(const std::string& path, int maxInputMegabytes) {
+    const std::string text = ReadInputText(path, maxInputMegabytes);
+    return std::vector<unsigned char>(text.begin(), text.end());
 }
 
 // Told by its first bytes; a file that cannot be read is left to the structure reader to report.
@@ -343,8 +351,8 @@ bool IsSceneFilePath(const std::string& path) {
     return IsSceneFile(head, static_cast<std::size_t>(in.gcount()));
 }
 
-Tessary::DisplayList3D LoadSceneFile(const std::string& path) {
-    std::vector<unsigned char> bytes = ReadFile(path);
+Tessary::DisplayList3D LoadSceneFile(const std::string& path, int maxInputMegabytes) {
+    std::vector<unsigned char> bytes = ReadFile(path, maxInputMegabytes);
     try {
         return SceneFromBytes(bytes);
     } catch (const Tessary::CArchiveException& e) {
@@ -362,7 +370,7 @@ int RunRenderScene(const Options& o, Timings& t) {
     if (!o.buildOption.empty())
         throw InputError(o.buildOption + " builds a scene from a structure; " + path + " is a scene file");
     if (o.slab) throw InputError("--slab applies when the scene is archived; " + path + " is a scene file");
-    const Tessary::DisplayList3D root = t.Measure("read", [&] { return LoadSceneFile(path); });
+    const Tessary::DisplayList3D root = t.Measure("read", [&] { return LoadSceneFile(path, o.maxInputMegabytes); });
     View view;
     if (!view.FitView(root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom))
         throw InputError("cannot compute the view of " + path + " (its extent overflows)");
@@ -414,7 +422,7 @@ int RunPick(const Options& o) {
 
 int RunMetals(const Options& o) {
     ExpectFiles(o, "metals", 1);
-    const Structure s = ReadStructure(o.files.front(), o.model);
+    const Structure s = ReadStructure(o.files.front(), o.model, o.maxInputMegabytes);
     PrintMetalTable(s, FindMetalSites(s), std::cout);
     return 0;
 }
@@ -422,12 +430,12 @@ int RunMetals(const Options& o) {
 int RunSuperpose(const Options& o) {
     if (o.models) {
         ExpectFiles(o, "superpose --models", 1);
-        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front()), std::cout);
+        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes), std::cout);
         return 0;
     }
     ExpectFiles(o, "superpose", 2);
-    const Structure fixed = ReadStructure(o.files[0], o.model);
-    const Structure moving = ReadStructure(o.files[1], o.model);
+    const Structure fixed = ReadStructure(o.files[0], o.model, o.maxInputMegabytes);
+    const Structure moving = ReadStructure(o.files[1], o.model, o.maxInputMegabytes);
     PrintSuperposition(moving, fixed, Superpose(moving, fixed), std::cout);
     return 0;
 }
@@ -438,7 +446,7 @@ int RunArchive(const Options& o) {
     Tessary::DisplayList3D original;
     if (o.check) {
         if (!o.output.empty()) throw InputError("archive --check takes no -o");
-        first = ReadFile(o.files.front());
+        first = ReadFile(o.files.front(), o.maxInputMegabytes);
     } else {
         if (o.output.empty()) throw InputError("archive needs -o SCENE.bin (or --check SCENE.bin)");
         CheckOutput(o.output);

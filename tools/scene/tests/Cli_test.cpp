@@ -9,11 +9,13 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -79,12 +81,50 @@ void Write(const std::string& path, const std::string& text) { std::ofstream(pat
 
 const std::string kWater = MoleculePath("water_cluster_Mg.xyz");
 
+// `text` as one gzip member.
+std::string Gzip(const std::string& text) {
+    z_stream zs{};
+    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) return "";
+    std::string packed(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    zs.avail_in = static_cast<uInt>(text.size());
+    zs.next_out = reinterpret_cast<Bytef*>(&packed[0]);
+    zs.avail_out = static_cast<uInt>(packed.size());
+    deflate(&zs, Z_FINISH);
+    packed.resize(zs.total_out);
+    deflateEnd(&zs);
+    return packed;
+}
+
+const char kZinc[] = "HETATM    1 ZN    ZN A 201      26.266  25.413   2.842  1.00 10.38          ZN  \n";
+
 TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
     const std::string out = Temp("never.png");
     Write(Temp("notes.txt"), "ATOM\n");
     Write(Temp("empty.xyz"), "0\nnothing here\n");
     Write(Temp("junk.pdb"), "this is not a structure\n");
     Write(Temp("junk.bin"), "tessary-scene?");
+    const std::string atoms = std::string(kZinc) + "ATOM      2  SG  CYS A   1      26.266  27.413   2.842  1.00 10.38           S  \n";
+    Write(Temp("empty.pdb"), "");
+    Write(Temp("empty.cif"), "");
+    Write(Temp("blank.xyz"), "\n\n");
+    Write(Temp("header.pdb"), "HEADER    NOTHING BUT A HEADER\nEND\n");
+    Write(Temp("cut.pdb"), atoms.substr(0, atoms.size() - 40));
+    Write(Temp("cut.cif"), "data_x\nloop_\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.Cartn_x\n1 C\n");
+    Write(Temp("cell.cif"), "data_x\n_cell.length_a 10.0\n");
+    Write(Temp("cut.pdb.gz"), Gzip(atoms).substr(0, 30));
+    Write(Temp("bad.pdb.gz"), Gzip(atoms).substr(0, 10) + std::string(40, 'x'));
+    Write(Temp("count.xyz"), "99999999999999999999\nhuge\nO 0 0 0\n");
+    Write(Temp("short.xyz"), "3\nshort\nO 0 0 0\nH 1 0 0\n");
+    Write(Temp("nan.pdb"), atoms + "ATOM      3  CB  CYS A   1         nan  27.413   2.842  1.00 10.38           C  \n");
+    Write(Temp("nan.xyz"), "1\nx\nO 0 nan 0\n");
+    // Two members of spaces after real atoms: 6 MB of text from a few kilobytes.
+    Write(Temp("bomb.pdb.gz"), Gzip(atoms) + Gzip(std::string(std::size_t(3) << 20, ' ')) +
+                                   Gzip(std::string(std::size_t(3) << 20, ' ')));
+    std::filesystem::create_directories(Temp("folder.pdb"));
+    std::filesystem::create_directories(Temp("folder.cif.gz"));
+    Write(Temp("locked.pdb"), atoms);
+    chmod(Temp("locked.pdb").c_str(), 0);
     const std::string cases[] = {
         "",
         "draw " + kWater,
@@ -112,8 +152,33 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
         "archive --check " + Temp("junk.bin"),
         "archive " + kWater,
         "info " + kWater + " " + kWater,
+        "info " + Temp("empty.pdb"),
+        "info " + Temp("empty.cif"),
+        "info " + Temp("blank.xyz"),
+        "info " + Temp("header.pdb"),
+        "info " + Temp("cut.pdb"),
+        "info " + Temp("cut.cif"),
+        "info " + Temp("cell.cif"),
+        "info " + Temp("cut.pdb.gz"),
+        "info " + Temp("bad.pdb.gz"),
+        "info " + Temp("count.xyz"),
+        "info " + Temp("short.xyz"),
+        "render " + Temp("nan.pdb") + " -o " + out,
+        "metals " + Temp("nan.pdb"),
+        "render " + Temp("nan.xyz") + " -o " + out,
+        "render " + Temp("bomb.pdb.gz") + " --max-input-mb 4 -o " + out,
+        "render " + kWater + " --max-input-mb 0 -o " + out,
+        "render " + kWater + " --max-input-mb 1.5 -o " + out,
+        "info " + Temp("folder.pdb"),
+        "info " + Temp("folder.cif.gz"),
+        "render " + MoleculePath("1d3z.pdb") + " --model 11 -o " + out,
+        "render " + MoleculePath("1d3z.pdb") + " --model 1000000 -o " + out,
+        "superpose " + MoleculePath("1ubq.pdb") + " " + Temp("nan.pdb"),
     };
-    for (const std::string& args : cases) {
+    // Root reads a file whatever its mode; others are refused.
+    std::vector<std::string> all(std::begin(cases), std::end(cases));
+    if (geteuid() != 0) all.push_back("info " + Temp("locked.pdb"));
+    for (const std::string& args : all) {
         SCOPED_TRACE(args);
         const Outcome o = RunScene(args);
         EXPECT_EQ(o.exitCode, 2);
@@ -124,6 +189,7 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
         EXPECT_FALSE(Exists(out));
         EXPECT_FALSE(Exists(Temp("never.bmp")));
     }
+    for (const char* name : {"folder.pdb", "folder.cif.gz", "bomb.pdb.gz", "locked.pdb"}) std::filesystem::remove(Temp(name));
 }
 
 TEST(Cli, EveryCommandHasHelp) {
@@ -131,8 +197,100 @@ TEST(Cli, EveryCommandHasHelp) {
         const Outcome o = RunScene(std::string(command) + " --help");
         EXPECT_EQ(o.exitCode, 0) << command;
         EXPECT_EQ(o.out.rfind(std::string("usage: tessary-scene ") + command, 0), 0u) << o.out;
+        EXPECT_NE(o.out.find("--max-input-mb N"), std::string::npos) << o.out;
     }
-    EXPECT_EQ(RunScene("--help").exitCode, 0);
+    const Outcome general = RunScene("--help");
+    EXPECT_EQ(general.exitCode, 0);
+    EXPECT_NE(general.out.find("--max-input-mb N"), std::string::npos) << general.out;
+}
+
+// Only atoms with alternative-location marks are left out, and one line on
+// stderr counts them; a simulation box whose residue numbers wrap loses nothing.
+TEST(Cli, LeftOutAtomsAreCountedOnStderr) {
+    const std::string crambin = MoleculePath("pdb1ejg.pdb");
+    std::istringstream lines(Slurp(crambin));
+    std::string line;
+    int inFile = 0;
+    while (std::getline(lines, line)) inFile += line.rfind("ATOM", 0) == 0 || line.rfind("HETATM", 0) == 0;
+    const Outcome o = RunScene("info " + crambin);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const std::size_t at = o.out.find("\natoms   ");
+    ASSERT_NE(at, std::string::npos) << o.out;
+    const int read = std::stoi(o.out.substr(at + 9));
+    EXPECT_LT(read, inFile);
+    EXPECT_EQ(o.err, "tessary-scene: " + crambin + ": " + std::to_string(inFile - read) +
+                         " atom(s) of later alternative conformations left out (the first conformation is drawn)\n");
+
+    std::string box;
+    char text[96];
+    for (int i = 0; i < 10010; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            std::snprintf(text, sizeof text, "ATOM  %5d  %-3s TIP W%4d    %8.3f%8.3f%8.3f  1.00  0.00           %c\n",
+                          (3 * i + k + 1) % 100000, k == 0 ? "OH2" : k == 1 ? "H1" : "H2", (i + 1) % 10000,
+                          3.1 * (i % 25) + 0.8 * k, 3.1 * (i / 25 % 25), 3.1 * (i / 625), k == 0 ? 'O' : 'H');
+            box += text;
+        }
+    }
+    Write(Temp("box.pdb"), box);
+    const Outcome water = RunScene("info " + Temp("box.pdb"));
+    EXPECT_EQ(water.exitCode, 0) << water.err;
+    EXPECT_EQ(water.err, "");
+    EXPECT_NE(water.out.find("\natoms   30030\n"), std::string::npos) << water.out.substr(0, 200);
+    std::remove(Temp("box.pdb").c_str());
+}
+
+// A compressed file is read member after member up to the limit, which the
+// option raises; past it the program stops while inflating.
+TEST(Cli, DecompressionStopsAtTheLimit) {
+    const std::string atoms = std::string(kZinc) + "ATOM      2  SG  CYS A   1      26.266  27.413   2.842  1.00 10.38           S  \n";
+    const std::string bomb = Temp("bomb.pdb.gz");
+    Write(bomb, Gzip(atoms) + Gzip(std::string(std::size_t(3) << 20, ' ')) + Gzip(std::string(std::size_t(3) << 20, ' ')));
+    const Outcome stopped = RunScene("info " + bomb + " --max-input-mb 4");
+    EXPECT_EQ(stopped.exitCode, 2);
+    EXPECT_EQ(stopped.err, "tessary-scene: " + bomb + " holds more than 4 MB once decompressed (--max-input-mb raises the limit)\n");
+    for (const std::string& limit : {std::string(" --max-input-mb 7"), std::string()}) {
+        const Outcome read = RunScene("info " + bomb + limit);
+        EXPECT_EQ(read.exitCode, 0) << limit << read.err;
+        EXPECT_NE(read.out.find("\natoms   2\n"), std::string::npos) << read.out;
+    }
+    std::remove(bomb.c_str());
+}
+
+// A title in an old 8-bit encoding draws as its Latin-1 reading: the SVG is
+// the one its UTF-8 spelling gives, and differs from a plain ASCII title.
+TEST(Cli, Latin1TitleDrawsLikeItsUtf8Spelling) {
+    const std::string atoms = std::string(kZinc) + "ATOM      2  SG  CYS A   1      26.266  27.413   2.842  1.00 10.38           S  \n";
+    const struct {
+        const char* name;
+        std::string text;
+    } files[] = {
+        {"latin1.pdb", "TITLE     CR\xC8ME BR\xDBL\xC9" "E\n" + atoms},
+        {"utf8.pdb", "TITLE     CR\xC3\x88ME BR\xC3\x9BL\xC3\x89" "E\n" + atoms},
+        {"ascii.pdb", "TITLE     CREME BRULEE\n" + atoms},
+        {"latin1.xyz", "2\n\xE9nergie\nZn 0 0 0\nS 2.3 0 0\n"},
+        {"utf8.xyz", "2\n\xC3\xA9nergie\nZn 0 0 0\nS 2.3 0 0\n"},
+        // No title: the file's own name, in whatever encoding the system gave it, is the title.
+        {"caf\xE9.xyz", "2\n\nZn 0 0 0\nS 2.3 0 0\n"},
+    };
+    std::map<std::string, std::string> svg;
+    for (const auto& f : files) {
+        Write(Temp(f.name), f.text);
+        const std::string out = Temp(std::string(f.name) + ".svg");
+        const Outcome o = RunScene("render " + Temp(f.name) + " --size 300x200 -o " + out);
+        ASSERT_EQ(o.exitCode, 0) << f.name << ": " << o.err;
+        svg[f.name] = Slurp(out);
+    }
+    EXPECT_EQ(svg["latin1.pdb"], svg["utf8.pdb"]);
+    EXPECT_NE(svg["latin1.pdb"], svg["ascii.pdb"]);
+    EXPECT_EQ(svg["latin1.xyz"], svg["utf8.xyz"]);
+    const std::string png = Temp("latin1.png");
+    const Outcome o = RunScene("render " + Temp("latin1.pdb") + " --size 300x200 -o " + png);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+    EXPECT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(image);
+    const Outcome info = RunScene("info " + Temp("latin1.pdb"));
+    EXPECT_NE(info.out.find("title   CR\xC3\x88ME BR\xC3\x9BL\xC3\x89" "E\n"), std::string::npos) << info.out;
 }
 
 TEST(Cli, RenderedPngShowsTheElementColourAtTheMetal) {

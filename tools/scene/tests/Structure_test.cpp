@@ -1,7 +1,10 @@
 #include "Structure.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,13 +12,29 @@
 namespace TessaryScene {
 namespace {
 
-Structure ReadPdbText(const std::string& text) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("scene_structure_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".pdb");
-    std::ofstream(path) << text;
-    Structure s = ReadStructure(path.string());
-    std::filesystem::remove(path);
+// Named after the running test and process: ctest runs the cases as parallel
+// processes, and several builds may share the temporary directory.
+std::string TempFile(const std::string& name) {
+    return ::testing::TempDir() + "scene_structure_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + std::to_string(getpid()) + "_" + name;
+}
+
+Structure ReadText(const std::string& text, const std::string& extension = ".pdb") {
+    const std::string path = TempFile("input" + extension);
+    std::ofstream(path, std::ios::binary) << text;
+    Structure s = ReadStructure(path);
+    std::remove(path.c_str());
     return s;
+}
+
+// The message of the InputError that reading `text` throws, or "" when it reads.
+std::string ReadError(const std::string& text, const std::string& extension) {
+    try {
+        ReadText(text, extension);
+    } catch (const InputError& e) {
+        return e.what();
+    }
+    return "";
 }
 
 std::string Summary(const Structure& s) {
@@ -24,32 +43,292 @@ std::string Summary(const Structure& s) {
     return text;
 }
 
+// A PDB coordinate line; `name` in columns 13-16 and `altloc` in column 17.
+std::string AtomLine(const char* record, int serial, const char* name, char altloc, const char* residue, char chain,
+                     int number, double x, double y, double z, const char* element) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%-6s%5d %-4s%c%3s %c%4d    %8.3f%8.3f%8.3f  1.00 10.00          %2s\n", record,
+                  serial % 100000, name, altloc, residue, chain, number, x, y, z, element);
+    return line;
+}
+
 // Old files with line numbers where the element and charge now stand, ligands
-// numbered like protein residues, and alternative residues of one number.
+// numbered like protein residues, and alternative conformations: only atoms
+// with alternative-location marks are ever left out, and they are counted.
 TEST(Structure, ReadsOldAndAlternativeRecords) {
     struct Case {
         const char* what;
-        const char* text;
+        std::string text;
         const char* atoms;
+        int leftOut;
     };
     const Case cases[] = {
         {"old format, haem numbered like the first residue",
          "ATOM      1  N   VAL A   1       6.130  16.559   4.905  7.00 41.29      2HHB 206\n"
          "HETATM 1071 FE   HEM A   1       8.136   7.395 -15.038 24.00 18.06      2HHB1276\n",
-         "VAL 1 N;HEM 1 Fe;"},
+         "VAL 1 N;HEM 1 Fe;", 0},
         {"element and charge columns",
-         "HETATM    1 ZN    ZN A 201      26.266  25.413   2.842  1.00 10.38          ZN2+\n",
-         "ZN 201 Zn;"},
+         "HETATM    1 ZN    ZN A 201      26.266  25.413   2.842  1.00 10.38          ZN2+\n", "ZN 201 Zn;", 0},
         {"point mutation keeps its first residue",
          "ATOM      2  CA ASER A  10      26.266  25.413   2.842  0.50 10.38           C  \n"
          "ATOM      3  CA BTHR A  10      26.366  25.413   2.842  0.50 10.38           C  \n"
          "ATOM      4  CA  GLY A  11      29.266  25.413   2.842  1.00 10.38           C  \n",
-         "SER 10 C;GLY 11 C;"},
+         "SER 10 C;GLY 11 C;", 1},
+        {"alternative atoms within a residue keep their first mark, unmarked atoms stay",
+         AtomLine("ATOM", 1, " N", ' ', "SER", 'A', 5, 0, 0, 0, "N") +
+             AtomLine("ATOM", 2, " CA", 'B', "SER", 'A', 5, 1, 0, 0, "C") +
+             AtomLine("ATOM", 3, " CA", 'A', "SER", 'A', 5, 1.1, 0, 0, "C") +
+             AtomLine("ATOM", 4, " OG", 'A', "SER", 'A', 5, 2, 0, 0, "O") +
+             AtomLine("ATOM", 5, " OG", 'B', "SER", 'A', 5, 2.1, 0, 0, "O"),
+         "SER 5 N;SER 5 C;SER 5 O;", 2},
+        {"a marked ligand numbered like an unmarked residue keeps its first conformation",
+         AtomLine("ATOM", 1, " N", ' ', "VAL", 'A', 1, 0, 0, 0, "N") +
+             AtomLine("HETATM", 2, "FE", 'A', "HEM", 'A', 1, 5, 0, 0, "FE") +
+             AtomLine("HETATM", 3, "FE", 'B', "HEM", 'A', 1, 5.2, 0, 0, "FE"),
+         "VAL 1 N;HEM 1 Fe;", 1},
+        {"names repeated without marks are separate atoms (numbers wrapped in a water box)",
+         AtomLine("ATOM", 1, " OH2", ' ', "TIP", 'W', 1, 0, 0, 0, "O") +
+             AtomLine("ATOM", 2, " H1", ' ', "TIP", 'W', 1, 0.8, 0, 0, "H") +
+             AtomLine("ATOM", 3, " OH2", ' ', "TIP", 'W', 2, 3, 0, 0, "O") +
+             AtomLine("ATOM", 4, " OH2", ' ', "TIP", 'W', 1, 6, 0, 0, "O") +
+             AtomLine("ATOM", 5, " H1", ' ', "TIP", 'W', 1, 6.8, 0, 0, "H"),
+         "TIP 1 O;TIP 1 H;TIP 1 O;TIP 1 H;TIP 2 O;", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(Summary(ReadPdbText(c.text)), c.atoms);
+        const Structure s = ReadText(c.text);
+        EXPECT_EQ(Summary(s), c.atoms);
+        EXPECT_EQ(s.alternativesLeftOut, c.leftOut);
     }
+}
+
+// A simulation box writes residue numbers modulo 10000 within one chain.
+TEST(Structure, WaterBoxWrappingPast9999KeepsEveryAtom) {
+    const int waters = 10010;
+    std::string text = "TITLE     WATER BOX\n";
+    for (int i = 0; i < waters; ++i) {
+        const double x = 3.1 * (i % 25), y = 3.1 * (i / 25 % 25), z = 3.1 * (i / 625);
+        const int number = (i + 1) % 10000;
+        text += AtomLine("ATOM", 3 * i + 1, " OH2", ' ', "TIP", 'W', number, x, y, z, "O");
+        text += AtomLine("ATOM", 3 * i + 2, " H1", ' ', "TIP", 'W', number, x + 0.76, y + 0.59, z, "H");
+        text += AtomLine("ATOM", 3 * i + 3, " H2", ' ', "TIP", 'W', number, x - 0.76, y + 0.59, z, "H");
+    }
+    const Structure s = ReadText(text);
+    ASSERT_EQ(s.atoms.size(), static_cast<std::size_t>(3 * waters));
+    EXPECT_EQ(s.alternativesLeftOut, 0);
+    // The last water (number 10 after the wrap) is read where it stands.
+    const double x = 3.1 * ((waters - 1) % 25), y = 3.1 * ((waters - 1) / 25 % 25), z = 3.1 * ((waters - 1) / 625);
+    int found = 0;
+    for (const Atom& a : s.atoms)
+        if (a.name == "OH2" && a.residueNumber == waters % 10000 && std::abs(a.position.x - x) < 1e-3 &&
+            std::abs(a.position.y - y) < 1e-3 && std::abs(a.position.z - z) < 1e-3)
+            ++found;
+    EXPECT_EQ(found, 1);
+}
+
+// One rule for every reader: a number of an atom that is not finite is
+// refused, naming the atom (PDB, mmCIF) or the line (XYZ).
+TEST(Structure, NonFiniteNumbersAreRefusedByEveryReader) {
+    const std::string cifHead =
+        "data_x\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
+        "_atom_site.label_alt_id\n_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.label_seq_id\n"
+        "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.occupancy\n"
+        "_atom_site.B_iso_or_equiv\n_atom_site.auth_seq_id\n_atom_site.pdbx_PDB_model_num\n"
+        "ATOM 1 S SG . CYS A 1 1.0 2.0 3.0 1 10 1 1\n";
+    const std::string zincLine = "HETATM    2 ZN    ZN A 201      26.266  25.413   2.842  1.00 10.38          ZN  \n";
+    const std::string sulphur = AtomLine("ATOM", 1, " SG", ' ', "CYS", 'A', 1, 24, 25, 2.8, "S");
+    struct Case {
+        const char* extension;
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {".pdb", sulphur + "HETATM    2 ZN    ZN A 201      26.266  25.413     nan  1.00 10.38          ZN  \n",
+         "atom 2 (ZN of ZN 201 A) has a coordinate that is not a finite number"},
+        {".pdb", "HETATM    2 ZN    ZN A 201         inf  25.413   2.842  1.00 10.38          ZN  \n" + sulphur,
+         "atom 2 (ZN of ZN 201 A) has a coordinate that is not a finite number"},
+        {".pdb", sulphur + "HETATM    2 ZN    ZN A 201      26.266  25.413   2.842  1.00   nan          ZN  \n",
+         "atom 2 (ZN of ZN 201 A) has a B-factor that is not a finite number"},
+        {".pdb", zincLine + "ANISOU    2 ZN    ZN A 201      nan   1000   1000      0      0      0      ZN  \n",
+         ""},  // ANISOU holds integers: gemmi reads "nan" as 0, which is finite
+        {".cif", cifHead + "HETATM 2 ZN ZN . ZN A . 1.0 2.0 nan 1 10 201 1\n",
+         "atom 2 (ZN of ZN 201 A) has a coordinate that is not a finite number"},
+        {".cif", cifHead + "HETATM 2 ZN ZN . ZN A . 1e999 2.0 3.0 1 10 201 1\n",
+         "atom 2 (ZN of ZN 201 A) has a coordinate that is not a finite number"},
+        {".cif", cifHead + "HETATM 2 ZN ZN . ZN A . 1.0 2.0 3.0 1 1e999 201 1\n",
+         "atom 2 (ZN of ZN 201 A) has a B-factor that is not a finite number"},
+        {".xyz", "2\nwater\nH 0 0 0\nO 0 0 nan\n", "XYZ line 4 (O) has a coordinate that is not a finite number"},
+        {".xyz", "2\nwater\nH 0 0 0\nO -inf 0 0\n", "XYZ line 4 (O) has a coordinate that is not a finite number"},
+        {".xyz", "1\nwater\nO 0 1e999 0\n", "XYZ line 3 (O) has a coordinate that is not a finite number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string message = ReadError(c.text, c.extension);
+        if (*c.message == '\0')
+            EXPECT_EQ(message, "");
+        else
+            EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+    // Numbers too small for a double are finite (zero): they stay.
+    EXPECT_EQ(ReadText("1\ntiny\nO 1e-400 0 0\n", ".xyz").atoms.at(0).position.x, 0.0);
+}
+
+std::string Gzip(const std::string& text) {
+    z_stream zs{};
+    EXPECT_EQ(deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string packed(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    zs.avail_in = static_cast<uInt>(text.size());
+    zs.next_out = reinterpret_cast<Bytef*>(&packed[0]);
+    zs.avail_out = static_cast<uInt>(packed.size());
+    EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+    packed.resize(zs.total_out);
+    deflateEnd(&zs);
+    return packed;
+}
+
+// Gzipped input is inflated member after member, and the limit is checked as
+// the text grows, whatever the gzip trailers claim.
+TEST(Structure, GzipInputIsInflatedWithinTheLimit) {
+    const std::string first = "first member\n", second = "second member\n";
+    const std::string half(std::size_t(3) << 18, ' ');  // 0.75 MB
+    std::string corrupt = Gzip(first + second);
+    corrupt[12] = static_cast<char>(corrupt[12] ^ 0x55);
+    corrupt[13] = static_cast<char>(corrupt[13] ^ 0x55);
+    const std::string whole = Gzip(first);
+    struct Case {
+        const char* what;
+        std::string name;
+        std::string bytes;
+        std::string text;     // when it reads
+        const char* message;  // when it does not
+    };
+    const Case cases[] = {
+        {"one member", "a.pdb.gz", Gzip(first), first, nullptr},
+        {"two members", "a.pdb.gz", Gzip(first) + Gzip(second), first + second, nullptr},
+        {"padding after the last member", "a.pdb.gz", Gzip(first) + std::string(512, '\0'), first, nullptr},
+        {"plain text under a .gz name", "a.pdb.gz", first, first, nullptr},
+        {"exactly the limit", "a.pdb.gz", Gzip(std::string(std::size_t(1) << 20, '\n')),
+         std::string(std::size_t(1) << 20, '\n'), nullptr},
+        {"gzip bytes under a plain name", "a.pdb", whole, whole, nullptr},
+        {"two members together beyond the limit", "a.pdb.gz", Gzip(half) + Gzip(half), "",
+         "holds more than 1 MB once decompressed (--max-input-mb raises the limit)"},
+        {"a plain file beyond the limit", "a.pdb", half + half, "",
+         "is larger than 1 MB (--max-input-mb raises the limit)"},
+        {"truncated", "a.pdb.gz", whole.substr(0, whole.size() / 2), "", "the compressed data ends early"},
+        {"truncated second member", "a.pdb.gz", whole + whole.substr(0, 12), "", "the compressed data ends early"},
+        {"corrupt", "a.pdb.gz", corrupt, "", "bad compressed data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = TempFile(c.name);
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        if (c.message == nullptr) {
+            EXPECT_EQ(ReadInputText(path, 1), c.text);
+        } else {
+            try {
+                ReadInputText(path, 1);
+                ADD_FAILURE() << "read";
+            } catch (const InputError& e) {
+                EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+                EXPECT_EQ(std::string(e.what()).rfind(path, 0), 0u) << e.what();
+            }
+        }
+        std::remove(path.c_str());
+    }
+    const std::string directory = TempFile("folder.pdb");
+    std::filesystem::create_directories(directory);
+    EXPECT_THROW(ReadInputText(directory, 1), InputError);
+    EXPECT_THROW(ReadStructure(directory), InputError);
+    std::filesystem::remove(directory);
+}
+
+// Well-formed UTF-8 stays as it is; every byte that starts no well-formed
+// sequence is read as Latin-1.
+TEST(Structure, TextAsUtf8KeepsUtf8AndReadsOtherBytesAsLatin1) {
+    const struct {
+        const char* what;
+        std::string in, out;
+    } cases[] = {
+        {"ASCII", "HIS 96 A", "HIS 96 A"},
+        {"two, three and four bytes", "cr\xC3\xA8me \xE2\x82\xAC \xF0\x9F\x98\x80", "cr\xC3\xA8me \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"Latin-1", "CR\xC8ME BR\xDBL\xC9" "E", "CR\xC3\x88ME BR\xC3\x9BL\xC3\x89" "E"},
+        {"C1 range", "\x80\x9F", "\xC2\x80\xC2\x9F"},
+        {"overlong", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
+        {"overlong three bytes", "\xE0\x80\xAF", "\xC3\xA0\xC2\x80\xC2\xAF"},
+        {"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
+        {"cut short at the end", "ab\xE2\x82", "ab\xC3\xA2\xC2\x82"},
+        {"lead byte before ASCII", "\xC3(", "\xC3\x83("},
+        {"mixed", "\xE9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
+        {"empty", "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TextAsUtf8(c.in), c.out) << c.what;
+}
+
+// Whatever reaches a picture is valid UTF-8: the title, the names in labels
+// and the comment of an XYZ frame.
+TEST(Structure, Latin1TextIsReadAsUtf8) {
+    const Structure pdb = ReadText("TITLE     CR\xC8ME BR\xDBL\xC9" "E\n" +
+                                   AtomLine("HETATM", 1, "\xC9L", ' ', "L\xC9G", '\xE9', 7, 0, 0, 0, "C"));
+    EXPECT_EQ(pdb.title, "CR\xC3\x88ME BR\xC3\x9BL\xC3\x89" "E");
+    ASSERT_EQ(pdb.atoms.size(), 1u);
+    EXPECT_EQ(pdb.atoms[0].name, "\xC3\x89L");
+    EXPECT_EQ(pdb.atoms[0].ResidueLabel(), "L\xC3\x89G 7 \xC3\xA9");
+    const Structure xyz = ReadText("1\n  \xE9nergie -76.4 \n\xC9 0 0 0\n", ".xyz");
+    EXPECT_EQ(xyz.title, "\xC3\xA9nergie -76.4");
+    EXPECT_EQ(xyz.atoms.at(0).element, "\xC3\x89");
+}
+
+// Real files number residues below zero (propeptides, tags) and carry odd
+// records. The sanitizer build runs this through gemmi's negative shifts,
+// which ubsan.supp lets pass.
+TEST(Structure, NegativeResidueNumbersAndOddRecords) {
+    const std::string text =
+        "HEADER    TEST                                    01-JAN-00   1ABC\n"
+        "TITLE     NEGATIVE NUMBERS\n"
+        "\xC9\xC9\xC9\xC9  a record outside ASCII\n"
+        "HELIX    1   1 GLY A   -3  GLY A   -1  1                                   3\n"
+        "SSBOND   1 CYS A   -3    CYS A   -1                          1555   1555  2.03\n"
+        "LINK         CA  GLY A  -3                 CA  GLY A  -1     1555   1555  2.00\n"
+        "CISPEP   1 GLY A   -3    GLY A   -2          0        -0.28\n" +
+        AtomLine("ATOM", 1, " CA", ' ', "GLY", 'A', -3, 0, 0, 0, "C") +
+        AtomLine("ATOM", 2, " CA", ' ', "ALA", 'A', -2, 3.8, 0, 0, "C") +
+        AtomLine("ATOM", 3, " CA", ' ', "GLY", 'A', -1, 7.6, 0, 0, "C") +
+        "ANISOU    3  CA  GLY A  -1     1000   1000   1000      0      0      0       C\n" +
+        AtomLine("HETATM", 4, "ZN", ' ', " ZN", 'B', -100, 5, 5, 0, "ZN") + "CONECT    1    2\nEND\n";
+    const Structure s = ReadText(text);
+    EXPECT_EQ(s.title, "NEGATIVE NUMBERS");
+    EXPECT_EQ(Summary(s), "GLY -3 C;ALA -2 C;GLY -1 C;ZN -100 Zn;");
+    ASSERT_EQ(s.chains.size(), 2u);
+    EXPECT_TRUE(s.atoms[2].hasAniso);
+}
+
+// An ensemble read once gives every model as reading each on its own does.
+TEST(Structure, AllModelsReadOnceMatchEachModelRead) {
+    const std::string path = std::string(TESSARY_SOURCE_DIR) + "/data/molecules/1d3z.pdb";
+    const std::vector<Structure> models = ReadStructureModels(path);
+    const Structure first = ReadStructure(path);
+    ASSERT_GT(first.modelCount, 2);
+    ASSERT_EQ(models.size(), static_cast<std::size_t>(first.modelCount));
+    for (const int model : {1, 2, first.modelCount}) {
+        SCOPED_TRACE(model);
+        const Structure alone = ReadStructure(path, model);
+        const Structure& together = models[static_cast<std::size_t>(model - 1)];
+        EXPECT_EQ(together.model, model);
+        EXPECT_EQ(Summary(together), Summary(alone));
+        ASSERT_EQ(together.atoms.size(), alone.atoms.size());
+        for (std::size_t i = 0; i < alone.atoms.size(); ++i)
+            ASSERT_TRUE(together.atoms[i].position == alone.atoms[i].position) << i;
+    }
+    EXPECT_FALSE(models[0].atoms[0].position == models[1].atoms[0].position);
+
+    const std::vector<Structure> frames = ParseXyzFrames("1\nfirst\nHe 0 0 0\n\n2\nsecond\nC 1 2 3\nO -1 -2 -3\n", 0);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1].title, "second");
+    EXPECT_EQ(frames[1].model, 2);
+    EXPECT_EQ(frames[0].modelCount, 2);
+    EXPECT_EQ(Summary(frames[1]), " 1 C; 2 O;");
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+// The part of the structure model every reader shares, free of gemmi so the
+// fuzzer links it with the XYZ reader alone.
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "Structure.h"
+
+namespace TessaryScene {
+
+using Tessary::Point3d;
+
+std::string Atom::ResidueLabel() const {
+    std::string label = residueName.empty() ? element : residueName;
+    label += ' ' + std::to_string(residueNumber);
+    if (insertionCode != ' ') label += insertionCode;
+    if (!chain.empty()) label += ' ' + chain;
+    return label;
+}
+
+Point3d::Array Structure::Positions() const {
+    Point3d::Array points;
+    points.SetSize(static_cast<int>(atoms.size()));
+    for (std::size_t i = 0; i < atoms.size(); ++i) points[static_cast<int>(i)] = atoms[i].position;
+    return points;
+}
+
+std::string ElementSymbolCase(const std::string& symbol) {
+    std::string s = symbol;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        s[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+    }
+    return s;
+}
+
+std::string TextAsUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char c = p[i];
+        // Length and the range of the second byte of a well-formed sequence
+        // (no overlong forms, no surrogates, nothing beyond U+10FFFF).
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c < 0x80) length = 1;
+        else if (c >= 0xC2 && c <= 0xDF) length = 2;
+        else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        }
+        bool valid = length > 0 && i + length <= size;
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const unsigned char next = p[i + k];
+            valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+        }
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            ++i;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// An atom as messages name it: "CA of HIS 96 A", or "O" in an XYZ file.
+std::string Describe(const Atom& atom) {
+    return atom.residueName.empty() ? atom.name : atom.name + " of " + atom.ResidueLabel();
+}
+
+}  // namespace
+
+void RequireFiniteNumbers(const Atom& atom, const std::string& where) {
+    const auto finite = [](double v) { return std::isfinite(v); };
+    const Point3d& p = atom.position;
+    const char* what = nullptr;
+    if (!finite(p.x) || !finite(p.y) || !finite(p.z)) what = "a coordinate";
+    else if (!finite(atom.bFactor)) what = "a B-factor";
+    else if (!std::all_of(atom.u.begin(), atom.u.end(), finite)) what = "a displacement";
+    if (what != nullptr) throw InputError(where + " (" + Describe(atom) + ") has " + what + " that is not a finite number");
+}
+
+}  // namespace TessaryScene
