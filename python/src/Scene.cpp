@@ -25,41 +25,60 @@ using namespace Tessary;
 
 namespace {
 
+// The tree behind one or more Python DisplayList objects, and a count of
+// the changes made to it.
+struct Tree {
+    Tree() = default;
+    explicit Tree(DisplayList3D&& list) : root(std::move(list)) {}
+    DisplayList3D root;
+    std::uint64_t changes = 0;
+};
+
 // A display list as Python sees it: the tree it belongs to, shared by every
 // Python object that reaches into it, and the path from the tree's root down
 // to this list. The library holds children by value, so a child is found
-// again on each call: by the position it was seen at when it still carries
-// its ID there, else by its ID among its parent's children; ReferenceError
-// when it was removed. The tree lives while any Python object reaches it,
-// so nothing dangles.
+// again after the tree changed: at the position it was seen at when it still
+// carries its ID there, else by its ID among its parent's children;
+// ReferenceError when it was removed. The tree lives while any Python object
+// reaches it, so nothing dangles.
 class DisplayListRef {
 public:
-    DisplayListRef() : m_tree(std::make_shared<Guarded<DisplayList3D>>()) {}
-    explicit DisplayListRef(DisplayList3D&& list) : m_tree(std::make_shared<Guarded<DisplayList3D>>(std::move(list))) {}
+    DisplayListRef() : m_tree(std::make_shared<Guarded<Tree>>()) {}
+    explicit DisplayListRef(DisplayList3D&& list) : m_tree(std::make_shared<Guarded<Tree>>(std::move(list))) {}
 
     // f(list) under the tree's lock (see Guarded): shared for the queries, alone for the changes.
     template <class F>
     auto Read(F&& f) const {
-        return m_tree->Read([&](const DisplayList3D& root) { return f(Find(root)); });
-    }
-    template <class F>
-    auto Write(F&& f) {
-        return m_tree->Write([&](DisplayList3D& root) { return f(Find(root)); });
+        return m_tree->Read([&](const Tree& tree) { return f(Find(tree)); });
     }
     template <class F>
     auto ReadReleased(F&& f) const {
-        return m_tree->ReadReleased([&](const DisplayList3D& root) { return f(Find(root)); });
+        return m_tree->ReadReleased([&](const Tree& tree) { return f(Find(tree)); });
+    }
+    // Every change counts as one that may move lists (only the changed list
+    // itself surely stays where it is).
+    template <class F>
+    auto Write(F&& f) {
+        return m_tree->Write([&](Tree& tree) {
+            // The tree is not const here: the list found may be changed.
+            auto& list = const_cast<DisplayList3D&>(Find(tree));
+            m_found = &list;
+            m_foundAt = ++tree.changes;
+            return f(list);
+        });
     }
 
     // A reference to child `index` of this list.
     DisplayListRef Child(int index) const {
-        const unsigned id = Read([&](const DisplayList3D& list) {
+        return m_tree->Read([&](const Tree& tree) {
+            const DisplayList3D& list = Find(tree);
             if (index < 0 || index >= list.GetNumDisplayLists()) throw py::index_error("no child " + std::to_string(index));
-            return list.GetDisplayList(index).GetID();
+            DisplayListRef child = *this;  // under the lock, as it reads m_found
+            child.m_found = &list.GetDisplayList(index);
+            child.m_foundAt = tree.changes;
+            child.m_path.push_back({index, child.m_found->GetID()});
+            return child;
         });
-        DisplayListRef child = *this;
-        child.m_path.push_back({index, id});
-        return child;
     }
 
 private:
@@ -68,9 +87,10 @@ private:
         unsigned id;
     };
 
-    template <class List>
-    List& Find(List& root) const {
-        List* list = &root;
+    // The list, from the path unless the tree is as it was when it was last found.
+    const DisplayList3D& Find(const Tree& tree) const {
+        if (m_found && m_foundAt == tree.changes) return *m_found;
+        const DisplayList3D* list = &tree.root;
         for (const Step& step : m_path) {
             const int n = list->GetNumDisplayLists();
             int at = step.index < n && list->GetDisplayList(step.index).GetID() == step.id ? step.index : -1;
@@ -83,8 +103,13 @@ private:
         return *list;
     }
 
-    std::shared_ptr<Guarded<DisplayList3D>> m_tree;
+    std::shared_ptr<Guarded<Tree>> m_tree;
     std::vector<Step> m_path;
+    // The list last found and the change count then. Set under the tree's
+    // lock held alone (or on a new object no other thread sees), read under
+    // the lock shared.
+    const DisplayList3D* m_found = nullptr;
+    std::uint64_t m_foundAt = 0;
 };
 
 constexpr std::int64_t kMaxID = std::numeric_limits<std::uint32_t>::max();
