@@ -23,7 +23,7 @@ void ReduceAsProtocol2(py::handle scope) {
             !py::detail::get_type_info(reinterpret_cast<PyTypeObject*>(value.ptr())))
             continue;
         value.attr("__reduce_ex__") = py::cpp_function(
-            [reduce](py::handle self, int protocol) { return reduce(self, std::max(protocol, 2)); },
+            [reduce](const py::object& self, int protocol) { return reduce(self, std::max(protocol, 2)); },
             py::name("__reduce_ex__"), py::is_method(value), py::arg("protocol"),
             "Pickles as protocol 2 does for protocols 0 and 1 too.");
     }

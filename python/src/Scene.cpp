@@ -489,7 +489,7 @@ void RegisterScene(py::module_& m) {
             "An independent tree holding a copy of this list (same IDs).")
         .def(
             "__deepcopy__",
-            [](const DisplayListRef& self, py::handle) {
+            [](const DisplayListRef& self, const py::dict&) {
                 return DisplayListRef(self.Read([](const DisplayList3D& l) { return l; }));
             },
             py::arg("memo"), "Same as __copy__: the copy shares nothing.")
