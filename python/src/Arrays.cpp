@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <sstream>
 
 namespace tessary_python {
 
@@ -36,7 +37,7 @@ template <class F>
 void VisitIntegers(const py::array& in, const char* what, F&& f) {
     const char kind = in.dtype().kind();
     if ((kind != 'i' && kind != 'u') || !NativeOrder(in))
-        Fail(what, "expected an integer array (int32 or int64), got " + DtypeText(in));
+        Fail(what, "expected an integer array, got " + DtypeText(in));
     const py::array a = py::array::ensure(in, py::array::c_style);
     const void* p = a.data();
     const bool sign = kind == 'i';
@@ -70,11 +71,28 @@ std::vector<std::int64_t> ReadIntegers(const py::array& a, std::int64_t lo, std:
     return out;
 }
 
+std::string Number(double v) {
+    std::ostringstream s;
+    s << v;
+    return s.str();
+}
+
+// ValueError unless every point is finite (after rounding to float32).
+void CheckFinite(const Point3d* points, std::size_t n, const char* what) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point3d& p = points[i];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            Fail(what, "coordinates must be finite (in float32); point " + std::to_string(i) + " is (" +
+                           Number(p.x) + ", " + Number(p.y) + ", " + Number(p.z) + ")");
+    }
+}
+
 }  // namespace
 
 void Fail(const char* what, const std::string& message) { throw py::value_error(std::string(what) + ": " + message); }
 
-PointsIn::PointsIn(py::handle object, const char* what) : m_array(AsArray(object, what, "float64")) {
+PointsIn::PointsIn(py::handle object, const char* what, Storage storage)
+    : m_array(AsArray(object, what, "float64")) {
     if (m_array.ndim() != 2 || m_array.shape(1) != 3)
         Fail(what, "expected an (n, 3) array, got shape " + ShapeText(m_array));
     const char kind = m_array.dtype().kind();
@@ -83,8 +101,9 @@ PointsIn::PointsIn(py::handle object, const char* what) : m_array(AsArray(object
         Fail(what, "expected float32 or float64 coordinates, got " + DtypeText(m_array));
     m_size = static_cast<std::size_t>(m_array.shape(0));
     const bool aligned = reinterpret_cast<std::uintptr_t>(m_array.data()) % alignof(Point3d) == 0;
-    if (width == 4 && (m_array.flags() & py::array::c_style) && aligned) {
+    if (storage == InPlace && width == 4 && (m_array.flags() & py::array::c_style) && aligned) {
         m_data = static_cast<const Point3d*>(m_array.data());
+        CheckFinite(m_data, m_size, what);
         return;
     }
     m_copy.resize(m_size);
@@ -102,6 +121,7 @@ PointsIn::PointsIn(py::handle object, const char* what) : m_array(AsArray(object
         }
     }
     m_data = m_copy.data();
+    CheckFinite(m_data, m_size, what);
 }
 
 Point3d::Array PointsIn::ToArray() const {
@@ -112,11 +132,30 @@ Point3d::Array PointsIn::ToArray() const {
 }
 
 Point3d PointFrom(py::handle object, const char* what) {
-    if (py::isinstance<Point3d>(object)) return object.cast<Point3d>();
-    const py::array a = AsArray(object, what, "float64");
-    if (a.ndim() != 1 || a.shape(0) != 3) Fail(what, "expected a point of 3 coordinates, got shape " + ShapeText(a));
-    const std::vector<double> v = Doubles(a, 3, what);
-    return Point3d(v[0], v[1], v[2]);
+    Point3d p;
+    if (py::isinstance<Point3d>(object)) {
+        p = object.cast<Point3d>();
+    } else {
+        const py::array a = AsArray(object, what, "float64");
+        if (a.ndim() != 1 || a.shape(0) != 3)
+            Fail(what, "expected a point of 3 coordinates, got shape " + ShapeText(a));
+        const std::vector<double> v = Doubles(a, 3, what);
+        p = Point3d(v[0], v[1], v[2]);
+    }
+    CheckFinite(&p, 1, what);
+    return p;
+}
+
+Point3d DirectionFrom(py::handle object, const char* what) {
+    const Point3d p = PointFrom(object, what);
+    if (p.x == 0 && p.y == 0 && p.z == 0) Fail(what, "a direction must not be the zero vector");
+    return p;
+}
+
+double Finite(double value, const char* what, double minimum) {
+    if (!std::isfinite(value)) Fail(what, "must be finite, got " + Number(value));
+    if (value < minimum) Fail(what, "must be at least " + Number(minimum) + ", got " + Number(value));
+    return value;
 }
 
 py::array_t<float> NewPoints(std::size_t n, Point3d** storage) {
@@ -132,15 +171,17 @@ py::array_t<float> PointsOut(const Point3d* points, std::size_t n) {
     return out;
 }
 
-std::vector<double> Doubles(py::handle object, std::size_t n, const char* what) {
+std::vector<double> Doubles(py::handle object, std::size_t n, const char* what, double minimum) {
     const py::array a = AsArray(object, what);
     const char kind = a.dtype().kind();
     if (kind != 'f' && kind != 'i' && kind != 'u') Fail(what, "expected numbers, got " + DtypeText(a));
     if (a.ndim() > 1 || (a.ndim() == 1 && static_cast<std::size_t>(a.shape(0)) != n))
         Fail(what, "expected " + std::to_string(n) + " values or one, got shape " + ShapeText(a));
     const py::array_t<double, py::array::c_style | py::array::forcecast> d(a);
-    if (a.ndim() == 0) return std::vector<double>(n, *d.data());
-    return std::vector<double>(d.data(), d.data() + n);
+    std::vector<double> out = a.ndim() == 0 ? std::vector<double>(n, *d.data())
+                                            : std::vector<double>(d.data(), d.data() + n);
+    for (const double v : out) Finite(v, what, minimum);
+    return out;
 }
 
 std::vector<std::int64_t> Integers(py::handle object, std::size_t n, std::int64_t lo, std::int64_t hi,
@@ -169,6 +210,8 @@ std::vector<Color> Colors(py::handle object, std::size_t n, const char* what) {
     if ((width != 3 && width != 4) || a.ndim() > 2 || (a.ndim() == 2 && static_cast<std::size_t>(a.shape(0)) != n))
         Fail(what, "expected (" + std::to_string(n) + ", 4) or (" + std::to_string(n) +
                        ", 3) bytes, or one colour, got shape " + ShapeText(a));
+    if (a.dtype().kind() != 'i' && a.dtype().kind() != 'u')
+        Fail(what, "expected colour bytes (uint8, or integers 0..255), got " + DtypeText(a));
     const std::vector<std::int64_t> bytes = ReadIntegers(a, 0, 255, what);
     const auto w = static_cast<std::size_t>(width);
     std::vector<Color> out(n);

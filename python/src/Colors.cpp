@@ -2,6 +2,7 @@
 // regular-expression name filter.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ using Tessary::RegExpression;
 
 namespace {
 
+struct RampTag {
+    static constexpr auto name = py::detail::const_name("str | numpy.ndarray[uint8, (k, 4)]");
+};
+
 constexpr ColorArray (*kRamps[])() = {
     ColorArray::BlackWhite,   ColorArray::WhiteBlack,   ColorArray::RedBlue,          ColorArray::BlueRed,
     ColorArray::RedWhiteBlue, ColorArray::BlueWhiteRed, ColorArray::RedGreenBlue,     ColorArray::BlueGreenRed,
@@ -39,14 +44,17 @@ py::array_t<std::uint8_t> RampOut(const ColorArray& ramp) {
     return ColorsOut(ramp.GetData(), static_cast<std::size_t>(ramp.GetSize()));
 }
 
-// values -> colours, one call per value without the GIL being needed.
+// values -> colours. The values are data, not geometry: NaN is allowed
+// (a missing value), and the lookup decides its colour.
 template <class Lookup>
 py::array_t<std::uint8_t> MapValues(py::handle values, Lookup&& lookup) {
     const py::array a = py::array::ensure(values);
-    if (!a || a.ndim() != 1) Fail("values", "expected a 1-D array of numbers");
-    const std::vector<double> v = Doubles(a, static_cast<std::size_t>(a.shape(0)), "values");
-    std::vector<Tessary::Color> colors(v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) colors[i] = lookup(v[i]);
+    const char kind = a ? a.dtype().kind() : 0;
+    if (!a || a.ndim() != 1 || (kind != 'f' && kind != 'i' && kind != 'u'))
+        Fail("values", "expected a 1-D array of numbers");
+    const py::array_t<double, py::array::c_style | py::array::forcecast> v(a);
+    std::vector<Tessary::Color> colors(static_cast<std::size_t>(v.size()));
+    for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = lookup(v.data()[i]);
     return ColorsOut(colors.data(), colors.size());
 }
 
@@ -60,20 +68,24 @@ BoolArray Transfer(py::handle transfer) {
 }
 
 std::unique_ptr<ColorMapParameters> MakeParameters(const std::string& name, bool clip, double minimum, double maximum,
-                                                   py::handle count, py::handle transfer) {
+                                                   std::optional<int> count, std::optional<BoolsArg> transfer) {
     KnownRamp(name);
-    if (!transfer.is_none())
-        return std::make_unique<ColorMapParameters>(name, clip, minimum, maximum, Transfer(transfer));
-    const int n = count.is_none() ? 32 : count.cast<int>();
+    Finite(minimum, "minimum");
+    Finite(maximum, "maximum");
+    if (transfer)
+        return std::make_unique<ColorMapParameters>(name, clip, minimum, maximum, Transfer(*transfer));
+    const int n = count ? *count : 32;
     if (n < 1) Fail("count", "at least one slot");
     return std::make_unique<ColorMapParameters>(name, clip, minimum, maximum, n);
 }
 
-std::unique_ptr<ColorMap> MakeMap(py::handle ramp, double begin, double end, int size, bool blended) {
+std::unique_ptr<ColorMap> MakeMap(const Typed<RampTag>& ramp, double begin, double end, int size, bool blended) {
     if (size < 1) Fail("size", "at least one slot");
+    Finite(begin, "begin");
+    Finite(end, "end");
     auto map = std::make_unique<ColorMap>(size);
     if (py::isinstance<py::str>(ramp)) {
-        map->Ramp(KnownRamp(ramp.cast<std::string>()), blended);
+        map->Ramp(KnownRamp(ramp.object.cast<std::string>()), blended);
     } else {
         const py::array a = py::array::ensure(ramp);
         if (!a || a.ndim() != 2) Fail("ramp", "expected a ramp name or a (k, 4) / (k, 3) byte array");
@@ -113,7 +125,7 @@ void RegisterRegExpression(py::module_& m) {
             "True when the expression matches the whole subject (whole=True) or somewhere in it.")
         .def(
             "filter",
-            [](RegExpression& r, py::handle names, bool whole) {
+            [](RegExpression& r, const NamesArg& names, bool whole) {
                 std::vector<std::int64_t> hits;
                 EachName(names, [&](std::size_t i, const std::string& name) {
                     if (r.Match(name, whole)) hits.push_back(static_cast<std::int64_t>(i));
@@ -124,7 +136,7 @@ void RegisterRegExpression(py::module_& m) {
             "The indices (int64 array) of the names that match; index a NumPy array of names with it.")
         .def(
             "filter_names",
-            [](RegExpression& r, py::handle names, bool whole) {
+            [](RegExpression& r, const NamesArg& names, bool whole) {
                 py::list out;
                 EachName(names, [&](std::size_t, const std::string& name) {
                     if (r.Match(name, whole)) out.append(name);
@@ -164,8 +176,12 @@ void RegisterColors(py::module_& m) {
             "The ramp name.")
         .def_property("clip", &ColorMapParameters::GetClip, &ColorMapParameters::SetClip,
                       "When set, values outside [minimum, maximum] (and NaN) map to black.")
-        .def_property("minimum", &ColorMapParameters::GetMinimum, &ColorMapParameters::SetMinimum, "Range start.")
-        .def_property("maximum", &ColorMapParameters::GetMaximum, &ColorMapParameters::SetMaximum, "Range end.")
+        .def_property(
+            "minimum", &ColorMapParameters::GetMinimum,
+            [](ColorMapParameters& p, double v) { p.SetMinimum(Finite(v, "minimum")); }, "Range start (finite).")
+        .def_property(
+            "maximum", &ColorMapParameters::GetMaximum,
+            [](ColorMapParameters& p, double v) { p.SetMaximum(Finite(v, "maximum")); }, "Range end (finite).")
         .def_property(
             "transfer",
             [](const ColorMapParameters& p) {
@@ -175,16 +191,16 @@ void RegisterColors(py::module_& m) {
                 for (int i = 0; i < t.GetSize(); ++i) out.mutable_data()[i] = t[i];
                 return out;
             },
-            [](ColorMapParameters& p, py::handle t) { p.SetTransferFunction(Transfer(t)); },
+            [](ColorMapParameters& p, const BoolsArg& t) { p.SetTransferFunction(Transfer(t)); },
             "The transfer function as a bool array, one entry per slot.")
         .def(
             "colors",
-            [](ColorMapParameters& p, py::handle values) {
+            [](ColorMapParameters& p, const ValuesArg& values) {
                 return MapValues(values, [&p](double v) { return p.CalculateColor(v); });
             },
             py::arg("values"),
             "The colour of each value as an (n, 4) uint8 array (A = 0: opaque). The minimum takes the ramp's "
-            "first colour.");
+            "first colour; NaN (a missing value) maps to black when clip is set.");
 
     py::class_<ColorMap>(m, "ColorMap", "A colour lookup: ramp stops spread over a number of slots, a value range "
                                         "mapped linearly onto them.")
@@ -194,7 +210,7 @@ void RegisterColors(py::module_& m) {
              "(blended gradients, or flat bands) over [begin, end]; values outside clamp to the ends.")
         .def(
             "colors",
-            [](const ColorMap& map, py::handle values) {
+            [](const ColorMap& map, const ValuesArg& values) {
                 return MapValues(values, [&map](double v) { return map.ColorAtValue(v); });
             },
             py::arg("values"), "The colour of each value as an (n, 4) uint8 array.")

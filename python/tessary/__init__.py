@@ -4,7 +4,9 @@ arrays.
 
 Point arrays are (n, 3) float32 (float64 accepted); colours are (n, 4) uint8
 (R, G, B, A with A the transparency, 0 = opaque); IDs and indices are
-integer arrays.
+integer arrays. Geometric input must be finite (ValueError otherwise).
+Objects may be shared between threads: each call sees an object before or
+after any other call.
 """
 
 import sys as _sys

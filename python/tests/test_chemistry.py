@@ -35,20 +35,34 @@ def test_pairs_match_brute_force_on_ubiquitin(cutoff, layout):
     assert as_pairs(*tessary.NeighborList(cutoff, points).pairs()) == expected
 
 
-def test_queries_match_brute_force_and_skip_non_finite_points():
+@pytest.mark.parametrize("radius", [3.0, 4.0, None])
+def test_queries_match_brute_force(radius):
     xyz = read_pdb("1ubq.pdb")["xyz"].astype(np.float32)
     nl = tessary.NeighborList(4.0, xyz[:300])
-    assert nl.add(np.array([[np.nan, 0, 0]], np.float32)) == 300
-    assert nl.add(xyz[300:]) == 301 and len(nl) == len(xyz) + 1
-    stored = np.vstack([xyz[:300], [[np.inf, np.inf, np.inf]], xyz[300:]]).astype(np.float64)
+    with pytest.raises(ValueError):  # a non-finite point is refused whole, the list unchanged
+        nl.add(np.vstack([xyz[300:302], [[np.nan, 0, 0]]]))
+    assert nl.add(xyz[300:]) == 300 and len(nl) == len(xyz)
+    stored = xyz.astype(np.float64)
     queries = xyz[::97] + 0.5
-    q, found = nl.neighbors_of(queries, 3.0)
+    q, found = nl.neighbors_of(queries, radius)
+    within = 4.0 if radius is None else radius
     for k, point in enumerate(queries.astype(np.float64)):
         d = np.linalg.norm(stored - point, axis=1)
-        expected = set(np.nonzero(d < 3.0)[0].tolist())
+        expected = set(np.nonzero(d < within)[0].tolist())
         assert set(found[q == k].tolist()) == expected
-        assert set(nl.neighbors(tessary.Point3d(*point), 3.0).tolist()) == expected
-    assert 300 not in found
+        assert set(nl.neighbors(tessary.Point3d(*point), radius).tolist()) == expected
+
+
+@pytest.mark.parametrize("radius", [4.01, 5.0, 1e9, np.inf, np.nan, -1.0])
+def test_a_radius_the_grid_cannot_search_completely_is_refused(radius):
+    # Above the cutoff the grid's neighbouring cells miss points (a radius of
+    # 5 on a 2.0 list found half of them); refuse rather than answer wrongly.
+    xyz = read_pdb("1ubq.pdb")["xyz"].astype(np.float32)
+    nl = tessary.NeighborList(4.0, xyz)
+    with pytest.raises(ValueError, match="radius"):
+        nl.neighbors(xyz[0], radius)
+    with pytest.raises(ValueError, match="radius"):
+        nl.neighbors_of(xyz[:5], radius)
 
 
 def ca_models(file_name):
@@ -118,6 +132,21 @@ def test_zinc_sites_of_atcase_are_tetrahedral():
         score, assignment = coordination.deviation(directions, coordination.Geometry.Tetrahedral)
         assert score == pytest.approx(ranking[0][1])
         assert sorted(assignment.tolist()) == [1, 2, 3, 4]
+
+
+def test_directions_of_any_length_are_made_unit_vectors():
+    octahedron = coordination.reference_coordinates(coordination.Geometry.Octahedral)[1:].astype(np.float64)
+    lengths = np.array([1.0, 2.0, 0.5, 3.0, 1.9, 2.2])[:, None]
+    for directions in (octahedron * 2.0, octahedron * lengths):
+        score, _ = coordination.deviation(directions, coordination.Geometry.Octahedral)
+        assert score == pytest.approx(0, abs=1e-5)
+        best, best_score = coordination.rank(directions)[0]
+        assert best == coordination.Geometry.Octahedral and best_score == pytest.approx(0, abs=1e-5)
+    zero = octahedron.copy()
+    zero[2] = 0
+    for call in (lambda: coordination.deviation(zero, coordination.Geometry.Octahedral), lambda: coordination.rank(zero)):
+        with pytest.raises(ValueError, match="zero vector"):
+            call()
 
 
 @pytest.mark.parametrize(
