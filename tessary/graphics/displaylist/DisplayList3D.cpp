@@ -106,9 +106,14 @@ DisplayList3D::DisplayList3D() : m_id(++m_lastID) {}
 
 DisplayList3D::DisplayList3D(WithoutID) : m_id(0) {}
 
-DisplayList3D::DisplayList3D(const DisplayList3D& other) : m_id(other.m_id) {
-    AssignOwn(other);
+DisplayList3D::DisplayList3D(const DisplayList3D& other) : DisplayList3D(other, WithoutChildren()) {
     CopyChildren(other);  // a list under construction lies in no tree
+}
+
+DisplayList3D::DisplayList3D(const DisplayList3D& other, WithoutChildren)
+    : m_renderMode(other.m_renderMode), m_id(other.m_id), m_arrays(other.m_arrays), m_iconScale(other.m_iconScale),
+      m_localTransformation(other.m_localTransformation) {
+    std::copy(std::begin(other.m_clipPlanes), std::end(other.m_clipPlanes), std::begin(m_clipPlanes));
 }
 
 DisplayList3D::DisplayList3D(DisplayList3D&&) noexcept = default;
@@ -161,28 +166,38 @@ void DisplayList3D::AssignOwn(const DisplayList3D& other) {
 }
 
 void DisplayList3D::CopyChildren(const DisplayList3D& other) {
-    // Walks `other`; each visit copies the list's own content onto its
-    // counterpart here and gives that counterpart as many children as the
-    // source has, reusing the ones there (so they keep their storage). The
-    // counterparts' vectors do not change again once their children are
-    // being visited, so the pointers handed down stay valid.
+    // Walks `other`; each visit gives the list's counterpart here as many
+    // children as the source has: the ones there take the content of theirs
+    // in place (so they keep their storage) when they are visited, the rest
+    // are copies of their sources without children. The counterparts'
+    // vectors do not change again once their children are being visited, so
+    // the pointers handed down stay valid.
+    if (other.m_children.empty()) {  // most lists: no walk
+        m_children.clear();
+        return;
+    }
     struct Counterpart {
-        DisplayList3D* parent;      // null for the root
+        DisplayList3D* parent;  // null for the root
         const DisplayList3D* source;
+        std::size_t reused;  // children of `parent` that were there before
     };
-    Walk(other, Counterpart{nullptr, nullptr}, [this](const DisplayList3D& source, const Counterpart& up) {
+    Walk(other, Counterpart{nullptr, nullptr, 0}, [this](const DisplayList3D& source, const Counterpart& up) {
         DisplayList3D* target = this;
         if (up.parent != nullptr) {
-            target = &up.parent->m_children[static_cast<std::size_t>(&source - up.source->m_children.data())];
-            target->AssignOwn(source);
-            target->m_id = source.m_id;
+            const auto index = static_cast<std::size_t>(&source - up.source->m_children.data());
+            target = &up.parent->m_children[index];
+            if (index < up.reused) {
+                target->AssignOwn(source);
+                target->m_id = source.m_id;
+            }
         }
         std::vector<DisplayList3D>& children = target->m_children;
         const std::size_t n = source.m_children.size();
         if (children.size() > n) children.erase(children.begin() + static_cast<std::ptrdiff_t>(n), children.end());
+        const std::size_t reused = children.size();
         children.reserve(n);
-        while (children.size() < n) children.push_back(DisplayList3D(WithoutID()));
-        return std::optional<Counterpart>(Counterpart{target, &source});
+        for (std::size_t i = reused; i < n; ++i) children.push_back(DisplayList3D(source.m_children[i], WithoutChildren()));
+        return std::optional<Counterpart>(Counterpart{target, &source, reused});
     });
 }
 

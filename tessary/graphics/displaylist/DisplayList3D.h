@@ -292,6 +292,9 @@ private:
     struct WithoutID {};
     // A list with ID 0 that leaves the counter alone (stand-ins and shells to copy into).
     explicit DisplayList3D(WithoutID);
+    struct WithoutChildren {};
+    // A copy of `other`'s own content and ID, without its children.
+    DisplayList3D(const DisplayList3D& other, WithoutChildren);
     // This list's stand-ins for an element of an empty array (DisplayList3D.cpp).
     struct Scratch;
     Scratch& OwnScratch();

@@ -19,6 +19,7 @@ struct List : DisplayList3D {
     using DisplayList3D::AppendArrays;
     using DisplayList3D::GetNumPrim;
     static List& Of(DisplayList3D& list) { return static_cast<List&>(list); }
+    static const List& Of(const DisplayList3D& list) { return static_cast<const List&>(list); }
 };
 
 const Color kOpaque(10, 20, 30, 0);
@@ -761,13 +762,14 @@ std::vector<unsigned> OneTo(int n, unsigned offset = 0) {
     return ids;
 }
 
+// One chain serves every case; a case that changes a tree works on its own copy.
 TEST(DisplayList3DTree, EveryTreeOperationWorksOnADeepChain) {
     struct Case {
         const char* name;
-        std::function<void(DisplayList3D& chain)> run;
+        std::function<void(const DisplayList3D& chain)> run;
     };
     const Case cases[] = {
-        {"pick dots, in pre-order", [](DisplayList3D& chain) {
+        {"pick dots, in pre-order", [](const DisplayList3D& chain) {
              std::vector<DotPrimitive> dots;
              ASSERT_EQ(chain.GetPickDots(dots), kDepth);
              std::vector<unsigned> ids;
@@ -777,99 +779,97 @@ TEST(DisplayList3DTree, EveryTreeOperationWorksOnADeepChain) {
              }
              EXPECT_EQ(ids, OneTo(kDepth));
          }},
-        {"overlay pick dots", [](DisplayList3D& chain) {
+        {"overlay pick dots", [](const DisplayList3D& chain) {
              std::vector<DotPrimitive> dots;
              ASSERT_EQ(chain.GetPickDots2D(dots), kDepth);
              std::vector<unsigned> ids;
              for (const DotPrimitive& d : dots) ids.push_back(d.GetID());
              EXPECT_EQ(ids, OneTo(kDepth));
          }},
-        {"copy construction", [](DisplayList3D& chain) {
-             const DisplayList3D copy(chain);
+        {"lookup, aggregate transformation and count", [](const DisplayList3D& chain) {
+             const DisplayList3D* deepest = Levels(chain).back();
+             EXPECT_EQ(chain.LookupDisplayList(deepest->GetID()), deepest);
+             EXPECT_EQ(chain.LookupDisplayList(0xFFFFFFFFu), nullptr);
+             Matrix4x4 m;
+             chain.GetAggregateTransformation(chain, deepest->GetID(), m);
+             EXPECT_EQ(m.GetTranslation(), Point3d(kDepth, 0, 0));
+             EXPECT_EQ(List::Of(chain).GetNumPrim(), 2 * kDepth);
+             EXPECT_FALSE(chain.IsEmpty());
+         }},
+        {"copy construction, destruction and moves", [](const DisplayList3D& chain) {
+             DisplayList3D copy(chain);
              EXPECT_EQ(LevelIDs(copy), LevelIDs(chain));
              EXPECT_EQ(SphereIDs(copy), OneTo(kDepth));
+             DisplayList3D moved(std::move(copy));
+             EXPECT_EQ(Levels(moved).size(), static_cast<std::size_t>(kDepth));
+             moved = DisplayList3D();  // the deep tree goes here
+             EXPECT_EQ(moved.GetNumDisplayLists(), 0);
          }},
-        {"assignment and Copy over lists of their own", [](DisplayList3D& chain) {
-             DisplayList3D assigned = Chain(3);
-             assigned = chain;
-             EXPECT_EQ(LevelIDs(assigned), LevelIDs(chain));
-             DisplayList3D copied = Chain(kDepth + 5);
-             const unsigned own = copied.GetID();
-             copied.Copy(chain);
+        {"Copy and assignment over lists of their own", [](const DisplayList3D& chain) {
+             DisplayList3D target = Chain(3);
+             const unsigned own = target.GetID();
+             target.Copy(chain);  // three lists reused, the rest new
              std::vector<unsigned> expected = LevelIDs(chain);
              expected[0] = own;
-             EXPECT_EQ(LevelIDs(copied), expected);
-             EXPECT_EQ(SphereIDs(copied), OneTo(kDepth));
+             EXPECT_EQ(LevelIDs(target), expected);
+             target.RemoveOpaqueSphere(0, 1);
+             target = chain;  // every list reused
+             EXPECT_EQ(LevelIDs(target), LevelIDs(chain));
+             EXPECT_EQ(SphereIDs(target), OneTo(kDepth));
          }},
-        {"Copy of the root into its own child", [](DisplayList3D& chain) {
-             const std::vector<unsigned> ids = LevelIDs(chain);
-             chain.GetDisplayList(0).Copy(chain);
+        {"Copy of the root into its own child", [](const DisplayList3D& chain) {
+             DisplayList3D tree(chain);
+             const std::vector<unsigned> ids = LevelIDs(tree);
+             tree.GetDisplayList(0).Copy(tree);
              std::vector<unsigned> expected = ids;
              expected.insert(expected.begin() + 2, ids.begin() + 1, ids.end());
              expected.resize(static_cast<std::size_t>(kDepth) + 1);
-             EXPECT_EQ(LevelIDs(chain), expected);
+             EXPECT_EQ(LevelIDs(tree), expected);
          }},
-        {"Append and Add of deep lists, itself included", [](DisplayList3D& chain) {
-             EXPECT_EQ(chain.Append(chain), 3);
-             ASSERT_EQ(chain.GetNumDisplayLists(), 2);
-             EXPECT_EQ(Levels(chain.GetDisplayList(1)).size(), static_cast<std::size_t>(kDepth - 1));
+        {"Append and Add of a deep list", [](const DisplayList3D& chain) {
              DisplayList3D holder;
-             EXPECT_EQ(holder.Add(chain.GetDisplayList(1)), chain.GetDisplayList(0).GetID());
-             EXPECT_EQ(List::Of(holder).GetNumPrim(), 2 * (kDepth - 1));
+             EXPECT_EQ(holder.Append(chain), 3);
+             EXPECT_EQ(holder.Add(chain), chain.GetID());
+             ASSERT_EQ(holder.GetNumDisplayLists(), 2);
+             EXPECT_EQ(Levels(holder.GetDisplayList(0)).size(), static_cast<std::size_t>(kDepth - 1));
+             EXPECT_EQ(Levels(holder.GetDisplayList(1)).size(), static_cast<std::size_t>(kDepth));
+             EXPECT_EQ(List::Of(holder).GetNumPrim(), 2 * (kDepth - 1) + 2 + 2 * kDepth);
          }},
-        {"move assignment and destruction", [](DisplayList3D& chain) {
-             DisplayList3D other = Chain();
-             other = std::move(chain);
-             EXPECT_EQ(Levels(other).size(), static_cast<std::size_t>(kDepth));
-             other = DisplayList3D();
-             EXPECT_EQ(other.GetNumDisplayLists(), 0);
-         }},
-        {"ApplyLocalTransformation", [](DisplayList3D& chain) {
-             chain.ApplyLocalTransformation();
-             const std::vector<const DisplayList3D*> levels = Levels(chain);
+        {"ApplyLocalTransformation, then Flatten in pre-order", [](const DisplayList3D& chain) {
+             DisplayList3D tree(chain);
+             tree.ApplyLocalTransformation();
+             const std::vector<const DisplayList3D*> levels = Levels(tree);
              for (std::size_t k = 0; k < levels.size(); k += 997) {
                  ExpectPointNear(levels[k]->GetOpaqueSphere(0).GetCenter(), Point3d(k + 1, 0, 0), 1e-9);
                  EXPECT_EQ(levels[k]->GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
              }
              EXPECT_EQ(levels.back()->GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
-         }},
-        {"Flatten, in pre-order", [](DisplayList3D& chain) {
-             chain.Flatten();
-             EXPECT_EQ(chain.GetNumDisplayLists(), 0);
-             ASSERT_EQ(chain.GetNumOpaqueSpheres(), kDepth);
-             ASSERT_EQ(chain.GetNumTextStrings(), kDepth);
+             tree.Flatten();
+             EXPECT_EQ(tree.GetNumDisplayLists(), 0);
+             ASSERT_EQ(tree.GetNumOpaqueSpheres(), kDepth);
+             ASSERT_EQ(tree.GetNumTextStrings(), kDepth);
              std::vector<unsigned> ids;
-             for (int k = 0; k < kDepth; ++k) ids.push_back(chain.GetOpaqueSphere(k).GetID());
+             for (int k = 0; k < kDepth; ++k) ids.push_back(tree.GetOpaqueSphere(k).GetID());
              EXPECT_EQ(ids, OneTo(kDepth));
-             ExpectPointNear(chain.GetOpaqueSphere(kDepth - 1).GetCenter(), Point3d(kDepth, 0, 0), 1e-9);
+             ExpectPointNear(tree.GetOpaqueSphere(kDepth - 1).GetCenter(), Point3d(kDepth, 0, 0), 1e-9);
          }},
-        {"SetOID and TranslateOIDs", [](DisplayList3D& chain) {
+        {"SetOID, TranslateOIDs and Clear", [](const DisplayList3D& chain) {
+             DisplayList3D tree(chain);
              CMap<unsigned int, unsigned int, unsigned int, unsigned int> shift;
              for (unsigned id = 1; id <= kDepth; ++id) shift.SetAt(id, id + 100);
-             chain.TranslateOIDs(shift);
-             EXPECT_EQ(SphereIDs(chain), OneTo(kDepth, 100));
-             chain.SetOID(7);
-             EXPECT_EQ(SphereIDs(chain), std::vector<unsigned>(kDepth, 7u));
-         }},
-        {"lookup and aggregate transformation of the deepest list", [](DisplayList3D& chain) {
-             const DisplayList3D* deepest = Levels(chain).back();
-             EXPECT_EQ(chain.LookupDisplayList(deepest->GetID()), deepest);
-             EXPECT_EQ(std::as_const(chain).LookupDisplayList(0xFFFFFFFFu), nullptr);
-             Matrix4x4 m;
-             chain.GetAggregateTransformation(chain, deepest->GetID(), m);
-             EXPECT_EQ(m.GetTranslation(), Point3d(kDepth, 0, 0));
-         }},
-        {"counting and clearing", [](DisplayList3D& chain) {
-             EXPECT_EQ(List::Of(chain).GetNumPrim(), 2 * kDepth);
-             chain.Clear();
-             EXPECT_TRUE(chain.IsEmpty());
-             EXPECT_EQ(Levels(chain).size(), static_cast<std::size_t>(kDepth));
-             EXPECT_EQ(SphereIDs(chain), std::vector<unsigned>(kDepth, 0u));
+             tree.TranslateOIDs(shift);
+             EXPECT_EQ(SphereIDs(tree), OneTo(kDepth, 100));
+             tree.SetOID(7);
+             EXPECT_EQ(SphereIDs(tree), std::vector<unsigned>(kDepth, 7u));
+             tree.Clear();
+             EXPECT_TRUE(tree.IsEmpty());
+             EXPECT_EQ(Levels(tree).size(), static_cast<std::size_t>(kDepth));
+             EXPECT_EQ(SphereIDs(tree), std::vector<unsigned>(kDepth, 0u));
          }},
     };
+    const DisplayList3D chain = Chain();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        DisplayList3D chain = Chain();
         c.run(chain);
     }
 }
