@@ -1,7 +1,7 @@
 // What the library promises to threads, run from four threads released
 // together and compared with the answers of one thread: const queries of one
 // NeighborList, separate RegExpression objects, the CoordinationGeometry
-// functions. Built under ThreadSanitizer too, where a race fails the run even
+// functions, separate display lists. Built under ThreadSanitizer too, where a race fails the run even
 // when the answers happen to come out right.
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 
 #include "tessary/chemistry/CoordinationGeometry.h"
 #include "tessary/chemistry/NeighborList.h"
+#include "tessary/graphics/displaylist/DisplayList3D.h"
 #include "tessary/util/RegExpression.h"
 #include "tests/support/Molecule.h"
 
@@ -223,6 +224,27 @@ TEST(ThreadContract, CoordinationGeometryFromFourThreads) {
     RunTogether([&](int t) { got[static_cast<std::size_t>(t)] = classifyAll(); });
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(got[static_cast<std::size_t>(t)], expected) << "thread " << t;
 }
+
+#ifdef NDEBUG
+// An empty array's non-const Get... hands back a scratch element (debug builds
+// assert instead); lists on different threads must not share it.
+TEST(ThreadContract, ScratchElementsOfSeparateListsFromFourThreads) {
+    std::vector<DisplayList3D> lists(kThreads);  // the ID counter is one thread's at a time
+    std::vector<int> wrong(kThreads, 0);
+    RunTogether([&](int t) {
+        DisplayList3D& list = lists[static_cast<std::size_t>(t)];
+        const auto mine = static_cast<unsigned>(t + 1);
+        for (int i = 0; i < 2000; ++i) {
+            SpherePrimitive& sphere = list.GetOpaqueSphere(0);
+            sphere.SetID(mine);
+            DisplayList3D& child = list.GetDisplayList(0);
+            child.SetIconScale(Point3d(mine, mine, mine));
+            if (sphere.GetID() != mine || child.GetIconScale().x != static_cast<float>(mine)) ++wrong[static_cast<std::size_t>(t)];
+        }
+    });
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[static_cast<std::size_t>(t)], 0) << "thread " << t;
+}
+#endif
 
 }  // namespace
 }  // namespace Tessary

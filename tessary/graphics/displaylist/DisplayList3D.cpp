@@ -7,8 +7,18 @@
 #include <utility>
 
 #include "tessary/graphics/displaylist/detail/DisplayListStatics.h"
+#include "tessary/graphics/displaylist/detail/DisplayListWalk.h"
 
 namespace Tessary {
+
+using detail::kDescend;
+using detail::kSkip;
+using detail::NoState;
+
+struct DisplayList3D::Scratch {
+    Kinds::Elements m_elements;
+    DisplayList3D m_list{WithoutID()};
+};
 
 namespace {
 
@@ -94,7 +104,36 @@ void VisitOIDs(TriangleMeshPrimitive& p, const Id& id) {
 
 DisplayList3D::DisplayList3D() : m_id(++m_lastID) {}
 
-DisplayList3D::~DisplayList3D() = default;
+DisplayList3D::DisplayList3D(WithoutID) : m_id(0) {}
+
+DisplayList3D::DisplayList3D(const DisplayList3D& other) : DisplayList3D(other, WithoutChildren()) {
+    CopyChildren(other);  // a list under construction lies in no tree
+}
+
+DisplayList3D::DisplayList3D(const DisplayList3D& other, WithoutChildren)
+    : m_renderMode(other.m_renderMode), m_id(other.m_id), m_arrays(other.m_arrays), m_iconScale(other.m_iconScale),
+      m_localTransformation(other.m_localTransformation) {
+    std::copy(std::begin(other.m_clipPlanes), std::end(other.m_clipPlanes), std::begin(m_clipPlanes));
+}
+
+DisplayList3D::DisplayList3D(DisplayList3D&&) noexcept = default;
+DisplayList3D& DisplayList3D::operator=(DisplayList3D&&) noexcept = default;
+
+DisplayList3D::~DisplayList3D() {
+    // The descendants are taken down from a list of their own, each after its
+    // children have been moved out, so no destructor runs inside another.
+    std::vector<DisplayList3D> doomed(std::move(m_children));
+    while (!doomed.empty()) {
+        if (doomed.back().m_children.empty()) {
+            doomed.pop_back();
+            continue;
+        }
+        std::vector<DisplayList3D> children(std::move(doomed.back().m_children));
+        doomed.pop_back();
+        if (doomed.empty()) doomed.swap(children);
+        else doomed.insert(doomed.end(), std::make_move_iterator(children.begin()), std::make_move_iterator(children.end()));
+    }
+}
 
 DisplayList3D& DisplayList3D::operator=(const DisplayList3D& other) {
     if (&other != this) {
@@ -107,34 +146,68 @@ DisplayList3D& DisplayList3D::operator=(const DisplayList3D& other) {
 
 void DisplayList3D::Copy(const DisplayList3D& other) {
     if (&other == this) return;
-    // When one list lies in the other's tree, the source's children are
-    // copied aside first: assigning them in place could destroy or change
-    // `other` before it is read.
-    const bool related = Contains(other) || other.Contains(*this);
-    std::vector<DisplayList3D> aside;
-    if (related) aside = other.m_children;
+    // When one list lies in the other's tree, copying in place could destroy
+    // or change `other` before it is read: copy it aside first.
+    if (Contains(other) || other.Contains(*this)) {
+        const DisplayList3D aside(other);
+        Copy(aside);
+        return;
+    }
+    AssignOwn(other);
+    CopyChildren(other);
+}
+
+void DisplayList3D::AssignOwn(const DisplayList3D& other) {
     m_renderMode = other.m_renderMode;
     m_arrays = other.m_arrays;  // in place: the arrays keep their storage
     m_iconScale = other.m_iconScale;
     m_localTransformation = other.m_localTransformation;
     std::copy(std::begin(other.m_clipPlanes), std::end(other.m_clipPlanes), std::begin(m_clipPlanes));
-    if (related) {
-        m_children = std::move(aside);
+}
+
+void DisplayList3D::CopyChildren(const DisplayList3D& other) {
+    // Walks `other`; each visit gives the list's counterpart here as many
+    // children as the source has: the ones there take the content of theirs
+    // in place (so they keep their storage) when they are visited, the rest
+    // are copies of their sources without children. The counterparts'
+    // vectors do not change again once their children are being visited, so
+    // the pointers handed down stay valid.
+    if (other.m_children.empty()) {  // most lists: no walk
+        m_children.clear();
         return;
     }
-    // Child by child, so each keeps its storage too.
-    const std::size_t n = other.m_children.size();
-    if (m_children.size() > n) m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(n), m_children.end());
-    for (std::size_t i = 0; i < m_children.size(); ++i) m_children[i] = other.m_children[i];
-    m_children.insert(m_children.end(), other.m_children.begin() + static_cast<std::ptrdiff_t>(m_children.size()),
-                      other.m_children.end());
+    struct Counterpart {
+        DisplayList3D* parent;  // null for the root
+        const DisplayList3D* source;
+        std::size_t reused;  // children of `parent` that were there before
+    };
+    Walk(other, Counterpart{nullptr, nullptr, 0}, [this](const DisplayList3D& source, const Counterpart& up) {
+        DisplayList3D* target = this;
+        if (up.parent != nullptr) {
+            const auto index = static_cast<std::size_t>(&source - up.source->m_children.data());
+            target = &up.parent->m_children[index];
+            if (index < up.reused) {
+                target->AssignOwn(source);
+                target->m_id = source.m_id;
+            }
+        }
+        std::vector<DisplayList3D>& children = target->m_children;
+        const std::size_t n = source.m_children.size();
+        if (children.size() > n) children.erase(children.begin() + static_cast<std::ptrdiff_t>(n), children.end());
+        const std::size_t reused = children.size();
+        children.reserve(n);
+        for (std::size_t i = reused; i < n; ++i) children.push_back(DisplayList3D(source.m_children[i], WithoutChildren()));
+        return std::optional<Counterpart>(Counterpart{target, &source, reused});
+    });
 }
 
 bool DisplayList3D::Contains(const DisplayList3D& list) const {
-    if (&list == this) return true;
-    for (const DisplayList3D& child : m_children)
-        if (child.Contains(list)) return true;
-    return false;
+    bool found = false;
+    Walk(*this, NoState(), [&](const DisplayList3D& l, NoState) {
+        found = found || &l == &list;
+        return found ? kSkip : kDescend;
+    });
+    return found;
 }
 
 // ---- store ----------------------------------------------------------------------
@@ -147,11 +220,16 @@ const DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) const 
 
 template <std::size_t Row>
 DisplayList3D::ElementOf<Row>& DisplayList3D::OutOfRange(int index) {
-    return ClampedElement(Array<Row>(), index, [] {
-        auto& scratch = std::get<Row>(detail::g_displayListFallbacks.m_scratch);
+    return ClampedElement(Array<Row>(), index, [this] {
+        auto& scratch = std::get<Row>(OwnScratch().m_elements);
         scratch = ElementOf<Row>();
         return std::ref(scratch);
     });
+}
+
+DisplayList3D::Scratch& DisplayList3D::OwnScratch() {
+    if (!m_scratch) m_scratch = std::make_unique<Scratch>();
+    return *m_scratch;
 }
 
 template <std::size_t Row>
@@ -172,22 +250,30 @@ TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_DL_INSTANTIATE)
 
 int DisplayList3D::GetNumPrim() const {
     long long count = 0;
-    ForEachRow([&](auto row) {
-        const auto& array = Array<row>();
-        if constexpr (std::is_same_v<ElementOf<row>, TriangleMeshPrimitive>) {
-            for (const TriangleMeshPrimitive& mesh : array) count += mesh.GetNumVertices();
-        } else {
-            count += static_cast<long long>(array.size());
-        }
+    Walk(*this, NoState(), [&](const DisplayList3D& list, NoState) {
+        list.ForEachRow([&](auto row) {
+            const auto& array = list.Array<row>();
+            if constexpr (std::is_same_v<ElementOf<row>, TriangleMeshPrimitive>) {
+                for (const TriangleMeshPrimitive& mesh : array) count += mesh.GetNumVertices();
+            } else {
+                count += static_cast<long long>(array.size());
+            }
+        });
+        return kDescend;
     });
-    for (const DisplayList3D& child : m_children) count += child.GetNumPrim();
     return static_cast<int>(std::min<long long>(count, INT32_MAX));
 }
 
 void DisplayList3D::Clear() {
+    Walk(*this, NoState(), [](DisplayList3D& list, NoState) {
+        list.ClearOwn();
+        return kDescend;
+    });
+}
+
+void DisplayList3D::ClearOwn() {
     ForEachRow([&](auto row) { Array<row>().clear(); });
     m_iconScale = Point3d(1.0, 1.0, 1.0);
-    for (DisplayList3D& child : m_children) child.Clear();
     m_localTransformation.SetIdentity();
     for (ClipPlane& entry : m_clipPlanes) entry = ClipPlane();
 }
@@ -229,10 +315,10 @@ const DisplayList3D& DisplayList3D::GetDisplayList(int index) const {
 DisplayList3D& DisplayList3D::GetDisplayList(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < m_children.size())
         return m_children[static_cast<std::size_t>(index)];
-    return ClampedElement(m_children, index, [] {
-        DisplayList3D& scratch = detail::g_displayListFallbacks.m_scratchList;
+    return ClampedElement(m_children, index, [this] {
+        DisplayList3D& scratch = OwnScratch().m_list;
         scratch.m_children.clear();
-        scratch.Clear();
+        scratch.ClearOwn();
         scratch.m_renderMode = DefaultRenderMode;
         return std::ref(scratch);
     });
@@ -245,10 +331,12 @@ void DisplayList3D::RemoveDisplayList(int first, int count) {
 }
 
 DisplayList3D* DisplayList3D::LookupDisplayList(unsigned id) {
-    if (m_id == id) return this;
-    for (DisplayList3D& child : m_children)
-        if (DisplayList3D* found = child.LookupDisplayList(id)) return found;
-    return nullptr;
+    DisplayList3D* found = nullptr;
+    Walk(*this, NoState(), [&](DisplayList3D& list, NoState) {
+        if (found == nullptr && list.m_id == id) found = &list;
+        return found ? kSkip : kDescend;
+    });
+    return found;
 }
 
 const DisplayList3D* DisplayList3D::LookupDisplayList(unsigned id) const {
@@ -261,20 +349,23 @@ void DisplayList3D::GetAggregateTransformation(const DisplayList3D& root, unsign
 
 void DisplayList3D::GetAggregateTransformationTree(const DisplayList3D& list, unsigned id, Matrix4x4 parent,
                                                    Matrix4x4& result) const {
-    const Matrix4x4 m = parent * list.m_localTransformation;
-    if (list.m_id == id) {
+    // A matched list is not searched further, but its siblings are: the last match wins.
+    Walk(list, parent, [&](const DisplayList3D& l, const Matrix4x4& above) -> std::optional<Matrix4x4> {
+        const Matrix4x4 m = above * l.m_localTransformation;
+        if (l.m_id != id) return m;
         result = m;
-        return;
-    }
-    for (const DisplayList3D& child : list.m_children) GetAggregateTransformationTree(child, id, m, result);
+        return std::nullopt;
+    });
 }
 
 void DisplayList3D::ApplyLocalTransformation() { ApplyLocalTransformationTree(Matrix4x4(Matrix4x4::IdentityMatrix)); }
 
 void DisplayList3D::ApplyLocalTransformationTree(const Matrix4x4& parent) {
-    const Matrix4x4 l = parent * m_localTransformation;
-    for (DisplayList3D& child : m_children) child.ApplyLocalTransformationTree(l);
-    TransformPrimitives(l);
+    Walk(*this, parent, [](DisplayList3D& list, const Matrix4x4& above) {
+        const Matrix4x4 l = above * list.m_localTransformation;
+        list.TransformPrimitives(l);
+        return std::optional<Matrix4x4>(l);
+    });
 }
 
 void DisplayList3D::TransformPrimitives(const Matrix4x4& m) {
@@ -294,27 +385,30 @@ void DisplayList3D::TransformPrimitives(const Matrix4x4& m) {
 
 void DisplayList3D::Flatten() {
     ApplyLocalTransformation();
-    // Every transformation below is now the identity; each child is merged
-    // bottom-up and then dropped, so its elements can be moved, not copied.
-    for (DisplayList3D& child : m_children) {
-        child.Flatten();
+    // Every transformation is now the identity; each descendant's elements
+    // are moved here in pre-order, then the children go.
+    Walk(*this, NoState(), [this](DisplayList3D& list, NoState) {
+        if (&list == this) return kDescend;
         ForEachRow([&](auto row) {
             auto& dst = Array<row>();
-            auto& src = child.Array<row>();
+            auto& src = list.Array<row>();
             if (dst.empty()) dst.swap(src);
             else dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
         });
-    }
+        return kDescend;
+    });
     m_children.clear();
 }
 
 // ---- object IDs -------------------------------------------------------------------
 
 void DisplayList3D::SetOID(unsigned oid) {
-    ForEachRow([&](auto row) {
-        for (auto& p : Array<row>()) VisitOIDs(p, [oid](unsigned) { return oid; });
+    Walk(*this, NoState(), [oid](DisplayList3D& list, NoState) {
+        list.ForEachRow([&](auto row) {
+            for (auto& p : list.Array<row>()) VisitOIDs(p, [oid](unsigned) { return oid; });
+        });
+        return kDescend;
     });
-    for (DisplayList3D& child : m_children) child.SetOID(oid);
 }
 
 void DisplayList3D::TranslateOIDs(const CMap<unsigned int, unsigned int, unsigned int, unsigned int>& map) {
@@ -322,10 +416,12 @@ void DisplayList3D::TranslateOIDs(const CMap<unsigned int, unsigned int, unsigne
         map.Lookup(id, id);
         return id;
     };
-    ForEachRow([&](auto row) {
-        for (auto& p : Array<row>()) VisitOIDs(p, translate);
+    Walk(*this, NoState(), [&](DisplayList3D& list, NoState) {
+        list.ForEachRow([&](auto row) {
+            for (auto& p : list.Array<row>()) VisitOIDs(p, translate);
+        });
+        return kDescend;
     });
-    for (DisplayList3D& child : m_children) child.TranslateOIDs(map);
 }
 
 }  // namespace Tessary

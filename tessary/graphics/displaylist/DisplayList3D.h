@@ -13,15 +13,21 @@
 //   does not move the element.
 // - Get... outside the array asserts in debug builds and clamps into range
 //   otherwise; on an empty array the const form hands back a default element
-//   and the non-const form a scratch default whose changes are lost.
+//   and the non-const form a scratch default whose changes are lost (each
+//   list has its own, made at the first such call).
 //   Remove... ignores the part of a range that lies outside the array.
 // - The copy constructor and assignment take the source's ID; Copy keeps
 //   this list's own. Append and AppendArrays of a list to itself (or of a
 //   list inside its own tree) append one copy of the content as it stood
 //   before the call.
-// - Baking (ApplyLocalTransformation, Flatten) moves meshes with their
-//   normals and leaves cones and the 2D overlay shapes where they are.
-//   SetOID and TranslateOIDs leave cones alone too.
+// - Baking (ApplyLocalTransformation, Flatten) keeps every primitive where
+//   the tree drew it: the 3D kinds move (cones too), meshes with their
+//   normals, arcs with their polylines and axes, and a text callout's 3D
+//   location (its box stays on the overlay with the other 2D shapes). A
+//   volume's grid is the host's: it carries its own placement and stays.
+//   SetOID and TranslateOIDs leave cones alone.
+// - Every operation on the tree walks it from a stack of its own, so a tree
+//   of any depth fits on the thread's stack.
 // - GetClipPlane redirects an index outside 0..5 to entry 0; the other
 //   clip-plane accessors ignore it (GetClipPlaneEnabled gives false).
 // - Pick dots are appended, never cleared. A clip value that is not a
@@ -36,6 +42,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <tuple>
 #include <type_traits>
 #include <vector>
@@ -64,8 +71,9 @@
 // removal (Get<Singular>, Remove<Singular>); Add(const Class&) comes with the
 // Single or Opaque row of a kind. Filing: Single, or Opaque followed at once
 // by Transparent for a kind with two arrays. Placement, what baking a
-// transformation does: Moved (Transform), MovedWithNormals (TransformAll),
-// Fixed (not visited).
+// transformation does: Moved (Transform), MovedWithNormals (TransformAll:
+// meshes turn their normals, arcs their axes and polylines), Fixed (not
+// visited: the overlay's own coordinates).
 #define TESSARY_DISPLAY_LIST_ARRAYS(X)                                                                   \
     X(LinePrimitive, Lines, Line, Single, Moved)                                                         \
     X(DashedLinePrimitive, DashedLines, DashedLine, Single, Moved)                                       \
@@ -78,12 +86,12 @@
     X(EllipsoidPrimitive, TransparentEllipsoids, TransparentEllipsoid, Transparent, Moved)               \
     X(CylinderPrimitive, OpaqueCylinders, OpaqueCylinder, Opaque, Moved)                                 \
     X(CylinderPrimitive, TransparentCylinders, TransparentCylinder, Transparent, Moved)                  \
-    X(ConePrimitive, Cones, Cone, Single, Fixed)                                                         \
+    X(ConePrimitive, Cones, Cone, Single, Moved)                                                         \
     X(TrianglePrimitive, Triangles, Triangle, Single, Moved)                                             \
     X(TriangleMeshPrimitive, OpaqueTriangleMeshes, OpaqueTriangleMesh, Opaque, MovedWithNormals)         \
     X(TriangleMeshPrimitive, TransparentTriangleMeshes, TransparentTriangleMesh, Transparent, MovedWithNormals) \
     X(DotPrimitive, Dots, Dot, Single, Moved)                                                            \
-    X(ArcPrimitive, Arcs, Arc, Single, Moved)                                                            \
+    X(ArcPrimitive, Arcs, Arc, Single, MovedWithNormals)                                                 \
     X(Text3DPrimitive, Text3D, Text3D, Single, Moved)                                                    \
     X(UnlitTrianglePrimitive, UnlitTriangles, UnlitTriangle, Single, Moved)                              \
     X(Rect2DPrimitive, Rect2D, Rect2D, Single, Moved)                                                    \
@@ -96,7 +104,7 @@
     X(TriangleShapePrimitive, TriangleShapes, TriangleShape, Single, Fixed)                              \
     X(TextStringPrimitive, TextStrings, TextString, Single, Fixed)                                       \
     X(TextBoxPrimitive, TextBoxes, TextBox, Single, Fixed)                                               \
-    X(TextCalloutPrimitive, TextCallouts, TextCallout, Single, Fixed)
+    X(TextCalloutPrimitive, TextCallouts, TextCallout, Single, Moved)
 
 namespace Tessary {
 
@@ -122,11 +130,11 @@ public:
     // Render mode 1, the next ID, empty arrays, icon scale (1, 1, 1), identity, six disabled planes.
     DisplayList3D();
     // Takes the source's ID and a copy of its content (children keep their IDs).
-    DisplayList3D(const DisplayList3D&) = default;
-    DisplayList3D(DisplayList3D&&) noexcept = default;
+    DisplayList3D(const DisplayList3D& other);
+    DisplayList3D(DisplayList3D&&) noexcept;
     // Takes the source's ID and a copy of its content; self-assignment changes nothing.
     DisplayList3D& operator=(const DisplayList3D& other);
-    DisplayList3D& operator=(DisplayList3D&&) noexcept = default;
+    DisplayList3D& operator=(DisplayList3D&&) noexcept;
     ~DisplayList3D();
 
     // Makes the content equal to `other`'s, keeping this list's ID.
@@ -241,13 +249,16 @@ protected:
     // Appends copies of `other`'s elements row by row, without refiling and
     // without transforming; returns their number (a mesh counts 1).
     int AppendArrays(const DisplayList3D& other);
+    // GetAggregateTransformation below `parent`, from `list` down.
     void GetAggregateTransformationTree(const DisplayList3D& list, unsigned id, Matrix4x4 parent,
                                         Matrix4x4& result) const;
+    // ApplyLocalTransformation below `parent`.
     void ApplyLocalTransformationTree(const Matrix4x4& parent);
     // Moves this list's own primitives by `m`, then sets the local transformation to identity.
     void TransformPrimitives(const Matrix4x4& m);
-    // This list's dots and its descendants', under parent x local transformation.
-    int GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimitive>& dots) const;
+    // Appends this list's own dots in world coordinates, `world` being its
+    // aggregate transformation, clipped by its enabled planes.
+    void GetPickDotsWorld(const Matrix4x4& world, std::vector<DotPrimitive>& dots) const;
     // This list's own dots as stored: no children, no transformation, no clipping.
     int GetPickDotsPrimitives(std::vector<DotPrimitive>& dots) const;
 
@@ -279,8 +290,33 @@ protected:
 private:
     friend struct detail::DisplayListFallbacks;
     struct WithoutID {};
-    // A list with ID 0 that leaves the counter alone (the library's own scratch list).
-    explicit DisplayList3D(WithoutID) : m_id(0) {}
+    // A list with ID 0 that leaves the counter alone (stand-ins and shells to copy into).
+    explicit DisplayList3D(WithoutID);
+    struct WithoutChildren {};
+    // A copy of `other`'s own content and ID, without its children.
+    DisplayList3D(const DisplayList3D& other, WithoutChildren);
+    // This list's stand-ins for an element of an empty array (DisplayList3D.cpp).
+    struct Scratch;
+    Scratch& OwnScratch();
+    std::unique_ptr<Scratch> m_scratch;
+
+    // Calls visit(list, state) on `root` and on each descendant in pre-order
+    // (children in index order, each before its own children). A child gets
+    // the state its parent's visit returned, the root `rootState`; a visit
+    // that returns none keeps the walk out of its children. The walk keeps
+    // its own stack, one frame per level, so depth costs no thread stack; a
+    // visit may change its list's children, which are read after it.
+    // (detail/DisplayListWalk.h)
+    template <class List, class State, class Visit>
+    static void Walk(List& root, const State& rootState, Visit&& visit);
+
+    // Render mode, arrays, icon scale, transformation and clip planes; not the ID or the children.
+    void AssignOwn(const DisplayList3D& other);
+    // Makes the children a copy of `other`'s tree, IDs included, reusing the
+    // lists that are there; `other` lies outside this list's tree and it outside `other`'s.
+    void CopyChildren(const DisplayList3D& other);
+    // Empties the arrays and resets icon scale, transformation and clip planes.
+    void ClearOwn();
 
     template <class F, std::size_t... Row>
     static void ForEachRow(F& f, std::index_sequence<Row...>) {

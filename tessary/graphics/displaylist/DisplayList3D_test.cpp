@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct List : DisplayList3D {
     using DisplayList3D::AppendArrays;
     using DisplayList3D::GetNumPrim;
     static List& Of(DisplayList3D& list) { return static_cast<List&>(list); }
+    static const List& Of(const DisplayList3D& list) { return static_cast<const List&>(list); }
 };
 
 const Color kOpaque(10, 20, 30, 0);
@@ -161,6 +163,21 @@ TEST(DisplayList3DStore, GetOutOfRangeClampsAndAnEmptyArrayGivesADefault) {
     EXPECT_EQ(std::as_const(list).GetTransparentSphere(0).GetID(), 0u);
     EXPECT_EQ(list.GetNumTransparentSpheres(), 0);
     EXPECT_EQ(list.GetDisplayList(2).GetNumDisplayLists(), 0);
+
+    // Each list has its own scratch: lists used by different threads share nothing.
+    DisplayList3D other;
+    SpherePrimitive& mine = list.GetTransparentSphere(0);
+    SpherePrimitive& theirs = other.GetTransparentSphere(0);
+    EXPECT_NE(&mine, &theirs);
+    mine.SetID(4);
+    theirs.SetID(5);
+    EXPECT_EQ(mine.GetID(), 4u);
+    EXPECT_NE(&list.GetDisplayList(0), &other.GetDisplayList(0));
+    // A copy or a move leaves the source's scratch with the source.
+    DisplayList3D copied(list);
+    EXPECT_NE(&copied.GetTransparentSphere(0), &list.GetTransparentSphere(0));
+    DisplayList3D moved(std::move(copied));
+    EXPECT_EQ(moved.GetTransparentSphere(0).GetID(), 0u);
 }
 #endif
 
@@ -362,7 +379,7 @@ TEST(DisplayList3DTree, ApplyAndFlattenBakeEveryLevelInPreOrder) {
     const TriangleMeshPrimitive& mesh = applied.GetDisplayList(0).GetOpaqueTriangleMesh(0);
     ExpectPointNear(mesh.GetVertexAt(2).GetPoint(), Point3d(3, 0, 0) * turn, 1e-6);
     ExpectPointNear(mesh.GetVertexAt(2).GetNormal(), Point3d(0, 0, 1), 1e-6);
-    EXPECT_EQ(applied.GetCone(0).GetTip(), Point3d(0, 0, 1)) << "cones stay put";
+    EXPECT_EQ(applied.GetCone(0).GetTip(), Point3d(1, 0, 1)) << "cones move like the other solids";
     for (const DisplayList3D* l : {&applied, &applied.GetDisplayList(0), &applied.GetDisplayList(0).GetDisplayList(0)})
         EXPECT_EQ(l->GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
     EXPECT_TRUE(applied.GetClipPlaneEnabled(1));
@@ -394,6 +411,7 @@ TEST(DisplayList3DTree, AddingAListToItselfOrItsChildCopiesItFirst) {
     EXPECT_EQ(list.GetNumDisplayLists(), 1);
 }
 
+// A callout's box is on the overlay, its 3D location in the scene.
 TEST(DisplayList3DTree, OverlayShapesKeepTheirPlacesButTakeObjectIDs) {
     DisplayList3D child;
     TextCalloutPrimitive callout(1);
@@ -413,7 +431,7 @@ TEST(DisplayList3DTree, OverlayShapesKeepTheirPlacesButTakeObjectIDs) {
     const int counts[] = {root.GetNumTextCallouts(), root.GetNumTextBoxes(), root.GetNumTextStrings(),
                           root.GetNumEllipses(), root.GetNumRectangles(), root.GetNumLineSegments()};
     for (int count : counts) EXPECT_EQ(count, 1);
-    EXPECT_EQ(root.GetTextCallout(0).GetLocation(), Point3d(1, 2, 3));
+    EXPECT_EQ(root.GetTextCallout(0).GetLocation(), Point3d(6, 7, 8));
     EXPECT_EQ(root.GetLineSegment(0).GetPoints()[1], Point2d(2, 2));
     const unsigned ids[] = {root.GetTextCallout(0).GetID(), root.GetTextBox(0).GetID(), root.GetTextString(0).GetID(),
                             root.GetEllipse(0).GetID(), root.GetRectangle(0).GetID(), root.GetLineSegment(0).GetID()};
@@ -527,6 +545,332 @@ TEST(DisplayList3DScene, ProteinAtomsAndBondsSurviveFlatteningAndRenumbering) {
         EXPECT_EQ(stick.GetEnd2ID(), static_cast<unsigned>(second[b] + 1001));
         EXPECT_EQ(stick.GetID(), 0u);
         ExpectPointNear(stick.GetEnd2(), centres[second[b]] - centres[0], 1e-4);
+    }
+}
+
+// ---- baking keeps the picture ----------------------------------------------------------
+
+// Where the tree draws each kind: scene points through the list's aggregate
+// transformation, overlay points as they are. An overload per kind (or per
+// family), so a kind without one fails to compile.
+struct Placed {
+    std::vector<Point3d> scene;
+    std::vector<Point2d> overlay;
+};
+template <class Base>
+void Place(const VertexEnds<Base>& p, const Matrix4x4& w, Placed& out) {  // lines, dashed lines, cylinders
+    out.scene.insert(out.scene.end(), {p.GetEnd1() * w, p.GetEnd2() * w});
+}
+template <class Base>
+void Place(const TriangleCorners<Base>& p, const Matrix4x4& w, Placed& out) {
+    out.scene.insert(out.scene.end(), {p.GetEnd1() * w, p.GetEnd2() * w, p.GetEnd3() * w});
+}
+void Place(const LineArrayPrimitive& p, const Matrix4x4& w, Placed& out) {
+    for (const LinePrimitive& line : p.GetLineArray()) Place(line, w, out);
+}
+void Place(const TetrahedronPrimitive& p, const Matrix4x4& w, Placed& out) {
+    Point3d v[4];
+    p.GetTetrahedronVertices(v[0], v[1], v[2], v[3]);
+    for (const Point3d& corner : v) out.scene.push_back(corner * w);
+}
+void Place(const SpherePrimitive& p, const Matrix4x4& w, Placed& out) { out.scene.push_back(p.GetCenter() * w); }
+void Place(const EllipsoidPrimitive& p, const Matrix4x4& w, Placed& out) { out.scene.push_back(p.GetCenter() * w); }
+void Place(const ConePrimitive& p, const Matrix4x4& w, Placed& out) {
+    out.scene.insert(out.scene.end(), {p.GetBase() * w, p.GetTip() * w});
+}
+void Place(const TriangleMeshPrimitive& p, const Matrix4x4& w, Placed& out) {
+    for (int i = 0; i < p.GetNumVertices(); ++i) out.scene.push_back(p.GetVertexAt(i).GetPoint() * w);
+}
+void Place(const UnlitPointPrimitive& p, const Matrix4x4& w, Placed& out) { out.scene.push_back(p.GetCoord() * w); }
+void Place(const Rect2DPrimitive& p, const Matrix4x4& w, Placed& out) { out.scene.push_back(p.GetCoord() * w); }
+void Place(const ArcPrimitive& p, const Matrix4x4& w, Placed& out) {
+    out.scene.insert(out.scene.end(), {p.GetCenter() * w, p.GetStart() * w});
+    for (const Point3d& point : p.GetPoints()) out.scene.push_back(point * w);
+}
+// The grid is the host's and carries its own placement: nothing the list could move.
+void Place(const VolumePrimitive&, const Matrix4x4&, Placed&) {}
+void Place(const UnlitLinePrimitive& p, const Matrix4x4&, Placed& out) {
+    out.overlay.insert(out.overlay.end(), p.GetPoints().begin(), p.GetPoints().end());
+}
+void Place(const RectanglePrimitive& p, const Matrix4x4&, Placed& out) {  // ellipses too
+    out.overlay.insert(out.overlay.end(), {p.GetOrigin(), p.GetSize()});
+}
+void Place(const TriangleShapePrimitive& p, const Matrix4x4&, Placed& out) {
+    out.overlay.insert(out.overlay.end(), {p.GetPoint1(), p.GetPoint2(), p.GetPoint3()});
+}
+void Place(const TextStringPrimitive& p, const Matrix4x4&, Placed& out) { out.overlay.push_back(p.GetOrigin()); }
+// The box sits on the overlay; its leader runs to the 3D location.
+void Place(const TextCalloutPrimitive& p, const Matrix4x4& w, Placed& out) {
+    out.overlay.push_back(p.GetOrigin());
+    out.scene.push_back(p.GetLocation() * w);
+}
+
+using Placements = std::map<std::string, Placed>;
+
+void PlaceTree(const DisplayList3D& list, const Matrix4x4& parent, Placements& out) {
+    const Matrix4x4 w = parent * list.GetLocalTransformation();
+#define TESSARY_TEST_PLACE(Class, Plural, Singular, ...) \
+    for (int i = 0; i < list.GetNum##Plural(); ++i) Place(list.Get##Singular(i), w, out[#Plural]);
+    TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_TEST_PLACE)
+#undef TESSARY_TEST_PLACE
+    for (int i = 0; i < list.GetNumDisplayLists(); ++i) PlaceTree(list.GetDisplayList(i), w, out);
+}
+Placements PlaceTree(const DisplayList3D& root) {
+    Placements out;
+    PlaceTree(root, Matrix4x4(Matrix4x4::IdentityMatrix), out);
+    return out;
+}
+
+void ExpectSamePlaces(const Placements& actual, const Placements& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (const auto& [kind, places] : expected) {
+        SCOPED_TRACE(kind);
+        const Placed& got = actual.at(kind);
+        ASSERT_EQ(got.scene.size(), places.scene.size());
+        for (std::size_t i = 0; i < places.scene.size(); ++i) ExpectPointNear(got.scene[i], places.scene[i], 1e-4);
+        EXPECT_EQ(got.overlay, places.overlay);
+    }
+}
+
+// One element of every kind, each with its own points.
+void AddEveryKind(DisplayList3D& list, NComponentVolume<float>& grid) {
+    list.Add(LinePrimitive(Point3d(1, 0, 0), Point3d(1, 1, 0), kOpaque, 1, 1, 2));
+    list.Add(DashedLinePrimitive(Point3d(2, 0, 0), Point3d(2, 2, 0), kOpaque, 1, 4, false, 3));
+    LineArrayPrimitive::LineArray lines;
+    lines.Add(LinePrimitive(Point3d(3, 0, 0), Point3d(3, 1, 1), kOpaque, 1, 5, 6));
+    list.Add(LineArrayPrimitive(1.0f, lines, false, 4));
+    list.Add(Tetrahedron(kOpaque, 7));
+    list.Add(Tetrahedron(kClear, 8));
+    list.Add(Sphere(6, 9));
+    list.Add(Sphere(-6, 10, kClear));
+    for (Color c : {kOpaque, kClear})
+        list.Add(EllipsoidPrimitive(Point3d(7, 1, 0), Point3d(1, 2, 3), Matrix4x4(Matrix4x4::IdentityMatrix), c, 11));
+    list.Add(CylinderPrimitive(Point3d(8, 0, 0), kOpaque, Point3d(9, 1, 2), kOpaque, 1.0, 12));
+    list.Add(CylinderPrimitive(Point3d(8, 0, 1), kClear, Point3d(9, 1, 3), kOpaque, 1.0, 13));
+    list.Add(ConePrimitive(Point3d(1, 2, 3), Point3d(2, 4, 5), kOpaque, 1.0, 14));
+    list.Add(TrianglePrimitive(Point3d(0, 0, 1), Point3d(1, 0, 1), Point3d(0, 1, 1), Point3d(0, 0, 1), kOpaque, 15));
+    list.Add(Mesh(5));
+    list.Add(Mesh(4, kClear));
+    list.Add(DotPrimitive(Point3d(10, 1, 2), kOpaque, 3, 16));
+    list.Add(ArcPrimitive(Point3d(1, 1, 1), Point3d(0, 0, 1), Point3d(2, 1, 1), 90.0, 3, kOpaque, 1, 17));
+    list.Add(Text3DPrimitive("t", Point3d(11, 0, 1), kOpaque, 18));
+    list.Add(UnlitTrianglePrimitive(Point3d(0, 2, 0), Point3d(1, 2, 0), Point3d(0, 3, 0), kOpaque, 19));
+    list.Add(Rect2DPrimitive(Point3d(12, 1, 0), kOpaque, 4, 4, 20));
+    VolumePrimitive volume;
+    volume.SetVolume(&grid);
+    list.Add(volume);
+    list.Add(IconPrimitive(Point3d(13, 0, 2), 1, false, false, 21));
+    list.Add(LineSegmentPrimitive(Point2d(1, 1), Point2d(2, 2), kOpaque, 1, 22));
+    Point2d::Array points;
+    for (double x : {1.0, 2.0, 3.0}) points.Add(Point2d(x, 0));
+    list.Add(PolylinePrimitive(points, kOpaque, 1, 23));
+    list.Add(RectanglePrimitive(Point2d(2, 1), Point2d(10, 20), false, kOpaque, 1, false, kOpaque, 24));
+    EllipsePrimitive ellipse;
+    ellipse.SetOrigin(Point2d(10, 20));
+    list.Add(ellipse);
+    list.Add(TriangleShapePrimitive(Point2d(1, 0), Point2d(2, 0), Point2d(3, 1), false, kOpaque, 1, false, kOpaque, 25));
+    TextStringPrimitive text(26);
+    text.SetOrigin(Point2d(4, 5));
+    list.Add(text);
+    list.Add(TextBoxPrimitive(27));
+    TextCalloutPrimitive callout(28);
+    callout.SetLocation(Point3d(3, 2, 1));
+    callout.SetOrigin(Point2d(30, 40));
+    list.Add(callout);
+}
+
+TEST(DisplayList3DTree, BakingKeepsEveryKindWhereTheTreeDrewIt) {
+    NComponentVolume<float> grid(Point3d(0, 0, 0), Point3d(1, 1, 1), {2, 2, 2}, Point3d(1, 1, 1));
+    // root (shifted) -> child (turned about a slanted axis, scaled, shifted) -> grandchild (shifted).
+    const Matrix4x4 scale(1.5, 0, 0, 0, 0, 1.5, 0, 0, 0, 0, 1.5, 0, 0, 0, 0, 1);
+    DisplayList3D child;
+    AddEveryKind(child, grid);
+#define TESSARY_TEST_EVERY_KIND(Class, Plural, ...) EXPECT_GT(child.GetNum##Plural(), 0) << #Plural;
+    TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_TEST_EVERY_KIND)
+#undef TESSARY_TEST_EVERY_KIND
+    child.SetLocalTransformation(Matrix4x4(Point3d(1, 2, 3), 35.0) * scale * Translation(2, -1, 4));
+    DisplayList3D grandchild;
+    grandchild.Add(ConePrimitive(Point3d(0, 0, 0), Point3d(0, 0, 2), kOpaque, 1.0, 30));
+    TextCalloutPrimitive callout(31);
+    callout.SetLocation(Point3d(1, 0, 0));
+    grandchild.Add(callout);
+    grandchild.Add(Sphere(1, 32));
+    grandchild.SetLocalTransformation(Translation(0, 3, 0));
+    child.Add(grandchild);
+    DisplayList3D root;
+    root.Add(Sphere(0, 33));
+    root.Add(child);
+    root.SetLocalTransformation(Translation(-4, 0, 1));
+    const Placements before = PlaceTree(root);
+
+    DisplayList3D applied(root);
+    applied.ApplyLocalTransformation();
+    ExpectSamePlaces(PlaceTree(applied), before);
+    root.Flatten();
+    ASSERT_EQ(root.GetNumDisplayLists(), 0);
+    ExpectSamePlaces(PlaceTree(root), before);
+    // The polyline of a baked arc still turns about its baked axis from its baked start.
+    ArcPrimitive arc = root.GetArc(0);
+    const Point3d::Array baked = arc.GetPoints();
+    arc.Generate();
+    ASSERT_EQ(arc.GetNumPoints(), baked.GetSize());
+    for (int i = 0; i < baked.GetSize(); ++i) ExpectPointNear(arc.GetPoints()[i], baked[i], 1e-4);
+}
+
+// ---- trees of any depth ------------------------------------------------------------------
+
+// Deeper than any recursion over the tree fits on a default 8 MB stack.
+constexpr int kDepth = 20'000;
+
+// A chain of `depth` lists, each the only child of the one before: level k
+// holds a sphere and an overlay string, both of ID k + 1, and is shifted by
+// (1, 0, 0), so its sphere is drawn at (k + 1, 0, 0).
+DisplayList3D Chain(int depth = kDepth) {
+    DisplayList3D root;
+    DisplayList3D* tip = &root;
+    for (int k = 0; k < depth; ++k) {
+        if (k > 0) {
+            tip->Add(DisplayList3D());
+            tip = &tip->GetDisplayList(0);
+        }
+        tip->Add(Sphere(0, static_cast<unsigned>(k + 1)));
+        tip->Add(TextStringPrimitive(static_cast<unsigned>(k + 1)));
+        tip->SetLocalTransformation(Translation(1, 0, 0));
+    }
+    return root;
+}
+
+std::vector<const DisplayList3D*> Levels(const DisplayList3D& root) {
+    std::vector<const DisplayList3D*> levels{&root};
+    while (levels.back()->GetNumDisplayLists() > 0) levels.push_back(&levels.back()->GetDisplayList(0));
+    return levels;
+}
+std::vector<unsigned> LevelIDs(const DisplayList3D& root) {
+    std::vector<unsigned> ids;
+    for (const DisplayList3D* l : Levels(root)) ids.push_back(l->GetID());
+    return ids;
+}
+// The ID of each level's sphere (0 where it has none).
+std::vector<unsigned> SphereIDs(const DisplayList3D& root) {
+    std::vector<unsigned> ids;
+    for (const DisplayList3D* l : Levels(root)) ids.push_back(l->GetNumOpaqueSpheres() ? l->GetOpaqueSphere(0).GetID() : 0);
+    return ids;
+}
+std::vector<unsigned> OneTo(int n, unsigned offset = 0) {
+    std::vector<unsigned> ids;
+    for (int k = 1; k <= n; ++k) ids.push_back(static_cast<unsigned>(k) + offset);
+    return ids;
+}
+
+// One chain serves every case; a case that changes a tree works on its own copy.
+TEST(DisplayList3DTree, EveryTreeOperationWorksOnADeepChain) {
+    struct Case {
+        const char* name;
+        std::function<void(const DisplayList3D& chain)> run;
+    };
+    const Case cases[] = {
+        {"pick dots, in pre-order", [](const DisplayList3D& chain) {
+             std::vector<DotPrimitive> dots;
+             ASSERT_EQ(chain.GetPickDots(dots), kDepth);
+             std::vector<unsigned> ids;
+             for (int k = 0; k < kDepth; ++k) {
+                 ids.push_back(dots[static_cast<std::size_t>(k)].GetID());
+                 if (k % 997 == 0) ExpectPointNear(dots[static_cast<std::size_t>(k)].GetCoord(), Point3d(k + 1, 0, 0), 1e-9);
+             }
+             EXPECT_EQ(ids, OneTo(kDepth));
+         }},
+        {"overlay pick dots", [](const DisplayList3D& chain) {
+             std::vector<DotPrimitive> dots;
+             ASSERT_EQ(chain.GetPickDots2D(dots), kDepth);
+             std::vector<unsigned> ids;
+             for (const DotPrimitive& d : dots) ids.push_back(d.GetID());
+             EXPECT_EQ(ids, OneTo(kDepth));
+         }},
+        {"lookup, aggregate transformation and count", [](const DisplayList3D& chain) {
+             const DisplayList3D* deepest = Levels(chain).back();
+             EXPECT_EQ(chain.LookupDisplayList(deepest->GetID()), deepest);
+             EXPECT_EQ(chain.LookupDisplayList(0xFFFFFFFFu), nullptr);
+             Matrix4x4 m;
+             chain.GetAggregateTransformation(chain, deepest->GetID(), m);
+             EXPECT_EQ(m.GetTranslation(), Point3d(kDepth, 0, 0));
+             EXPECT_EQ(List::Of(chain).GetNumPrim(), 2 * kDepth);
+             EXPECT_FALSE(chain.IsEmpty());
+         }},
+        {"copy construction, destruction and moves", [](const DisplayList3D& chain) {
+             DisplayList3D copy(chain);
+             EXPECT_EQ(LevelIDs(copy), LevelIDs(chain));
+             EXPECT_EQ(SphereIDs(copy), OneTo(kDepth));
+             DisplayList3D moved(std::move(copy));
+             EXPECT_EQ(Levels(moved).size(), static_cast<std::size_t>(kDepth));
+             moved = DisplayList3D();  // the deep tree goes here
+             EXPECT_EQ(moved.GetNumDisplayLists(), 0);
+         }},
+        {"Copy and assignment over lists of their own", [](const DisplayList3D& chain) {
+             DisplayList3D target = Chain(3);
+             const unsigned own = target.GetID();
+             target.Copy(chain);  // three lists reused, the rest new
+             std::vector<unsigned> expected = LevelIDs(chain);
+             expected[0] = own;
+             EXPECT_EQ(LevelIDs(target), expected);
+             target.RemoveOpaqueSphere(0, 1);
+             target = chain;  // every list reused
+             EXPECT_EQ(LevelIDs(target), LevelIDs(chain));
+             EXPECT_EQ(SphereIDs(target), OneTo(kDepth));
+         }},
+        {"Copy of the root into its own child", [](const DisplayList3D& chain) {
+             DisplayList3D tree(chain);
+             const std::vector<unsigned> ids = LevelIDs(tree);
+             tree.GetDisplayList(0).Copy(tree);
+             std::vector<unsigned> expected = ids;
+             expected.insert(expected.begin() + 2, ids.begin() + 1, ids.end());
+             expected.resize(static_cast<std::size_t>(kDepth) + 1);
+             EXPECT_EQ(LevelIDs(tree), expected);
+         }},
+        {"Append and Add of a deep list", [](const DisplayList3D& chain) {
+             DisplayList3D holder;
+             EXPECT_EQ(holder.Append(chain), 3);
+             EXPECT_EQ(holder.Add(chain), chain.GetID());
+             ASSERT_EQ(holder.GetNumDisplayLists(), 2);
+             EXPECT_EQ(Levels(holder.GetDisplayList(0)).size(), static_cast<std::size_t>(kDepth - 1));
+             EXPECT_EQ(Levels(holder.GetDisplayList(1)).size(), static_cast<std::size_t>(kDepth));
+             EXPECT_EQ(List::Of(holder).GetNumPrim(), 2 * (kDepth - 1) + 2 + 2 * kDepth);
+         }},
+        {"ApplyLocalTransformation, then Flatten in pre-order", [](const DisplayList3D& chain) {
+             DisplayList3D tree(chain);
+             tree.ApplyLocalTransformation();
+             const std::vector<const DisplayList3D*> levels = Levels(tree);
+             for (std::size_t k = 0; k < levels.size(); k += 997) {
+                 ExpectPointNear(levels[k]->GetOpaqueSphere(0).GetCenter(), Point3d(k + 1, 0, 0), 1e-9);
+                 EXPECT_EQ(levels[k]->GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
+             }
+             EXPECT_EQ(levels.back()->GetLocalTransformation().GetTranslation(), Point3d(0, 0, 0));
+             tree.Flatten();
+             EXPECT_EQ(tree.GetNumDisplayLists(), 0);
+             ASSERT_EQ(tree.GetNumOpaqueSpheres(), kDepth);
+             ASSERT_EQ(tree.GetNumTextStrings(), kDepth);
+             std::vector<unsigned> ids;
+             for (int k = 0; k < kDepth; ++k) ids.push_back(tree.GetOpaqueSphere(k).GetID());
+             EXPECT_EQ(ids, OneTo(kDepth));
+             ExpectPointNear(tree.GetOpaqueSphere(kDepth - 1).GetCenter(), Point3d(kDepth, 0, 0), 1e-9);
+         }},
+        {"SetOID, TranslateOIDs and Clear", [](const DisplayList3D& chain) {
+             DisplayList3D tree(chain);
+             CMap<unsigned int, unsigned int, unsigned int, unsigned int> shift;
+             for (unsigned id = 1; id <= kDepth; ++id) shift.SetAt(id, id + 100);
+             tree.TranslateOIDs(shift);
+             EXPECT_EQ(SphereIDs(tree), OneTo(kDepth, 100));
+             tree.SetOID(7);
+             EXPECT_EQ(SphereIDs(tree), std::vector<unsigned>(kDepth, 7u));
+             tree.Clear();
+             EXPECT_TRUE(tree.IsEmpty());
+             EXPECT_EQ(Levels(tree).size(), static_cast<std::size_t>(kDepth));
+             EXPECT_EQ(SphereIDs(tree), std::vector<unsigned>(kDepth, 0u));
+         }},
+    };
+    const DisplayList3D chain = Chain();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.run(chain);
     }
 }
 

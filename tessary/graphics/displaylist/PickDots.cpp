@@ -13,6 +13,7 @@
 
 #include "tessary/geometry/Matrix3x3.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
+#include "tessary/graphics/displaylist/detail/DisplayListWalk.h"
 
 // The output functors sit in every emitter's inner loop.
 #if defined(__GNUC__)
@@ -447,20 +448,26 @@ void DisplayList3D::EmitPickDots2D(Out& out) const {
 
 std::size_t DisplayList3D::PickDotBound() const {
     std::size_t bound = 0;
-    ForEachRow([&](auto row) {
-        for (const auto& p : Array<row>()) bound += MaxDots(p);
+    Walk(*this, detail::NoState(), [&](const DisplayList3D& list, detail::NoState) {
+        list.ForEachRow([&](auto row) {
+            for (const auto& p : list.Array<row>()) bound += MaxDots(p);
+        });
+        return detail::kDescend;
     });
-    for (const DisplayList3D& child : m_children) bound += child.PickDotBound();
     return bound;
 }
 
 int DisplayList3D::GetPickDots(std::vector<DotPrimitive>& dots) const {
     Reserve(dots, std::max<std::size_t>(static_cast<std::size_t>(GetNumPrim()), PickDotBound()));
-    return GetPickDotsTree(Matrix4x4(Matrix4x4::IdentityMatrix), dots);
+    Walk(*this, Matrix4x4(Matrix4x4::IdentityMatrix), [&](const DisplayList3D& list, const Matrix4x4& parent) {
+        const Matrix4x4 m = parent * list.m_localTransformation;
+        list.GetPickDotsWorld(m, dots);
+        return std::optional<Matrix4x4>(m);
+    });
+    return static_cast<int>(dots.size());
 }
 
-int DisplayList3D::GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimitive>& dots) const {
-    const Matrix4x4 m = parent * m_localTransformation;
+void DisplayList3D::GetPickDotsWorld(const Matrix4x4& m, std::vector<DotPrimitive>& dots) const {
     // Each enabled plane carried by m: the point by m, the normal by m
     // without its translation, then normalised.
     Matrix4x4 linear(m);
@@ -486,8 +493,6 @@ int DisplayList3D::GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimi
         if (numPlanes > 0) emit(ToWorld<false, true>(m, planes, numPlanes, dots));
         else emit(ToWorld<false, false>(m, planes, numPlanes, dots));
     }
-    for (const DisplayList3D& child : m_children) child.GetPickDotsTree(m, dots);
-    return static_cast<int>(dots.size());
 }
 
 int DisplayList3D::GetPickDotsPrimitives(std::vector<DotPrimitive>& dots) const {
@@ -497,13 +502,15 @@ int DisplayList3D::GetPickDotsPrimitives(std::vector<DotPrimitive>& dots) const 
 }
 
 int DisplayList3D::GetPickDots2D(std::vector<DotPrimitive>& dots) const {
-    // This list's own dots, counted exactly: the overlay holds few shapes.
-    Count count;
-    EmitPickDots2D(count);
-    Reserve(dots, count.m_count);
-    AppendDots out(dots);
-    EmitPickDots2D(out);
-    for (const DisplayList3D& child : m_children) child.GetPickDots2D(dots);
+    Walk(*this, detail::NoState(), [&](const DisplayList3D& list, detail::NoState) {
+        // Each list's own dots, counted exactly: the overlay holds few shapes.
+        Count count;
+        list.EmitPickDots2D(count);
+        Reserve(dots, count.m_count);
+        AppendDots out(dots);
+        list.EmitPickDots2D(out);
+        return detail::kDescend;
+    });
     return static_cast<int>(dots.size());
 }
 

@@ -42,6 +42,15 @@ void ArcPrimitive::Transform(const Matrix4x4& m) {
     m.Transform(m_start);
 }
 
+void ArcPrimitive::TransformAll(const Matrix4x4& m) {
+    const Point3d centre = m_center * m;
+    m_normal = (m_center + m_normal) * m - centre;
+    m_normal.Normalize();
+    m_center = centre;
+    m.Transform(m_start);
+    m.Transform(m_points);
+}
+
 void ArcPrimitive::Serialize(CArchive& ar) {
     ArchiveObject(ar, *this, [&ar](ArcPrimitive& a) {
         a.GraphicsPrimitive::Serialize(ar);

@@ -18,7 +18,8 @@
 //   count stays as given. Loading never generates: it reads the points as
 //   stored, and their count is checked against the input first.
 // - Transform treats the normal as a point (translation included) and then
-//   normalises it; a normal that maps to zero stays zero.
+//   normalises it; a normal that maps to zero stays zero. TransformAll moves
+//   the polyline too and turns the normal as a direction.
 // - GetPointAt clamps its index into the polyline; an arc without points (a
 //   default one, or one loaded so) gives its start point.
 // - The default arc has angle 0, 0 segments and width 0, and no points.
@@ -77,6 +78,11 @@ public:
     // Centre and start are moved, the normal is moved as a point and
     // normalised; angle, segments and the polyline stay.
     virtual void Transform(const Matrix4x4& m);
+    // Moves the whole arc, as baking a display list does: centre, start and
+    // every polyline point, and turns the normal as a direction at the centre,
+    // ((centre + normal) * m - centre * m, normalised). Under a similarity
+    // the polyline is then what Generate makes of the moved parameters.
+    virtual void TransformAll(const Matrix4x4& m);
 
     void Serialize(CArchive& ar);
 

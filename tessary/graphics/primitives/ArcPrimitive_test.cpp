@@ -77,6 +77,25 @@ TEST(ArcPrimitive, SettersAndTransformKeepThePointsUntilGenerate) {
     EXPECT_EQ(ArcPrimitive(arc).GetPoints(), arc.GetPoints());
 }
 
+// TransformAll moves the arc whole: its polyline is what Generate makes of the
+// moved parameters, the normal turned (not shifted) with the arc.
+TEST(ArcPrimitive, TransformAllMovesThePolylineAndTurnsTheNormal) {
+    const auto near = [](const Point3d& p, const Point3d& q, double tol) { ExpectPoint(p, q.GetX(), q.GetY(), q.GetZ(), tol); };
+    const Matrix4x4 shift = Matrix4x4().SetTranslation(3, 0, -1);
+    for (const Matrix4x4& m : {shift, Matrix4x4(Point3d(1, 2, 3), 40.0) * shift}) {
+        ArcPrimitive arc = QuarterArc(5);
+        const Point3d::Array before = arc.GetPoints();
+        arc.TransformAll(m);
+        near(arc.GetCenter(), kCentre * m, 1e-6);
+        near(arc.GetNormal(), kUp * m - Point3d(0, 0, 0) * m, 1e-6);
+        ASSERT_EQ(arc.GetNumPoints(), before.GetSize());
+        for (int i = 0; i < before.GetSize(); ++i) near(arc.GetPointAt(i), before[i] * m, 1e-5);
+        const Point3d::Array moved = arc.GetPoints();
+        arc.Generate();
+        for (int i = 0; i < moved.GetSize(); ++i) near(arc.GetPointAt(i), moved[i], 1e-4);
+    }
+}
+
 TEST(ArcPrimitive, ArchiveFormKeepsThePointsAsFloats) {
     ArcPrimitive arc = QuarterArc(1);
     const Point3d end = arc.GetPointAt(1);

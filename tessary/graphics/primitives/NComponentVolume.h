@@ -8,7 +8,11 @@
 // these five (for the volume's pick dots) and never the samples.
 //
 // Edge cases: negative counts and component numbers are taken as 0; the
-// samples are resized with the counts (new values zero). The box members
+// samples are resized with the counts (new values zero). A change that would
+// make more than kMaxSamples values (2^31, 8 GiB of floats; a product that
+// wraps around counts as more) throws std::length_error and leaves counts,
+// components and samples as they were: the one exception the library throws
+// itself, since a silently short grid lets At() write past it. The box members
 // are not checked against each other: a host may describe a box whose far
 // corner does not follow from origin, counts and spacings. At() expects an
 // index in range (checked by assert in debug builds).
@@ -18,6 +22,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "tessary/geometry/Point3d.h"
@@ -28,6 +33,9 @@ template <class T>
 class NComponentVolume {
 public:
     using Counts = std::array<std::int32_t, 3>;
+
+    // The most values a grid holds.
+    static constexpr std::size_t kMaxSamples = std::size_t{1} << 31;
 
     NComponentVolume() = default;
     NComponentVolume(const Point3d& origin, const Point3d& farCorner, const Counts& counts, const Point3d& spacings,
@@ -44,8 +52,9 @@ public:
     // Points along x, y and z.
     const Counts& GetPointCounts() const { return m_counts; }
     void SetPointCounts(const Counts& counts) {
-        for (int a = 0; a < 3; ++a) m_counts[a] = std::max<std::int32_t>(counts[a], 0);
-        Resize();
+        Counts clamped;
+        for (int a = 0; a < 3; ++a) clamped[a] = std::max<std::int32_t>(counts[a], 0);
+        Resize(clamped, m_components);
     }
     const Point3d& GetSpacings() const { return m_spacings; }
     void SetSpacings(const Point3d& spacings) { m_spacings = spacings; }
@@ -54,10 +63,7 @@ public:
     void SetCellAngles(const Point3d& angles) { m_angles = angles; }
 
     int GetComponents() const { return m_components; }
-    void SetComponents(int components) {
-        m_components = std::max(components, 0);
-        Resize();
-    }
+    void SetComponents(int components) { Resize(m_counts, std::max(components, 0)); }
 
     // Every sample, x fastest, components innermost.
     const std::vector<T>& GetSamples() const { return m_samples; }
@@ -75,10 +81,21 @@ private:
                                   static_cast<std::size_t>(x);
         return point * static_cast<std::size_t>(m_components) + static_cast<std::size_t>(component);
     }
-    void Resize() {
-        std::size_t size = static_cast<std::size_t>(m_components);
-        for (std::int32_t n : m_counts) size *= static_cast<std::size_t>(n);
+    // Counts and components are taken only once the samples fit them.
+    void Resize(const Counts& counts, int components) {
+        const std::size_t size = SampleCount(counts, components);
         m_samples.resize(size);
+        m_counts = counts;
+        m_components = components;
+    }
+    static std::size_t SampleCount(const Counts& counts, int components) {
+        if (components == 0 || counts[0] == 0 || counts[1] == 0 || counts[2] == 0) return 0;
+        std::size_t size = static_cast<std::size_t>(components);  // below kMaxSamples: an int
+        for (std::int32_t n : counts) {
+            if (size > kMaxSamples / static_cast<std::size_t>(n)) throw std::length_error("NComponentVolume: too many samples");
+            size *= static_cast<std::size_t>(n);
+        }
+        return size;
     }
 
     Point3d m_origin;

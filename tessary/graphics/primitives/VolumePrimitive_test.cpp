@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 
 #include "tests/support/ArchiveBytes.h"
 #include "tests/support/GoldenBytes.h"
@@ -54,6 +57,37 @@ TEST(VolumePrimitive, GridLaysOutXFastestComponentsInnermost) {
     EXPECT_EQ(grid.GetPointCounts()[0], 0);
     EXPECT_TRUE(grid.GetSamples().empty());
     EXPECT_EQ(grid.GetCellAngles(), Point3d(90, 90, 90));
+}
+
+// A sample count that wraps around or passes the limit is refused before
+// anything changes, so At() can never index past the samples.
+TEST(VolumePrimitive, GridRefusesSampleCountsItCannotHold) {
+    using Grid3 = NComponentVolume<float>;
+    struct Case {
+        const char* name;
+        std::function<void(Grid3&)> change;
+    };
+    const Case cases[] = {
+        {"2^21 x 2^21 x 2^22 wraps to 0", [](Grid3& g) { g.SetPointCounts({1 << 21, 1 << 21, 1 << 22}); }},
+        {"largest counts", [](Grid3& g) { g.SetPointCounts({INT32_MAX, INT32_MAX, INT32_MAX}); }},
+        {"just past the limit", [](Grid3& g) { g.SetPointCounts({(1 << 15) + 1, 1 << 15, 1}); }},
+        {"components times points", [](Grid3& g) { g.SetComponents(INT32_MAX); }},
+        {"counts times components", [](Grid3& g) { g.SetPointCounts({1 << 20, 1 << 10, 3}); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Grid3 grid(Point3d(), Point3d(1, 1, 1), {2, 3, 4}, Point3d(1, 1, 1), 2);
+        grid.At(1, 2, 3, 1) = 5.0f;
+        EXPECT_THROW(c.change(grid), std::length_error);
+        EXPECT_EQ(grid.GetPointCounts(), (Grid3::Counts{2, 3, 4}));
+        EXPECT_EQ(grid.GetComponents(), 2);
+        ASSERT_EQ(grid.GetSamples().size(), 2u * 3 * 4 * 2);
+        EXPECT_EQ(grid.At(1, 2, 3, 1), 5.0f);
+    }
+    EXPECT_THROW(Grid3(Point3d(), Point3d(), {1 << 21, 1 << 21, 1 << 22}, Point3d(1, 1, 1)), std::length_error);
+    // Counts of zero make any product fit.
+    Grid3 flat(Point3d(), Point3d(), {0, INT32_MAX, INT32_MAX}, Point3d(1, 1, 1), INT32_MAX);
+    EXPECT_TRUE(flat.GetSamples().empty());
 }
 
 TEST(VolumePrimitive, ArchiveFormDropsTheGridAndTheRampName) {

@@ -11,15 +11,13 @@
 namespace Tessary {
 namespace detail {
 
-// What an out-of-range Get... hands back on an empty array: a default that is
-// never written (const forms, safe from several threads) and a scratch one
-// reset before each use (non-const forms). The lists take no ID.
+// What an out-of-range const Get... hands back on an empty array: defaults
+// that are never written, so safe from several threads. (The non-const forms
+// hand back a scratch element of the list itself.) The list takes no ID.
 struct DisplayListFallbacks {
     using Elements = DisplayList3D::Kinds::Elements;
     Elements m_defaults;
-    Elements m_scratch;
     DisplayList3D m_defaultList{DisplayList3D::WithoutID()};
-    DisplayList3D m_scratchList{DisplayList3D::WithoutID()};
 };
 extern DisplayListFallbacks g_displayListFallbacks;
 
