@@ -184,7 +184,6 @@ print("done")
 """
 
 
-@pytest.mark.xfail(strict=False, reason="deep trees")
 def test_a_20000_deep_chain_of_lists():
     # A stack overflow kills the interpreter: run it in a child process.
     run = subprocess.run([sys.executable, "-c", DEEP_CHAIN], capture_output=True, text=True, timeout=600)

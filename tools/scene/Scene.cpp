@@ -11,6 +11,7 @@
 
 #include "AtomGrid.h"
 #include "Elements.h"
+#include "SceneWalk.h"
 
 namespace TessaryScene {
 
@@ -308,22 +309,23 @@ void ApplySlab(DisplayList3D& root, const Point3d& centre, const Point3d& toward
     Point3d n = towardsViewer;
     n.Normalize();
     const Point3d half = n * (thickness / 2);
-    root.SetClipPlane(0, Plane(centre - half, n));
-    root.SetClipPlane(1, Plane(centre + half, -n));
-    root.SetClipPlaneEnabled(0, true);
-    root.SetClipPlaneEnabled(1, true);
-    for (int i = 0; i < root.GetNumDisplayLists(); ++i) ApplySlab(root.GetDisplayList(i), centre, towardsViewer, thickness);
+    ForEachList(root, 0, [&](DisplayList3D& list, int) {
+        list.SetClipPlane(0, Plane(centre - half, n));
+        list.SetClipPlane(1, Plane(centre + half, -n));
+        list.SetClipPlaneEnabled(0, true);
+        list.SetClipPlaneEnabled(1, true);
+        return 0;
+    });
 }
 
 std::vector<std::pair<std::string, int>> CountPrimitives(const DisplayList3D& root) {
     std::map<std::string, int> counts;
-    auto add = [&](const DisplayList3D& list, auto& self) -> void {
+    ForEachList(root, 0, [&](const DisplayList3D& list, int) {
 #define TESSARY_SCENE_COUNT(Class, Plural, ...) counts[#Plural] += list.GetNum##Plural();
         TESSARY_DISPLAY_LIST_ARRAYS(TESSARY_SCENE_COUNT)
 #undef TESSARY_SCENE_COUNT
-        for (int i = 0; i < list.GetNumDisplayLists(); ++i) self(list.GetDisplayList(i), self);
-    };
-    add(root, add);
+        return 0;
+    });
     std::vector<std::pair<std::string, int>> result;
 #define TESSARY_SCENE_LIST(Class, Plural, ...) \
     if (counts[#Plural] > 0) result.emplace_back(#Plural, counts[#Plural]);

@@ -97,7 +97,8 @@ void WalkEllipsoid(const Frame& f, const Tessary::EllipsoidPrimitive& p, WorldSi
     sink.Ellipsoid(centre, axes, p.GetColor());
 }
 
-void WalkList(const DisplayList3D& list, const Matrix4x4& parent, WorldSink& sink) {
+// The list's own primitives; returns its aggregate transformation, its children's parent.
+Matrix4x4 WalkOwn(const DisplayList3D& list, const Matrix4x4& parent, WorldSink& sink) {
     const Matrix4x4 m = parent * list.GetLocalTransformation();
     const Frame f(list, m);
     sink.List(list, m);
@@ -178,14 +179,14 @@ void WalkList(const DisplayList3D& list, const Matrix4x4& parent, WorldSink& sin
         const Point3d c = f(p.GetPosition());
         if (f.Kept(c)) sink.Label(c, p);
     }
-
-    for (int i = 0; i < list.GetNumDisplayLists(); ++i) WalkList(list.GetDisplayList(i), m, sink);
+    return m;
 }
 
 }  // namespace
 
 void WalkWorld(const DisplayList3D& root, WorldSink& sink) {
-    WalkList(root, Matrix4x4(Matrix4x4::IdentityMatrix), sink);
+    ForEachList(root, Matrix4x4(Matrix4x4::IdentityMatrix),
+                [&](const DisplayList3D& list, const Matrix4x4& parent) { return WalkOwn(list, parent, sink); });
 }
 
 }  // namespace TessaryScene

@@ -15,6 +15,8 @@
 // Not drawn: cones, icons, screen rectangles and volumes.
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "tessary/color/Color.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
@@ -57,6 +59,22 @@ public:
 inline bool HasImage(const Tessary::Point3d& p) {
     const float limit = Tessary::Point3d::maximum.x;
     return std::fabs(p.x) < limit && std::fabs(p.y) < limit && std::fabs(p.z) < limit;
+}
+
+// Calls visit(list, state) for `root` and each list below it in pre-order
+// (children in index order); a list's children get the state its own visit
+// returned, `root` gets `rootState`. The walk keeps its own stack, so a
+// stored scene of any depth fits on the thread's stack.
+template <class List, class State, class Visit>
+void ForEachList(List& root, const State& rootState, Visit&& visit) {
+    std::vector<std::pair<List*, State>> stack{{&root, rootState}};
+    while (!stack.empty()) {
+        std::pair<List*, State> top = std::move(stack.back());
+        stack.pop_back();
+        const State childState = visit(*top.first, top.second);
+        for (int i = top.first->GetNumDisplayLists(); i-- > 0;)
+            stack.emplace_back(&top.first->GetDisplayList(i), childState);
+    }
 }
 
 // Hands every visible 3D primitive of `root`'s tree to `sink`.

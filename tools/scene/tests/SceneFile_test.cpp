@@ -14,7 +14,10 @@
 #include <sstream>
 #include <string>
 
+#include "tessary/graphics/displaylist/DisplayList3D.h"
+
 #include "MoleculePath.h"
+#include "SceneArchive.h"
 
 namespace {
 
@@ -130,6 +133,38 @@ TEST(SceneFile, RenderRefusesWhatOnlyBuildsAScene) {
     const Outcome o = RunScene("render " + Temp("half.bin") + " -o " + out);
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_NE(o.err.find("not a scene file"), std::string::npos) << o.err;
+}
+
+// A stored tree of any depth is checked and drawn on the program's own
+// stack: the one sphere at the bottom of a 20,000-deep chain shows.
+TEST(SceneFile, DeepChainChecksAndRenders) {
+    Tessary::DisplayList3D root;
+    Tessary::DisplayList3D* bottom = &root;
+    for (int level = 0; level < 20000; ++level) {
+        bottom->Add(Tessary::DisplayList3D());
+        bottom = &bottom->GetDisplayList(0);
+    }
+    bottom->Add(Tessary::SpherePrimitive(Tessary::Point3d(1, 2, 3), 2, Tessary::Color(200, 30, 30), 7));
+    const std::vector<unsigned char> bytes = TessaryScene::SceneBytes(root);
+    const std::string scene = Temp("deep.scene"), png = Temp("deep.png");
+    std::ofstream(scene, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                  static_cast<std::streamsize>(bytes.size()));
+    const Outcome check = RunScene("archive --check " + scene);
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    const Outcome render = RunScene("render " + scene + " --size 64x64 -o " + png);
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const Surface image(cairo_image_surface_create_from_png(png.c_str()));
+    ASSERT_EQ(cairo_surface_status(image.get()), CAIRO_STATUS_SUCCESS);
+    // Any clearly red pixel (ARGB32, little-endian: B, G, R, A).
+    const unsigned char* data = cairo_image_surface_get_data(image.get());
+    const int stride = cairo_image_surface_get_stride(image.get());
+    int red = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const unsigned char* p = data + y * stride + 4 * x;
+            red += p[2] > p[1] + 80 ? 1 : 0;
+        }
+    EXPECT_GT(red, 100) << "the sphere at the bottom of the chain is drawn";
 }
 
 }  // namespace

@@ -195,7 +195,6 @@ void ExpectDeepChainRoundTrips(int depth) {
 
 TEST(SceneFile, DeepTreesStoreAndLoad) { ExpectDeepChainRoundTrips(2000); }
 
-// Enable when tree destruction is iterative: destroying the chain recurses in the library.
-TEST(SceneFile, DISABLED_ChainOf20000ListsStoresAndLoads) { ExpectDeepChainRoundTrips(20000); }
+TEST(SceneFile, ChainOf20000ListsStoresAndLoads) { ExpectDeepChainRoundTrips(20000); }
 
 }  // namespace
