@@ -256,6 +256,10 @@ protected:
     void ApplyLocalTransformationTree(const Matrix4x4& parent);
     // Moves this list's own primitives by `m`, then sets the local transformation to identity.
     void TransformPrimitives(const Matrix4x4& m);
+    // Appends the dots of this list and its descendants under `parent` x
+    // local transformation, each list clipped by its own planes; returns the
+    // number of dots held.
+    int GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimitive>& dots) const;
     // Appends this list's own dots in world coordinates, `world` being its
     // aggregate transformation, clipped by its enabled planes.
     void GetPickDotsWorld(const Matrix4x4& world, std::vector<DotPrimitive>& dots) const;

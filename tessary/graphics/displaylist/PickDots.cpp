@@ -459,8 +459,12 @@ std::size_t DisplayList3D::PickDotBound() const {
 
 int DisplayList3D::GetPickDots(std::vector<DotPrimitive>& dots) const {
     Reserve(dots, std::max<std::size_t>(static_cast<std::size_t>(GetNumPrim()), PickDotBound()));
-    Walk(*this, Matrix4x4(Matrix4x4::IdentityMatrix), [&](const DisplayList3D& list, const Matrix4x4& parent) {
-        const Matrix4x4 m = parent * list.m_localTransformation;
+    return GetPickDotsTree(Matrix4x4(Matrix4x4::IdentityMatrix), dots);
+}
+
+int DisplayList3D::GetPickDotsTree(const Matrix4x4& parent, std::vector<DotPrimitive>& dots) const {
+    Walk(*this, parent, [&](const DisplayList3D& list, const Matrix4x4& above) {
+        const Matrix4x4 m = above * list.m_localTransformation;
         list.GetPickDotsWorld(m, dots);
         return std::optional<Matrix4x4>(m);
     });

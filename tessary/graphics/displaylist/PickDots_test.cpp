@@ -291,5 +291,24 @@ TEST(PickDots, ProteinDotsMapBackToTheirAtomsAndBonds) {
     }
 }
 
+// A host that derives from the list walks a subtree under its own parent
+// transformation: the dots of the whole walk, moved by that parent.
+TEST(PickDots, TreeUnderAParentTransformation) {
+    struct Exposed : DisplayList3D {
+        using DisplayList3D::GetPickDotsTree;
+    };
+    Exposed root;
+    root.Add(SpherePrimitive(Point3d(1, 0, 0), 1, Color(), 1));
+    DisplayList3D child;
+    child.Add(SpherePrimitive(Point3d(0, 2, 0), 1, Color(), 2));
+    child.SetLocalTransformation(Matrix4x4().SetTranslation(Point3d(0, 0, 3)));
+    root.Add(child);
+    std::vector<DotPrimitive> dots;
+    ASSERT_EQ(root.GetPickDotsTree(Matrix4x4().SetTranslation(Point3d(10, 0, 0)), dots), 2);
+    EXPECT_EQ(dots[0].GetCoord(), Point3d(11, 0, 0));
+    EXPECT_EQ(dots[1].GetCoord(), Point3d(10, 2, 3));
+    EXPECT_EQ(dots[1].GetID(), 2u);
+}
+
 }  // namespace
 }  // namespace Tessary
