@@ -7,7 +7,6 @@
 #include <cairo.h>
 #include <dirent.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -21,63 +20,14 @@
 
 #include "MoleculePath.h"
 #include "Scene.h"
+#include "SceneProgram.h"
 #include "Structure.h"
 #include "View.h"
 
 using namespace TessaryScene;
+using namespace scene_test;
 
 namespace {
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Exists(const std::string& path) { return std::ifstream(path).good(); }
-
-// A directory of this process's own, removed when the tests end: other
-// builds may run the same tests at once.
-const std::string& Scratch() {
-    static const std::string directory = [] {
-        std::string d = ::testing::TempDir() + "scene_cli_XXXXXX";
-        if (mkdtemp(d.data()) == nullptr) d = ::testing::TempDir() + "scene_cli";
-        return d + "/";
-    }();
-    return directory;
-}
-class ScratchCleanup : public ::testing::Environment {
-public:
-    void TearDown() override { std::filesystem::remove_all(Scratch()); }
-};
-const auto* const kScratchCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
-
-// Named after the running test: ctest runs the cases as parallel processes.
-std::string Temp(const std::string& name) {
-    return Scratch() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
-}
-
-// `shell` runs before the program in the same shell (a ulimit).
-Outcome RunScene(const std::string& args, const std::string& shell = "") {
-    const std::string out = Temp("stdout"), err = Temp("stderr");
-    const int status =
-        std::system((shell + std::string(TESSARY_SCENE_PROGRAM) + " " + args + " >" + out + " 2>" + err).c_str());
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(out);
-    o.err = Slurp(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return o;
-}
-
-void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 const std::string kWater = MoleculePath("water_cluster_Mg.xyz");
 
@@ -180,12 +130,7 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
     if (geteuid() != 0) all.push_back("info " + Temp("locked.pdb"));
     for (const std::string& args : all) {
         SCOPED_TRACE(args);
-        const Outcome o = RunScene(args);
-        EXPECT_EQ(o.exitCode, 2);
-        EXPECT_EQ(o.out, "");
-        ASSERT_FALSE(o.err.empty());
-        EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
-        EXPECT_EQ(o.err.rfind("tessary-scene: ", 0), 0u) << o.err;
+        ExpectRefusal(RunScene(args));
         EXPECT_FALSE(Exists(out));
         EXPECT_FALSE(Exists(Temp("never.bmp")));
     }
@@ -410,12 +355,7 @@ TEST(Cli, UnusableNumbersAndOutputsAreRefused) {
     };
     for (const std::string& args : cases) {
         SCOPED_TRACE(args);
-        const Outcome o = RunScene(args);
-        EXPECT_EQ(o.exitCode, 2);
-        EXPECT_EQ(o.out, "");
-        ASSERT_FALSE(o.err.empty());
-        EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
-        EXPECT_EQ(o.err.rfind("tessary-scene: ", 0), 0u) << o.err;
+        ExpectRefusal(RunScene(args));
         EXPECT_FALSE(Exists(out));
     }
     struct stat st;

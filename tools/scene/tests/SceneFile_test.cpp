@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
-#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -18,36 +17,11 @@
 
 #include "MoleculePath.h"
 #include "SceneArchive.h"
+#include "SceneProgram.h"
+
+using namespace scene_test;
 
 namespace {
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Named after the running test: ctest runs the cases as parallel processes.
-std::string Temp(const std::string& name) {
-    return ::testing::TempDir() + "scenefile_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-           "_" + name;
-}
-
-Outcome RunScene(const std::string& args) {
-    const std::string out = Temp("stdout"), err = Temp("stderr");
-    const int status = std::system((std::string(TESSARY_SCENE_PROGRAM) + " " + args + " >" + out + " 2>" + err).c_str());
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(out);
-    o.err = Slurp(err);
-    return o;
-}
 
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
