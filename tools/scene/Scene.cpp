@@ -21,6 +21,8 @@ namespace {
 
 constexpr double kBondTolerance = 0.45;   // added to the covalent radii
 constexpr double kBondRadius = 0.14;
+constexpr int kContactWidth = 2;          // pixels
+constexpr int kContactDashes = 5;
 constexpr double kTraceBreak = 4.2;       // C-alpha gap that ends a trace
 constexpr unsigned char kPolyhedronTransparency = 150;
 // The radius of the sphere that holds 50% of a trivariate normal distribution.
@@ -76,6 +78,8 @@ public:
         m_scene.atomCount = static_cast<int>(m_s.atoms.size());
         m_scene.bonds = FindBonds(m_s);
         m_scene.metals = FindMetalSites(m_s);
+        for (const MetalSite& site : m_scene.metals)
+            for (const Ligand& l : site.ligands) m_scene.contacts.push_back({site.metal, l.atom});
         ChooseColors();
         std::vector<int> chainOf(m_s.atoms.size());
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
@@ -176,8 +180,11 @@ private:
         flush();
     }
 
+    // Per site: the polyhedron, the label, and in ball-and-stick a dashed
+    // line to each ligand, half in the metal's colour and half in the ligand's.
     DisplayList3D MetalSiteList() const {
         DisplayList3D list;
+        int contact = 0;
         for (const MetalSite& site : m_scene.metals) {
             const Atom& metal = m_s.atoms[static_cast<std::size_t>(site.metal)];
             Point3d::Array corners;
@@ -193,6 +200,15 @@ private:
             std::string text = metal.element + " " + std::to_string(metal.residueNumber);
             if (!metal.chain.empty()) text += " " + metal.chain;
             list.Add(Text3DPrimitive(text.c_str(), metal.position, 0.0, Color(20, 20, 20), Font::DefaultFont(), 0));
+            for (const Ligand& l : site.ligands) {
+                if (m_options.style == Style::BallAndStick) {
+                    const auto ligand = static_cast<std::size_t>(l.atom);
+                    list.Add(DashedLinePrimitive(metal.position, m_colors[static_cast<std::size_t>(site.metal)],
+                                                 m_s.atoms[ligand].position, m_colors[ligand], kContactWidth,
+                                                 kContactDashes, false, m_scene.ContactID(contact)));
+                }
+                ++contact;
+            }
         }
         return list;
     }
@@ -216,10 +232,10 @@ private:
 
 int MaxBonds(const std::string& element) {
     const ElementInfo& e = LookupElement(element);
-    const ElementInfo& unknown = LookupElement("");
-    if (e.metal || &e == &unknown) return 12;  // close packing; symbols missing from the table are mostly metals
-    if (element == "H") return 1;
-    if (element == "C" || element == "N") return 4;
+    if (e.hydrogen) return 1;
+    if (e.metal) return 12;  // close packing
+    const std::string symbol = e.symbol;
+    if (symbol == "C" || symbol == "N") return 4;
     return 6;
 }
 
@@ -232,8 +248,9 @@ std::vector<Bond> FindBonds(const Structure& s) {
     double largest = 0.0;
     for (const Atom& a : s.atoms) {
         info.push_back(&LookupElement(a.element));
-        caps.push_back(MaxBonds(a.element));
-        largest = std::max(largest, info.back()->covalentRadius);
+        // A metal's contacts are its site's ligands, drawn apart, never bonds.
+        caps.push_back(info.back()->metal ? 0 : MaxBonds(a.element));
+        if (!info.back()->metal) largest = std::max(largest, info.back()->covalentRadius);
     }
     // The grid and the queries reach a little beyond the longest bond, so a
     // pair at exactly its limit is found from both of its atoms.
@@ -248,12 +265,13 @@ std::vector<Bond> FindBonds(const Structure& s) {
     for (std::size_t i = 0; i < n; ++i) {
         found.clear();
         candidates.clear();
-        if (grid.Searched(static_cast<int>(i)))
+        if (caps[i] > 0 && grid.Searched(static_cast<int>(i)))
             grid.Near(s.atoms[i].position, info[i]->covalentRadius + largest + kBondTolerance + slack, found);
         for (const int other : found) {
             const auto j = static_cast<std::size_t>(other);
             const double d = s.atoms[i].position.Distance(s.atoms[j].position);
-            if (j != i && d > 0.4 && d <= info[i]->covalentRadius + info[j]->covalentRadius + kBondTolerance)
+            if (j != i && caps[j] > 0 && d > 0.4 &&
+                d <= info[i]->covalentRadius + info[j]->covalentRadius + kBondTolerance)
                 candidates.emplace_back(d, other);
         }
         const auto keep = std::min(candidates.size(), static_cast<std::size_t>(caps[i]));
@@ -286,6 +304,11 @@ int Scene::BondOf(unsigned id) const {
     return id >= first && id - first < bonds.size() ? static_cast<int>(id - first) : -1;
 }
 
+int Scene::ContactOf(unsigned id) const {
+    const unsigned first = ContactID(0);
+    return id >= first && id - first < contacts.size() ? static_cast<int>(id - first) : -1;
+}
+
 std::string Scene::Describe(const Structure& s, unsigned id) const {
     auto atomText = [&](int i) {
         const Atom& a = s.atoms[static_cast<std::size_t>(i)];
@@ -295,6 +318,10 @@ std::string Scene::Describe(const Structure& s, unsigned id) const {
     if (const int b = BondOf(id); b >= 0) {
         const Bond& bond = bonds[static_cast<std::size_t>(b)];
         return "bond " + std::to_string(b + 1) + ": " + atomText(bond.first) + " - " + atomText(bond.second);
+    }
+    if (const int c = ContactOf(id); c >= 0) {
+        const Bond& contact = contacts[static_cast<std::size_t>(c)];
+        return "contact " + std::to_string(c + 1) + ": " + atomText(contact.first) + " - " + atomText(contact.second);
     }
     return {};
 }

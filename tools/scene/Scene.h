@@ -5,9 +5,13 @@
 // metal sites (coordination polyhedra, labels) and the root's own arrays
 // for bonds between chains and the title callout.
 //
+// Metals take no covalent cylinders: each metal's coordination is drawn as
+// dashed lines to its ligands in the metal-site list.
+//
 // Object IDs: atom i has ID i + 1; bond j has ID atoms + 1 + j, and its
-// cylinder's end IDs are its two atoms. Everything else carries 0, so it
-// yields no pick dots and a pick finds only atoms and bonds.
+// cylinder's end IDs are its two atoms; contact k (a dashed metal-ligand
+// line) has ID atoms + bonds + 1 + k. Everything else carries 0, so it yields
+// no pick dots and a pick finds only atoms, bonds and contacts.
 
 #include <string>
 #include <vector>
@@ -44,10 +48,11 @@ struct Bond {
 // partners, and a pair is a bond when each atom keeps the other, so crowded
 // or broken coordinates (thousands of atoms in one spot) give a bounded
 // number of bonds, and memory follows the atoms, not the pairs looked at.
+// Metals bond to nothing here: their contacts are the ligands of their sites.
 std::vector<Bond> FindBonds(const Structure& structure);
 
-// The most bonds drawn at an atom of `element`: H 1, C and N 4, other
-// non-metals 6, metals and unknown symbols 12 (close packing). Real
+// The most bonds drawn at an atom of `element`: H and D 1, C and N 4, other
+// non-metals and unknown symbols 6, metals 12 (close packing). Real
 // structures stay below it; it bounds what hostile ones can make.
 int MaxBonds(const std::string& element);
 
@@ -55,14 +60,20 @@ struct Scene {
     Tessary::DisplayList3D root;
     std::vector<Bond> bonds;
     std::vector<MetalSite> metals;
+    std::vector<Bond> contacts;  // first the metal, second its ligand; site by site, ligands in site order
     int atomCount = 0;
 
     unsigned AtomID(int atom) const { return static_cast<unsigned>(atom) + 1; }
     unsigned BondID(int bond) const { return static_cast<unsigned>(atomCount + bond) + 1; }
-    // The atom or bond an object ID stands for: -1 when it is not one.
+    unsigned ContactID(int contact) const {
+        return static_cast<unsigned>(atomCount + contact) + static_cast<unsigned>(bonds.size()) + 1;
+    }
+    // The atom, bond or contact an object ID stands for: -1 when it is not one.
     int AtomOf(unsigned id) const;
     int BondOf(unsigned id) const;
-    // "atom 123 CA HIS 96 A" / "bond 5: atom 123 CA HIS 96 A - atom 124 CB HIS 96 A"; empty for other IDs.
+    int ContactOf(unsigned id) const;
+    // "atom 123 CA HIS 96 A" / "bond 5: atom 123 CA HIS 96 A - atom 124 CB HIS 96 A" /
+    // "contact 2: atom 1 FE FE 1 A - atom 40 SG CYS 5 A"; empty for other IDs.
     std::string Describe(const Structure& structure, unsigned id) const;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Fragment.h"
 #include "MoleculePath.h"
 #include "Pick.h"
 #include "Scene.h"
@@ -36,12 +37,13 @@ TEST(Scene, CountsOfRealStructures) {
     struct Case {
         const char* file;
         int atoms, chains, metals, bonds;  // bonds -1: only checked against the cylinders
+        int contacts;                      // metal-ligand dashed lines
     };
     const Case cases[] = {
-        {"water_cluster_Mg.xyz", 19, 1, 1, 18},  // 12 O-H and 6 Mg-O
-        {"benzene1.xyz", 12, 1, 0, 12},
-        {"Fe_1brf_snip_reduced.pdb", 975, 1, 1, -1},
-        {"1ubq.pdb", 660, 1, 0, -1},
+        {"water_cluster_Mg.xyz", 19, 1, 1, 12, 6},  // 12 O-H bonds, 6 Mg-O contacts
+        {"benzene1.xyz", 12, 1, 0, 12, 0},
+        {"Fe_1brf_snip_reduced.pdb", 975, 1, 1, -1, 4},
+        {"1ubq.pdb", 660, 1, 0, -1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -55,6 +57,8 @@ TEST(Scene, CountsOfRealStructures) {
         }
         EXPECT_EQ(Count(scene.root, "OpaqueSpheres"), c.atoms);
         EXPECT_EQ(Count(scene.root, "OpaqueCylinders"), static_cast<int>(scene.bonds.size()));
+        EXPECT_EQ(static_cast<int>(scene.contacts.size()), c.contacts);
+        EXPECT_EQ(Count(scene.root, "DashedLines"), c.contacts);
         EXPECT_EQ(Count(scene.root, "Text3D"), c.metals);
         EXPECT_EQ(Count(scene.root, "TextCallouts"), 1);
         EXPECT_EQ(scene.root.GetNumDisplayLists(), c.chains + (c.metals > 0 ? 1 : 0));
@@ -128,8 +132,14 @@ TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
     EXPECT_EQ(scene.AtomOf(19), 18);
     EXPECT_EQ(scene.AtomOf(20), -1);
     EXPECT_EQ(scene.BondOf(20), 0);
-    EXPECT_EQ(scene.BondOf(scene.BondID(17)), 17);
-    EXPECT_EQ(scene.BondOf(scene.BondID(18)), -1);
+    EXPECT_EQ(scene.BondOf(scene.BondID(11)), 11);
+    EXPECT_EQ(scene.BondOf(scene.BondID(12)), -1);
+    // The six Mg-O contacts follow the twelve bonds.
+    EXPECT_EQ(scene.ContactID(0), scene.BondID(12));
+    EXPECT_EQ(scene.ContactOf(scene.BondID(11)), -1);
+    EXPECT_EQ(scene.ContactOf(scene.ContactID(5)), 5);
+    EXPECT_EQ(scene.ContactOf(scene.ContactID(6)), -1);
+    EXPECT_EQ(scene.BondOf(scene.ContactID(0)), -1);
     EXPECT_EQ(scene.Describe(s, 0), "");
     const int mg = FindAtom(s, "Mg");
     EXPECT_EQ(scene.Describe(s, scene.AtomID(mg)), "atom " + std::to_string(mg + 1) + " Mg Mg " + std::to_string(mg + 1));
@@ -139,6 +149,71 @@ TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
     const Tessary::CylinderPrimitive& bond = scene.root.GetDisplayList(0).GetOpaqueCylinder(0);
     EXPECT_EQ(bond.GetEnd1ID(), scene.AtomID(scene.bonds[0].first));
     EXPECT_EQ(bond.GetEnd2ID(), scene.AtomID(scene.bonds[0].second));
+    const Bond& contact = scene.contacts[5];
+    EXPECT_EQ(contact.first, mg);
+    EXPECT_EQ(scene.Describe(s, scene.ContactID(5)), "contact 6: " + scene.Describe(s, scene.AtomID(mg)) + " - " +
+                                                         scene.Describe(s, scene.AtomID(contact.second)));
+    EXPECT_EQ(scene.Describe(s, scene.ContactID(6)), "");
+}
+
+// An Fe4S4 cubane held by four cysteines (sulfur and beta carbon), built to
+// the usual sizes: Fe-Fe 2.75, Fe-S 2.29 in the cube, Fe-SG 2.27, SG-CB 1.82.
+Structure Cubane() {
+    std::string xyz = "16\nFe4S4(SCH3)4\n";
+    const double corners[4][3] = {{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}};
+    auto line = [&](const char* element, const double* c, double scale) {
+        xyz += std::string(element) + " " + std::to_string(scale * c[0]) + " " + std::to_string(scale * c[1]) + " " +
+               std::to_string(scale * c[2]) + "\n";
+    };
+    const double fe = 2.75 / (2 * std::sqrt(2.0)), s = 3.6 / (2 * std::sqrt(2.0)), root3 = std::sqrt(3.0);
+    for (const auto& c : corners) line("Fe", c, fe);
+    for (const auto& c : corners) line("S", c, -s);
+    for (const auto& c : corners) line("S", c, fe + 2.27 / root3);
+    for (const auto& c : corners) line("C", c, fe + (2.27 + 1.82) / root3);
+    return ParseFragment(xyz);
+}
+
+TEST(Scene, MetalsTakeDashedContactsNotCylinders) {
+    const Structure s = Cubane();
+    const Scene scene = BuildScene(s, SceneOptions());
+    auto isIron = [&](int atom) { return s.atoms[static_cast<std::size_t>(atom)].element == "Fe"; };
+    // The cube's Fe-Fe and Fe-S pairs are in bonding reach; only S-C is a bond.
+    ASSERT_EQ(scene.bonds.size(), 4u);
+    for (const Bond& b : scene.bonds) {
+        EXPECT_EQ(s.atoms[static_cast<std::size_t>(b.first)].element, "S");
+        EXPECT_EQ(s.atoms[static_cast<std::size_t>(b.second)].element, "C");
+    }
+    EXPECT_EQ(Count(scene.root, "OpaqueCylinders"), 4);
+
+    // Each iron: three cube sulfurs and its cysteine's, one dashed line each.
+    ASSERT_EQ(scene.metals.size(), 4u);
+    ASSERT_EQ(scene.contacts.size(), 16u);
+    const DisplayList3D& sites = scene.root.GetDisplayList(scene.root.GetNumDisplayLists() - 1);
+    ASSERT_EQ(sites.GetNumDashedLines(), 16);
+    for (int k = 0; k < sites.GetNumDashedLines(); ++k) {
+        const auto& line = sites.GetDashedLine(k);
+        const int c = scene.ContactOf(line.GetID1());
+        ASSERT_GE(c, 0);
+        const Bond& contact = scene.contacts[static_cast<std::size_t>(c)];
+        EXPECT_TRUE(isIron(contact.first));
+        EXPECT_EQ(s.atoms[static_cast<std::size_t>(contact.second)].element, "S");
+        EXPECT_EQ(line.GetEnd1(), s.atoms[static_cast<std::size_t>(contact.first)].position);
+        EXPECT_EQ(line.GetEnd2(), s.atoms[static_cast<std::size_t>(contact.second)].position);
+        EXPECT_NEAR(line.GetEnd1().Distance(line.GetEnd2()), 2.28, 0.02);
+    }
+    // The lines are picked like bonds: their dots carry the contact IDs.
+    std::vector<Tessary::DotPrimitive> dots;
+    scene.root.GetPickDots(dots);
+    int contactDots = 0;
+    for (const auto& dot : dots) contactDots += scene.ContactOf(dot.GetID()) >= 0;
+    EXPECT_GT(contactDots, 0);
+
+    // Spacefill draws no sticks: neither cylinders nor dashed contacts.
+    SceneOptions spacefill;
+    spacefill.style = Style::Spacefill;
+    const Scene filled = BuildScene(s, spacefill);
+    EXPECT_EQ(Count(filled.root, "DashedLines"), 0);
+    EXPECT_EQ(filled.contacts.size(), 16u);
 }
 
 TEST(Scene, PickAtTheProjectedCentreOfAnAtomFindsIt) {
