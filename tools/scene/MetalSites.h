@@ -35,7 +35,7 @@ struct MetalSite {
     // (octahedral before trigonal antiprismatic).
     std::vector<GeometryScore> scores;
     // Shapes of this ligand count the library has reference directions for
-    // but cannot score (7 to 9 ligands).
+    // but cannot score (2, 7 and 8 ligands).
     std::vector<Tessary::CoordinationGeometry::CoordinationGeometryType> unscored;
     // The best candidate, or none when no geometry has this many ligands.
     bool HasGeometry() const { return !scores.empty(); }
@@ -62,8 +62,9 @@ double LigandLimit(const std::string& metal, const std::string& donor);
 std::vector<MetalSite> FindMetalSites(const Structure& structure);
 
 // The table of `tessary-scene metals`: one row per site. A best shape whose
-// runner-up is within kAmbiguousMargin ends in "?"; 7 to 9 ligands name the
-// shapes the library has but cannot score, more say no shape exists.
+// runner-up is within kAmbiguousMargin ends in "?"; a count of two or more
+// ligands without a scored shape names the shapes the library has but
+// cannot score, or says it has none.
 void PrintMetalTable(const Structure& structure, const std::vector<MetalSite>& sites, std::ostream& out);
 
 }  // namespace TessaryScene
