@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "AtomGrid.h"
 #include "Elements.h"
@@ -12,18 +13,52 @@ namespace CG = Tessary::CoordinationGeometry;
 
 namespace {
 
-// A bond to a metal is at most the sum of the covalent radii plus this slack:
-// metal-ligand bonds run a few tenths longer than the single-bond radii say
-// (Zn-S 2.3 against 2.27, haem Fe-N 2.0-2.2 against 2.03), while the next
-// shell (the carbon behind a ligand, porphyrin carbons at 3.0 from Fe) stays
-// outside it. Element-aware, so Ca-O at 2.4-2.6 and K-O near 2.8 still count.
-constexpr double kBondSlack = 0.5;
+// Typical metal-donor bond lengths (angstroms) to oxygen (water,
+// carboxylate), nitrogen (histidine, porphyrin) and sulfur (cysteine) as
+// surveyed over metalloprotein and small-molecule structures; 0 where the
+// pair is too rare to tabulate. Other donors scale from the donor of their
+// family by the difference of covalent radii (F from O; C from N; Se, P and
+// the heavier halogens from S); metals missing here use the sum of covalent
+// radii. The tolerance (kLigandTolerance) covers the scatter of bonds in
+// medium-resolution crystal structures while the second shell (the carbon
+// behind a carboxylate oxygen, a histidine ring carbon, a cysteine CB, a
+// sulfonyl sulfur near 2.9-3.3) stays outside.
+struct TypicalBonds {
+    const char* metal;
+    double o, n, s;
+};
+constexpr TypicalBonds kTypicalBonds[] = {
+    {"Na", 2.41, 2.50, 0.0},  {"Mg", 2.07, 2.19, 0.0},  {"K", 2.84, 2.90, 0.0},   {"Ca", 2.39, 2.50, 0.0},
+    {"Mn", 2.19, 2.21, 2.35}, {"Fe", 2.04, 2.16, 2.30}, {"Co", 2.09, 2.14, 2.25}, {"Ni", 2.09, 2.14, 2.20},
+    {"Cu", 2.04, 2.02, 2.25}, {"Zn", 2.09, 2.07, 2.33},
+};
+
+enum class Family { None, O, N, S };
+
+Family DonorFamily(const std::string& element) {
+    if (element == "O" || element == "F") return Family::O;
+    if (element == "N" || element == "C") return Family::N;
+    if (element == "S" || element == "Se" || element == "P" || element == "Cl" || element == "Br" || element == "I")
+        return Family::S;
+    return Family::None;
+}
+
 // Closer than this is an overlap (a stray duplicate or broken coordinates),
 // not a bond, and would give no usable direction.
 constexpr double kMinimumBond = 0.5;
 // The largest coordination numbers met in real complexes (lanthanides among
 // nitrates); more atoms in the shell are a crowd, of which the nearest count.
 constexpr std::size_t kMaxLigands = 12;
+// Two atoms are bonded (for the second-shell test) within the sum of their
+// covalent radii plus this.
+constexpr double kCovalentSlack = 0.45;
+// A bonded partner at most this much nearer the metal binds side-on with
+// the donor; one nearer still hides it.
+constexpr double kSideOn = 0.2;
+// Deviations this close are the same fit told apart by rounding alone.
+constexpr double kTie = 1e-9;
+
+const char* const kDonorElements[] = {"O", "F", "N", "C", "S", "Se", "P", "Cl", "Br", "I"};
 
 bool IsHydrogen(const Atom& atom) {
     return atom.element == "H" || atom.element == "D";
@@ -73,65 +108,138 @@ const char* const kGeometryNames[CG::kNumCoordinationGeometryTypes] = {
     "heptagonal bipyramidal",
 };
 
+// The shapes of each ligand count, the more common first: the order of
+// candidates whose scores tie.
+constexpr CG::CoordinationGeometryType kPreference[] = {
+    CG::Linear, CG::Angular, CG::AngularTrigonalPlanar, CG::AngularSquarePlanar,
+    CG::TrigonalPlanar, CG::TrigonalPyramidal, CG::TShaped, CG::TrigonalPyramidalTrigonalBipyramidal,
+    CG::TrigonalPyramidalOctahedral,
+    CG::Tetrahedral, CG::SquarePlanar, CG::SeeSaw, CG::TrigonalPlanarPyramidal, CG::SeeSawTrigonalBipyramidal,
+    CG::SquarePyramidal,
+    CG::TrigonalBipyramidal, CG::SquarePlanarPyramidal,
+    CG::Octahedral, CG::TrigonalPrismatic, CG::TrigonalAntiprismatic, CG::TrigonalAntiprismaticStretched,
+    CG::PentagonalPlanarPyramidal,
+    CG::PentagonalBipyramidal, CG::OctahedralFaceMonocapped, CG::TrigonalPrismaticSquareFaceMonocapped,
+    CG::SquareAntiprismatic, CG::Dodecahedral, CG::Cubic, CG::HexagonalBipyramidal,
+    CG::HeptagonalBipyramidal,
+};
+static_assert(std::size(kPreference) == CG::kNumCoordinationGeometryTypes - 1, "every shape has a rank");
+
+std::size_t Rank(CG::CoordinationGeometryType type) {
+    return static_cast<std::size_t>(std::find(std::begin(kPreference), std::end(kPreference), type) -
+                                    std::begin(kPreference));
+}
+
 // Every shape of the ligand count that the library can score, best first.
 // Shapes it cannot score (deviation -1) are left out: a -1 would sort as the
-// best fit.
-std::vector<GeometryScore> Classify(const Structure& structure, const MetalSite& site) {
+// best fit; those with reference directions go to `unscored`.
+void Classify(const Structure& structure, MetalSite& site) {
     const int count = static_cast<int>(site.ligands.size());
     const Tessary::Point3d& centre = structure.atoms[site.metal].position;
     Tessary::Point3d::Array directions;
     for (const Ligand& ligand : site.ligands)
         directions.Add(centre.Direction(structure.atoms[ligand.atom].position).Normalize());
 
-    std::vector<GeometryScore> scores;
-    for (int value = 1; value < CG::kNumCoordinationGeometryTypes; ++value) {
-        const auto type = static_cast<CG::CoordinationGeometryType>(value);
+    std::vector<GeometryScore>& scores = site.scores;
+    for (const CG::CoordinationGeometryType type : kPreference) {
         if (CG::GetCoordinationNumber(type) != count) continue;
         const double deviation = CG::DeviationFromIdealCoordinationGeometry(directions, type);
-        if (deviation < 0.0) continue;
-        scores.push_back({type, kGeometryNames[value], deviation});
+        if (deviation >= 0.0) {
+            scores.push_back({type, kGeometryNames[type], deviation});
+        } else {
+            Tessary::Point3d::Array reference;
+            if (CG::GetCoordinates(type, reference) > 0) site.unscored.push_back(type);
+        }
     }
+    // Best first; within a run of scores equal to rounding (measured from
+    // the run's first) the more common shape leads, whatever the last bits say.
     std::stable_sort(scores.begin(), scores.end(),
                      [](const GeometryScore& a, const GeometryScore& b) { return a.deviation < b.deviation; });
-    return scores;
+    for (auto run = scores.begin(); run != scores.end();) {
+        auto end = run;
+        while (end != scores.end() && end->deviation - run->deviation <= kTie) ++end;
+        std::sort(run, end, [](const GeometryScore& a, const GeometryScore& b) { return Rank(a.type) < Rank(b.type); });
+        run = end;
+    }
+}
+
+// A donor atom bonds to the metal only as the near end of its ligand: an
+// atom whose own bonded partner lies clearly nearer the metal is the second
+// shell (the carbon behind a carboxylate oxygen, the sulfur of a sulfonyl,
+// the nitrogen of a nitrate), and this is what lets carbon count at all (CO,
+// CN-, carbenes). Side-on pairs (O2, S2, an alkene) sit at nearly equal
+// distances and both count. `shell` holds every atom nearer the metal than
+// `donor`.
+bool FirstShell(const Structure& structure, int metal, int donor, const std::vector<int>& shell) {
+    const Atom& d = structure.atoms[donor];
+    const Tessary::Point3d& centre = structure.atoms[metal].position;
+    const double own = centre.Distance(d.position);
+    for (const int index : shell) {
+        const Atom& other = structure.atoms[index];
+        if (index == donor || IsHydrogen(other) || IsMetal(other)) continue;
+        if (centre.Distance(other.position) >= own - kSideOn) continue;
+        if (d.position.Distance(other.position) <= CovalentRadius(d) + CovalentRadius(other) + kCovalentSlack)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+double LigandLimit(const std::string& metal, const std::string& donor) {
+    const Family family = DonorFamily(donor);
+    if (family == Family::None) return 0.0;
+    const double donorRadius = LookupElement(donor).covalentRadius;
+    for (const TypicalBonds& row : kTypicalBonds) {
+        if (metal != row.metal) continue;
+        const double typical = family == Family::O ? row.o : family == Family::N ? row.n : row.s;
+        if (typical <= 0.0) break;
+        const char* reference = family == Family::O ? "O" : family == Family::N ? "N" : "S";
+        return typical + donorRadius - LookupElement(reference).covalentRadius + kLigandTolerance;
+    }
+    return LookupElement(metal).covalentRadius + donorRadius + kLigandTolerance;
+}
+
+namespace {
+
+// The longest bond any donor could make to `metal`.
+double Reach(const std::string& metal) {
+    double reach = 0.0;
+    for (const char* donor : kDonorElements) reach = std::max(reach, LigandLimit(metal, donor));
+    return reach;
 }
 
 }  // namespace
 
 std::vector<MetalSite> FindMetalSites(const Structure& structure) {
     std::vector<int> metals;
-    double widestMetal = 0.0, widestLigand = 0.0;
+    double widest = 0.0;
     for (std::size_t i = 0; i < structure.atoms.size(); ++i) {
         const Atom& atom = structure.atoms[i];
-        if (IsMetal(atom)) {
-            metals.push_back(static_cast<int>(i));
-            widestMetal = std::max(widestMetal, CovalentRadius(atom));
-        } else if (!IsHydrogen(atom)) {
-            widestLigand = std::max(widestLigand, CovalentRadius(atom));
-        }
+        if (!IsMetal(atom)) continue;
+        metals.push_back(static_cast<int>(i));
+        widest = std::max(widest, Reach(atom.element));
     }
     if (metals.empty()) return {};
 
-    // One grid whose reach covers the longest bond any pair here could make,
-    // so each metal's query over the cells around it is complete.
-    AtomGrid grid(structure, widestMetal + widestLigand + kBondSlack);
+    // One grid whose reach covers the longest bond any metal here could
+    // make, so each metal's query over the cells around it is complete.
+    AtomGrid grid(structure, widest);
 
     std::vector<MetalSite> sites;
     std::vector<int> found;
     for (int metal : metals) {
         const Atom& centre = structure.atoms[metal];
-        const double reach = CovalentRadius(centre) + widestLigand + kBondSlack;
         found.clear();
-        if (grid.Searched(metal)) grid.Near(centre.position, reach, found);
+        if (grid.Searched(metal)) grid.Near(centre.position, Reach(centre.element), found);
 
         MetalSite site;
         site.metal = metal;
         for (const int index : found) {
             const Atom& atom = structure.atoms[index];
-            if (IsMetal(atom) || IsHydrogen(atom)) continue;
             const double distance = centre.position.Distance(atom.position);
-            if (distance < kMinimumBond || distance > CovalentRadius(centre) + CovalentRadius(atom) + kBondSlack)
-                continue;
+            if (distance < kMinimumBond || distance > LigandLimit(centre.element, atom.element)) continue;
+            if (!FirstShell(structure, metal, index, found)) continue;
             site.ligands.push_back({index, distance});
         }
         const std::size_t keep = std::min(site.ligands.size(), kMaxLigands);
@@ -140,7 +248,7 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
                               return a.distance != b.distance ? a.distance < b.distance : a.atom < b.atom;
                           });
         site.ligands.resize(keep);
-        site.scores = Classify(structure, site);
+        Classify(structure, site);
         sites.push_back(std::move(site));
     }
     return sites;
@@ -178,8 +286,18 @@ void PrintMetalTable(const Structure& structure, const std::vector<MetalSite>& s
         std::vector<std::string> scores, ligands;
         for (const GeometryScore& score : site.scores) scores.push_back(score.name + ' ' + Fixed(score.deviation, 3));
         for (const Ligand& ligand : site.ligands) ligands.push_back(LigandText(structure, ligand));
-        rows.push_back({metal.element, metal.ResidueLabel(), std::to_string(site.ligands.size()),
-                        site.HasGeometry() ? site.Best().name : "-", scores.empty() ? "-" : Join(scores),
+        std::string best = "-", deviations = "-";
+        if (site.HasGeometry()) {
+            best = site.Best().name + (site.Ambiguous() ? "?" : "");
+            deviations = Join(scores);
+        } else if (!site.unscored.empty()) {
+            std::vector<std::string> names;
+            for (const auto type : site.unscored) names.push_back(kGeometryNames[type]);
+            deviations = "not scored: " + Join(names);
+        } else if (site.ligands.size() > 1) {
+            deviations = "no reference shape for " + std::to_string(site.ligands.size());
+        }
+        rows.push_back({metal.element, metal.ResidueLabel(), std::to_string(site.ligands.size()), best, deviations,
                         ligands.empty() ? "-" : Join(ligands)});
     }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Metal sites of a structure: each metal atom with the ligands around it,
-// scored against every ideal coordination geometry of that ligand count.
+// Metal sites of a structure: each metal atom with the donor atoms bonded to
+// it, scored against every ideal coordination geometry of that ligand count.
 
 #include <ostream>
 #include <string>
@@ -24,21 +24,47 @@ struct GeometryScore {
     double deviation = 0.0;
 };
 
+// A runner-up this close to the best fit makes the call a guess.
+constexpr double kAmbiguousMargin = 0.01;
+
 struct MetalSite {
     int metal = 0;                        // index into Structure::atoms
     std::vector<Ligand> ligands;          // nearest first
-    std::vector<GeometryScore> scores;    // every candidate of the ligand count, best first
+    // Every candidate of the ligand count the library can score, best first;
+    // scores equal to rounding are ordered by how common the shape is
+    // (octahedral before trigonal antiprismatic).
+    std::vector<GeometryScore> scores;
+    // Shapes of this ligand count the library has reference directions for
+    // but cannot score (2, 7 and 8 ligands).
+    std::vector<Tessary::CoordinationGeometry::CoordinationGeometryType> unscored;
     // The best candidate, or none when no geometry has this many ligands.
     bool HasGeometry() const { return !scores.empty(); }
     const GeometryScore& Best() const { return scores.front(); }
+    // The runner-up is within kAmbiguousMargin of the best.
+    bool Ambiguous() const {
+        return scores.size() > 1 && scores[1].deviation - scores[0].deviation <= kAmbiguousMargin;
+    }
 };
 
-// Every metal atom (see Elements.h) with its non-hydrogen, non-metal
-// ligands, found by one neighbour-list query per metal over the shell its
-// longest bond can reach; at most the 12 nearest count.
+// How far a bond from `metal` to `donor` (element symbols, "Zn", "S") may
+// reach: the typical bond length plus kLigandTolerance; 0 when `donor` is
+// not a donor element (N, O, S, Se, P, halogens, and carbon, which passes
+// the second-shell test of FindMetalSites only as the bonded end of CO,
+// CN- or a carbene).
+constexpr double kLigandTolerance = 0.5;
+double LigandLimit(const std::string& metal, const std::string& donor);
+
+// Every metal atom (see Elements.h) with its ligands: donor atoms within
+// LigandLimit of it none of whose own bonded partners lies more than 0.2
+// nearer the metal (the second shell: a carboxylate carbon, a sulfonyl
+// sulfur), found by one neighbour-list query per metal; at most the 12
+// nearest count.
 std::vector<MetalSite> FindMetalSites(const Structure& structure);
 
-// The table of `tessary-scene metals`: one row per site.
+// The table of `tessary-scene metals`: one row per site. A best shape whose
+// runner-up is within kAmbiguousMargin ends in "?"; a count of two or more
+// ligands without a scored shape names the shapes the library has but
+// cannot score, or says it has none.
 void PrintMetalTable(const Structure& structure, const std::vector<MetalSite>& sites, std::ostream& out);
 
 }  // namespace TessaryScene

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <set>
 #include <sstream>
@@ -70,7 +72,8 @@ Atom MakeAtom(const char* element, const char* name, double x, double y = 0.0, d
     return atom;
 }
 
-// The bond rule: covalent radii plus 0.5; hydrogens, metals and overlaps are never ligands.
+// The bond rule: the typical bond length plus 0.5; hydrogens, metals, atoms
+// that donate no lone pair and overlaps are never ligands.
 TEST(MetalSites, BondRule) {
     struct Case {
         const char* element;
@@ -78,12 +81,20 @@ TEST(MetalSites, BondRule) {
         bool ligand;
     };
     const Case cases[] = {
-        {"S", 2.75, true},   // Zn-S reach 2.77
-        {"S", 2.80, false},
-        {"O", 2.35, true},   // Zn-O reach 2.38
-        {"O", 2.45, false},
+        {"S", 2.80, true},   // Zn-S typical 2.33
+        {"S", 2.88, false},
+        {"O", 2.55, true},   // Zn-O typical 2.09
+        {"O", 2.65, false},
+        {"N", 2.55, true},   // Zn-N typical 2.07
+        {"N", 2.62, false},
+        {"Cl", 2.70, true},  // from Zn-S, 0.03 shorter radius
+        {"Cl", 2.85, false},
+        {"C", 2.00, true},   // a lone carbon: the donor end of its ligand
         {"Ca", 2.30, false}, // another metal
         {"H", 1.50, false},
+        {"D", 1.50, false},
+        {"Ar", 2.50, false}, // no donor
+        {"B", 2.20, false},
         {"N", 0.20, false},  // an overlap
     };
     for (const Case& c : cases) {
@@ -125,6 +136,201 @@ TEST(MetalSites, TableRowsAreAligned) {
               "metal  residue  n  best  deviations  ligands\n"
               "Mg     LIG 1 A  1  -     -           O 1 A 2.00\n"
               "Na     LIG 1 A  0  -     -           -\n");
+}
+
+// The cells of a table row: runs of two or more spaces part them.
+std::vector<std::string> Columns(const std::string& row) {
+    std::vector<std::string> cells(1);
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (row.compare(i, 2, "  ") == 0) {
+            while (i + 1 < row.size() && row[i + 1] == ' ') ++i;
+            cells.emplace_back();
+        } else {
+            cells.back() += row[i];
+        }
+    }
+    return cells;
+}
+
+// The point in the plane z = 0 at `fromMetal` from the origin (the metal)
+// and `bond` from `partner`, on the left (+1) or right (-1) of the line
+// from the origin to the partner: builds a ligand atom by atom.
+Tessary::Point3d Bonded(const Tessary::Point3d& partner, double bond, double fromMetal, double side) {
+    const double p = std::hypot(partner.x, partner.y);
+    const double along = (p * p + fromMetal * fromMetal - bond * bond) / (2.0 * p);
+    const double across = side * std::sqrt(fromMetal * fromMetal - along * along);
+    const double ux = partner.x / p, uy = partner.y / p;
+    return Tessary::Point3d(along * ux - across * uy, along * uy + across * ux, 0.0);
+}
+
+// Ligands are the donor atoms bound to the metal: the carbon behind a
+// carboxylate, a histidine ring or a cysteine sulfur, and the sulfur of a
+// sulfonyl, are the second shell; the second oxygen of a carboxylate counts
+// when it is within the limit itself; the carbon of CO is its donor.
+TEST(MetalSites, OnlyDonorAtomsOfTheFirstShell) {
+    using P = Tessary::Point3d;
+    struct Piece {
+        const char* element;
+        const char* name;
+        P position;
+    };
+    struct Case {
+        const char* what;
+        const char* metal;
+        std::vector<Piece> atoms;
+        const char* ligands;  // names, nearest first
+    };
+    const P oe1(2.00, 0, 0), cd = Bonded(oe1, 1.25, 2.45, 1), oe2 = Bonded(cd, 1.25, 2.70, 1);
+    const P od1(2.05, 0, 0), cg = Bonded(od1, 1.26, 2.50, 1), od2 = Bonded(cg, 1.26, 2.45, 1);
+    const P caO(2.40, 0, 0), caCg = Bonded(caO, 1.25, 2.90, -1), caO2 = Bonded(caCg, 1.25, 3.40, -1);
+    const P ne2(2.10, 0, 0), ce1 = Bonded(ne2, 1.33, 3.05, 1), cd2 = Bonded(ne2, 1.37, 3.10, -1);
+    const P sg(0, 2.30, 0), cb = Bonded(sg, 1.82, 3.30, 1);
+    const P so(2.40, 0, 0), ss = Bonded(so, 1.45, 2.95, 1);
+    const P fc(1.80, 0, 0), fo = Bonded(fc, 1.15, 2.95, 1);
+    const P pa(2.10, 0, 0), pb = Bonded(pa, 1.48, 2.15, 1);  // side-on peroxide
+    const Case cases[] = {
+        {"glutamate, one oxygen bound", "Zn", {{"O", "OE1", oe1}, {"C", "CD", cd}, {"O", "OE2", oe2}}, "OE1"},
+        {"aspartate, both oxygens bound", "Zn", {{"O", "OD1", od1}, {"C", "CG", cg}, {"O", "OD2", od2}}, "OD1 OD2"},
+        {"aspartate on calcium", "Ca", {{"O", "OD1", caO}, {"C", "CG", caCg}, {"O", "OD2", caO2}}, "OD1"},
+        {"histidine", "Zn", {{"N", "NE2", ne2}, {"C", "CE1", ce1}, {"C", "CD2", cd2}}, "NE2"},
+        {"cysteine", "Zn", {{"S", "SG", sg}, {"C", "CB", cb}}, "SG"},
+        {"sulfonyl on calcium", "Ca", {{"O", "O1", so}, {"S", "S", ss}}, "O1"},
+        {"carbonyl", "Fe", {{"C", "C", fc}, {"O", "O", fo}}, "C"},
+        {"side-on peroxide", "Cu", {{"O", "O1", pa}, {"O", "O2", pb}}, "O1 O2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Structure s;
+        s.atoms = {MakeAtom(c.metal, c.metal, 0.0)};
+        for (const Piece& piece : c.atoms) {
+            s.atoms.push_back(MakeAtom(piece.element, piece.name, 0.0));
+            s.atoms.back().position = piece.position;
+        }
+        const std::vector<MetalSite> sites = FindMetalSites(s);
+        ASSERT_EQ(sites.size(), 1u);
+        std::string names;
+        for (const Ligand& ligand : sites.front().ligands)
+            names += (names.empty() ? "" : " ") + s.atoms[ligand.atom].name;
+        EXPECT_EQ(names, c.ligands);
+    }
+}
+
+// A Zn(H2O)6 octahedron (cis 83.4-97.3, trans 171.3-171.8 degrees) scores as
+// an octahedron and a trigonal antiprism alike, the antiprism a rounding
+// bit lower: the common shape wins and the row marks the call as a guess.
+TEST(MetalSites, TiedScoresPreferTheCommonShapeAndAreMarked) {
+    Structure s;
+    s.atoms = {MakeAtom("Zn", "ZN", 10.0, 20.0, 30.0)};
+    const double oxygens[6][3] = {{12.082, 19.909, 29.922}, {7.889, 19.939, 29.807},  {10.186, 22.097, 30.011},
+                                  {10.125, 17.876, 29.914}, {9.985, 20.177, 32.046}, {9.946, 20.111, 27.935}};
+    int number = 1;
+    for (const auto& o : oxygens) {
+        s.atoms.push_back(MakeAtom("O", "O", o[0], o[1], o[2]));
+        s.atoms.back().residueName = "HOH";
+        s.atoms.back().residueNumber = ++number;
+    }
+    const std::vector<MetalSite> sites = FindMetalSites(s);
+    ASSERT_EQ(sites.size(), 1u);
+    const MetalSite& site = sites.front();
+    ASSERT_EQ(site.ligands.size(), 6u);
+    ASSERT_GE(site.scores.size(), 2u);
+    EXPECT_NEAR(site.scores[0].deviation, site.scores[1].deviation, 1e-12);
+    EXPECT_EQ(site.Best().type, CG::Octahedral);
+    EXPECT_EQ(site.scores[1].type, CG::TrigonalAntiprismatic);
+    EXPECT_TRUE(site.Ambiguous());
+    std::ostringstream out;
+    PrintMetalTable(s, sites, out);
+    EXPECT_NE(out.str().find("  octahedral?  octahedral 0."), std::string::npos) << out.str();
+
+    // A clear winner is not marked, even with close runners-up behind it.
+    const Structure zinc = ReadStructure(MoleculePath("4at1.ent"));
+    for (const MetalSite& clear : FindMetalSites(zinc)) EXPECT_FALSE(clear.Ambiguous());
+}
+
+// Seven or more ligands: the library holds reference shapes for 7 and 8 but
+// scores none of them, and has none beyond; the row says which.
+TEST(MetalSites, LargeCoordinationNumbersSayWhatTheLibraryHas) {
+    struct Case {
+        int ligands;
+        const char* deviations;
+    };
+    const Case cases[] = {
+        {7, "not scored: pentagonal bipyramidal, capped octahedral, capped trigonal prismatic"},
+        {8, "not scored: square antiprismatic, dodecahedral, cubic, hexagonal bipyramidal"},
+        {9, "no reference shape for 9"},  // heptagonal bipyramidal is named, without directions
+        {10, "no reference shape for 10"},
+        {12, "no reference shape for 12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ligands);
+        // Oxygens spread over a sphere of 2.8 around a potassium, far apart from each other.
+        Structure s;
+        s.atoms = {MakeAtom("K", "K", 0.0)};
+        const double golden = std::acos(-1.0) * (3.0 - std::sqrt(5.0));
+        for (int i = 0; i < c.ligands; ++i) {
+            const double z = 1.0 - (2.0 * i + 1.0) / c.ligands, r = std::sqrt(1.0 - z * z);
+            s.atoms.push_back(MakeAtom("O", "O", 2.8 * r * std::cos(golden * i), 2.8 * r * std::sin(golden * i),
+                                       2.8 * z));
+            s.atoms.back().residueNumber = i + 2;
+        }
+        const std::vector<MetalSite> sites = FindMetalSites(s);
+        ASSERT_EQ(sites.size(), 1u);
+        ASSERT_EQ(static_cast<int>(sites.front().ligands.size()), c.ligands);
+        EXPECT_FALSE(sites.front().HasGeometry());
+        std::ostringstream out;
+        PrintMetalTable(s, sites, out);
+        const std::string row = out.str().substr(out.str().find('\n') + 1);
+        const std::vector<std::string> cells = Columns(row.substr(0, row.size() - 1));
+        ASSERT_EQ(cells.size(), 6u) << row;
+        EXPECT_EQ(cells[2], std::to_string(c.ligands));
+        EXPECT_EQ(cells[3], "-");
+        EXPECT_EQ(cells[4], c.deviations);
+    }
+}
+
+// The table against a search of its own: every atom of each metalloprotein
+// tested against every metal, donors within the limit and not behind a
+// nearer bonded atom, nearest first, as the table prints them.
+TEST(MetalSites, TableAgreesWithAPlainSearch) {
+    for (const char* file : {"2hhb.ent", "4at1.ent", "Fe_1brf_snip_reduced.pdb", "4JSV.pdb"}) {
+        SCOPED_TRACE(file);
+        const Structure s = ReadStructure(MoleculePath(file));
+        const std::vector<MetalSite> sites = FindMetalSites(s);
+        std::ostringstream out;
+        PrintMetalTable(s, sites, out);
+        std::istringstream table(out.str());
+        std::string line;
+        std::getline(table, line);  // the header
+        std::size_t metals = 0;
+        for (std::size_t m = 0; m < s.atoms.size(); ++m) {
+            const Atom& metal = s.atoms[m];
+            if (!(metal.element == "Fe" || metal.element == "Zn" || metal.element == "Mg")) continue;
+            ++metals;
+            std::vector<std::pair<double, std::size_t>> near;
+            for (std::size_t a = 0; a < s.atoms.size(); ++a) {
+                const double d = metal.position.Distance(s.atoms[a].position);
+                const std::string& e = s.atoms[a].element;
+                const bool donor = e == "N" || e == "O" || e == "S" || e == "F";
+                if (donor && d <= LigandLimit(metal.element, e)) near.push_back({d, a});
+            }
+            std::sort(near.begin(), near.end());
+            std::string expected;
+            for (const auto& [d, a] : near) {
+                char text[16];
+                std::snprintf(text, sizeof text, " %.2f", d);
+                expected += (expected.empty() ? "" : ", ") + s.atoms[a].ResidueLabel() + " " + s.atoms[a].name + text;
+            }
+            ASSERT_TRUE(std::getline(table, line));
+            const std::vector<std::string> cells = Columns(line);
+            ASSERT_EQ(cells.size(), 6u) << line;
+            EXPECT_EQ(cells[0], metal.element);
+            EXPECT_EQ(cells[1], metal.ResidueLabel());
+            EXPECT_EQ(cells[2], std::to_string(near.size()));
+            EXPECT_EQ(cells[5], expected.empty() ? "-" : expected);
+        }
+        EXPECT_EQ(metals, sites.size());
+        EXPECT_FALSE(std::getline(table, line));
+    }
 }
 
 }  // namespace
