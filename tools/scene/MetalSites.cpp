@@ -57,6 +57,8 @@ constexpr double kCovalentSlack = 0.45;
 constexpr double kSideOn = 0.2;
 // Deviations this close are the same fit told apart by rounding alone.
 constexpr double kTie = 1e-9;
+// Two reference shapes this close are one shape written twice.
+constexpr double kSameShape = 1e-6;
 
 const char* const kDonorElements[] = {"O", "F", "N", "C", "S", "Se", "P", "Cl", "Br", "I"};
 
@@ -160,6 +162,14 @@ void Classify(const Structure& structure, MetalSite& site) {
         while (end != scores.end() && end->deviation - run->deviation <= kTie) ++end;
         std::sort(run, end, [](const GeometryScore& a, const GeometryScore& b) { return Rank(a.type) < Rank(b.type); });
         run = end;
+    }
+    // A candidate whose own reference directions fit the best shape exactly is that shape.
+    for (std::size_t k = 1; k < scores.size(); ++k) {
+        Tessary::Point3d::Array reference;
+        if (CG::GetCoordinates(scores[k].type, reference) <= 1) continue;
+        reference.RemoveAt(0);  // the central atom
+        const double fit = CG::DeviationFromIdealCoordinationGeometry(reference, scores.front().type);
+        scores[k].sameShapeAsBest = fit >= 0.0 && fit < kSameShape;
     }
 }
 

@@ -22,6 +22,9 @@ struct GeometryScore {
     Tessary::CoordinationGeometry::CoordinationGeometryType type{};
     std::string name;       // "tetrahedral"
     double deviation = 0.0;
+    // The library describes this shape by the same directions as the best
+    // one (a trigonal antiprism is an octahedron), so it is no alternative.
+    bool sameShapeAsBest = false;
 };
 
 // A runner-up this close to the best fit makes the call a guess.
@@ -40,9 +43,11 @@ struct MetalSite {
     // The best candidate, or none when no geometry has this many ligands.
     bool HasGeometry() const { return !scores.empty(); }
     const GeometryScore& Best() const { return scores.front(); }
-    // The runner-up is within kAmbiguousMargin of the best.
+    // A different shape scores within kAmbiguousMargin of the best.
     bool Ambiguous() const {
-        return scores.size() > 1 && scores[1].deviation - scores[0].deviation <= kAmbiguousMargin;
+        for (std::size_t k = 1; k < scores.size(); ++k)
+            if (!scores[k].sameShapeAsBest) return scores[k].deviation - scores[0].deviation <= kAmbiguousMargin;
+        return false;
     }
 };
 
