@@ -477,6 +477,9 @@ int RunArchive(const Options& o) {
     return 0;
 }
 
+// Chains listed one a line; a simulation box may have thousands of segments.
+constexpr std::size_t kInfoChainLines = 20;
+
 int RunInfo(const Options& o) {
     ExpectFiles(o, "info", 1);
     Timings t(o.timings);
@@ -484,9 +487,10 @@ int RunInfo(const Options& o) {
     const Structure& s = v.structure;
     std::cout << "file    " << s.path << " (model " << s.model << " of " << s.modelCount << ")\n";
     if (!s.title.empty()) std::cout << "title   " << s.title << "\n";
-    std::cout << "chains  " << s.chains.size() << ":";
-    for (const Chain& c : s.chains) std::cout << " " << (c.name.empty() ? "-" : c.name) << "(" << c.count << ")";
-    std::cout << "\natoms   " << s.atoms.size() << "\nbonds   " << v.scene.bonds.size() << "\nmetals  "
+    const std::vector<ChainSummary> chains = SummariseChains(s);
+    std::cout << "chains  " << chains.size() << "\n";
+    PrintChainSummaries(chains, kInfoChainLines, std::cout);
+    std::cout << "atoms   " << s.atoms.size() << "\nbonds   " << v.scene.bonds.size() << "\nmetals  "
               << v.scene.metals.size() << "\nprimitives\n";
     for (const auto& [kind, count] : CountPrimitives(v.scene.root)) std::cout << "  " << kind << " " << count << "\n";
     t.Print();

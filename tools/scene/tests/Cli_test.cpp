@@ -184,6 +184,39 @@ TEST(Cli, LeftOutAtomsAreCountedOnStderr) {
     std::remove(Temp("box.pdb").c_str());
 }
 
+// A simulation box (protein segments, a water segment, ions) is listed by
+// segment with its waters counted, not as a chain named by the fourth letter
+// of TIP3; thousands of segments stay a short list.
+TEST(Cli, InfoListsSimulationSegmentsBriefly) {
+    const std::string box = MoleculePath("pdb1tw7_step3_charmm2namd.pdb");
+    std::istringstream lines(Slurp(box));
+    std::string line;
+    int waters = 0;
+    while (std::getline(lines, line))
+        waters += line.rfind("ATOM", 0) == 0 && line.compare(12, 9, " OH2 TIP3") == 0;
+    ASSERT_GT(waters, 0);
+    const Outcome o = RunScene("info " + box);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("\n  SOLV: " + std::to_string(waters) + " waters\n"), std::string::npos) << o.out;
+    for (const char* segment : {"\n  PROA: 1 polymer part (", "\n  PROB: 1 polymer part (", "\n  CLA: "})
+        EXPECT_NE(o.out.find(segment), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("\n  3:"), std::string::npos) << o.out;
+
+    std::string many;
+    char text[96];
+    for (int i = 0; i < 30; ++i) {
+        std::snprintf(text, sizeof text, "ATOM  %5d  SOD SOD  %4d    %8.3f%8.3f%8.3f  1.00  0.00      I%03d\n", i + 1,
+                      i + 1, 3.0 * i, 0.0, 0.0, i);
+        many += text;
+    }
+    Write(Temp("ions.pdb"), many);
+    const Outcome ions = RunScene("info " + Temp("ions.pdb"));
+    ASSERT_EQ(ions.exitCode, 0) << ions.err;
+    EXPECT_NE(ions.out.find("chains  30\n  I000: 1 ligand\n"), std::string::npos) << ions.out;
+    EXPECT_NE(ions.out.find("\n  I019: 1 ligand\n  ... 10 more chains (10 atoms)\natoms   30\n"), std::string::npos)
+        << ions.out;
+}
+
 // A compressed file is read member after member up to the limit, which the
 // option raises; past it the program stops while inflating.
 TEST(Cli, DecompressionStopsAtTheLimit) {
