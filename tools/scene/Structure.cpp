@@ -128,14 +128,16 @@ bool IsWaterName(const std::string& name) {
     return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
 }
 
-// Waters by entity or name; ligands where the file says so (mmCIF entities,
-// PDB parts after TER). The rest is polymer only with evidence of its own, a
-// known amino acid or nucleotide or a backbone (N and CA, or P and C4'): a
-// TER closing a whole simulation box marks its ions as polymer, and
-// simulation files name protonation states (HSD) and termini their own way.
+// Waters by entity or name. Polymer needs evidence of its own, a known
+// amino acid or nucleotide or a backbone (N and CA, or P and C4'): a TER
+// closing a whole simulation box marks its ions as polymer, and simulation
+// files name protonation states (HSD) and termini their own way. Ligands are
+// the rest, and what the file calls non-polymer (mmCIF entities, PDB parts
+// after TER) unless written as ATOM records: a chain resumed after a TER.
 ResidueKind KindOf(const gemmi::Residue& residue) {
     if (residue.entity_type == gemmi::EntityType::Water || IsWaterName(residue.name)) return ResidueKind::Water;
-    if (residue.entity_type == gemmi::EntityType::NonPolymer || residue.entity_type == gemmi::EntityType::Branched)
+    if ((residue.entity_type == gemmi::EntityType::NonPolymer || residue.entity_type == gemmi::EntityType::Branched) &&
+        residue.het_flag != 'A')
         return ResidueKind::Ligand;
     const gemmi::ResidueInfo info = gemmi::find_tabulated_residue(residue.name);
     if (info.is_amino_acid() || info.is_nucleic_acid()) return ResidueKind::Polymer;

@@ -371,7 +371,11 @@ TEST(Structure, SimulationFilesKeepFourLetterNamesAndSegments) {
     // A two-letter chain right-aligned in columns 21-22 is a chain, not a fourth letter.
     std::string twoLetter = AtomLine("ATOM", 1, " CA", ' ', "GLY", ' ', 1, 0, 0, 0, "C");
     twoLetter.replace(20, 2, "AB");
+    const std::string resumed = AtomLine("ATOM", 1, " CA", ' ', "GLY", 'A', 1, 0, 0, 0, "C") + "TER\n" +
+                                AtomLine("ATOM", 2, " CA", ' ', "GLY", 'A', 5, 9, 0, 0, "C") +
+                                AtomLine("HETATM", 3, " CA", ' ', "CA", 'A', 6, 20, 0, 0, "CA");
     const Case cases[] = {
+        {"chain resumed after TER", resumed, "GLY A P;GLY A P;CA A L;"},
         {"simulation box", MdFragment(), "ALA PROA P;HSD PROA P;TIP3 WT1 W;TIP3 WT1 W;TIP3 WT1 W;SOD ION L;"},
         {"ordinary file", standard, "ALA A P;HOH A W;"},
         {"two-letter chain", twoLetter, "GLY AB P;"},
