@@ -13,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <new>
+#include <unordered_map>
 #include <utility>
 
 #define GEMMI_READ_COOR_IMPLEMENTATION
@@ -60,11 +61,91 @@ void BlankOldSerials(std::string& text) {
         if (length > 0 && text[end - 1] == '\r') --length;
         const bool coordinates = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0 ||
                                  text.compare(start, 6, "ANISOU") == 0;
+        // The entry code in columns 73-76 goes with the line number: read
+        // as a segment ID it would name the chain of a blank-chain file.
         if (coordinates && length >= 80 && !isCharge(text[start + 78], text[start + 79])) {
-            for (std::size_t c = 76; c < 80; ++c) text[start + c] = ' ';
+            for (std::size_t c = 72; c < 80; ++c) text[start + c] = ' ';
         }
         start = end + 1;
     }
+}
+
+// Simulation programs write four-letter residue names (TIP3, POPC, HSD) in
+// columns 18-21 and leave the chain in column 22 blank; gemmi reads only
+// columns 18-20 as the name and takes column 21 into the chain, so the water
+// of a solvated box would come out as a chain "3". Where column 21 continues
+// a three-letter name and column 22 is blank, the fourth letter is taken out
+// of the text and returned by the residue gemmi will read the line into (a
+// blank chain, the segment, number and three letters). A two-letter chain
+// name right-aligned in columns 21-22 keeps column 22, so it stays as it is.
+std::unordered_map<gemmi::ResidueId, char> TakeFourthLetters(std::string& text) {
+    std::unordered_map<gemmi::ResidueId, char> fourth;
+    const auto graphic = [](char c) { return std::isgraph(static_cast<unsigned char>(c)) != 0; };
+    char line[81];
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::size_t length = end - start;
+        if (length > 0 && text[end - 1] == '\r') --length;
+        const char* p = text.data() + start;
+        const bool atom = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0;
+        if ((atom || text.compare(start, 6, "ANISOU") == 0) && length >= 22 && graphic(p[17]) && graphic(p[18]) &&
+            graphic(p[19]) && std::isalnum(static_cast<unsigned char>(p[20])) != 0 && p[21] == ' ') {
+            if (atom) {
+                // The fields as gemmi parses them, from a copy padded to 80 columns.
+                const std::size_t copied = std::min<std::size_t>(length, 80);
+                std::memcpy(line, p, copied);
+                std::memset(line + copied, ' ', 80 - copied);
+                line[80] = '\0';
+                gemmi::ResidueId id = gemmi::pdb_impl::read_res_id(line + 22, line + 17);
+                if (length > 72) id.segment = gemmi::pdb_impl::read_string(line + 72, 4);
+                fourth.emplace(std::move(id), p[20]);
+            }
+            text[start + 20] = ' ';
+        }
+        start = end + 1;
+    }
+    return fourth;
+}
+
+// Gives back the letters TakeFourthLetters took; only blank chains hold them.
+void RestoreFourthLetters(gemmi::Structure& st, const std::unordered_map<gemmi::ResidueId, char>& fourth) {
+    if (fourth.empty()) return;
+    for (gemmi::Model& model : st.models)
+        for (gemmi::Chain& chain : model.chains) {
+            if (!chain.name.empty()) continue;
+            for (gemmi::Residue& residue : chain.residues) {
+                const auto found = fourth.find(residue);
+                if (found != fourth.end()) residue.name += found->second;
+            }
+        }
+}
+
+bool IsWaterName(const std::string& name) {
+    static const char* const kNames[] = {"HOH", "DOD", "H2O", "WAT", "SOL", "TIP", "TIP3", "TIP4", "TIP5",
+                                         "T3P", "T4P", "T5P", "SPC", "SPCE"};
+    return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
+}
+
+// Waters by entity or name. Polymer needs evidence of its own, a known
+// amino acid or nucleotide or a backbone (N and CA, or P and C4'): a TER
+// closing a whole simulation box marks its ions as polymer, and simulation
+// files name protonation states (HSD) and termini their own way. Ligands are
+// the rest, and what the file calls non-polymer (mmCIF entities, PDB parts
+// after TER) unless written as ATOM records: a chain resumed after a TER.
+ResidueKind KindOf(const gemmi::Residue& residue) {
+    if (residue.entity_type == gemmi::EntityType::Water || IsWaterName(residue.name)) return ResidueKind::Water;
+    if ((residue.entity_type == gemmi::EntityType::NonPolymer || residue.entity_type == gemmi::EntityType::Branched) &&
+        residue.het_flag != 'A')
+        return ResidueKind::Ligand;
+    const gemmi::ResidueInfo info = gemmi::find_tabulated_residue(residue.name);
+    if (info.is_amino_acid() || info.is_nucleic_acid()) return ResidueKind::Polymer;
+    const auto has = [&](const char* name) {
+        return std::any_of(residue.atoms.begin(), residue.atoms.end(), [&](const gemmi::Atom& a) { return a.name == name; });
+    };
+    if ((has("N") && has("CA")) || (has("P") && (has("C4'") || has("C4*")))) return ResidueKind::Polymer;
+    return ResidueKind::Ligand;
 }
 
 // Alternative conformations keep their first; returns the atoms left out.
@@ -121,6 +202,8 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
         const std::string chainName = TextAsUtf8(chain.name);
         for (const gemmi::Residue& residue : chain.residues) {
             const std::string residueName = TextAsUtf8(residue.name);
+            const std::string atomChain = chainName.empty() ? TextAsUtf8(residue.segment) : chainName;
+            const ResidueKind kind = KindOf(residue);
             for (const gemmi::Atom& a : residue.atoms) {
                 Atom atom;
                 atom.name = TextAsUtf8(a.name);
@@ -131,7 +214,8 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
                 // would make it invalid UTF-8, so it shows as '?'.
                 const auto code = static_cast<unsigned char>(residue.seqid.icode);
                 atom.insertionCode = code == '\0' ? ' ' : code >= 0x80 ? '?' : residue.seqid.icode;
-                atom.chain = chainName;
+                atom.chain = atomChain;
+                atom.residueKind = kind;
                 atom.position = Point3d(a.pos.x, a.pos.y, a.pos.z);
                 atom.bFactor = a.b_iso;
                 atom.hetero = residue.het_flag == 'H';
@@ -275,7 +359,9 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
             gemmi::Structure st;
             if (pdb) {
                 BlankOldSerials(text);
+                const auto fourth = TakeFourthLetters(text);
                 st = gemmi::read_pdb_string(text, path);
+                RestoreFourthLetters(st, fourth);
             } else {
                 const gemmi::cif::Document doc = gemmi::cif::read_memory(text.data(), text.size(), path.c_str());
                 if (doc.blocks.empty()) throw InputError("no atoms in " + path);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,13 +23,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What a residue is part of: a polymer chain (amino or nucleic acid), a
+// ligand or ion, or the solvent; None for atoms without residues (XYZ).
+enum class ResidueKind { None, Polymer, Ligand, Water };
+
 struct Atom {
     std::string name;         // "CA"
     std::string element;      // "C", "Zn": capital then small letters
-    std::string residueName;  // "HIS"
+    std::string residueName;  // "HIS", or four letters ("TIP3") from simulation files
     int residueNumber = 0;
     char insertionCode = ' ';
-    std::string chain;        // empty for XYZ files
+    std::string chain;        // the segment ID where a PDB file leaves the chain blank; empty for XYZ files
+    ResidueKind residueKind = ResidueKind::None;
     Tessary::Point3d position;
     double bFactor = 0.0;
     bool hetero = false;
@@ -63,8 +69,33 @@ struct Structure {
 // the caller raises it: a small compressed file may inflate without bound.
 constexpr int kDefaultMaxInputMegabytes = 1024;
 
+// What `info` says of each chain name: gemmi splits a chain into parts
+// (polymer, ligands, waters), and a name may come back several times.
+struct ChainSummary {
+    std::string name;
+    int parts = 0;          // runs of atoms under this name
+    int polymerParts = 0;   // runs holding polymer residues
+    int polymerResidues = 0;
+    int ligands = 0;        // ligand and ion residues
+    int waters = 0;
+    int atoms = 0;
+};
+
+// One entry per chain name, in the order the names first appear. A residue
+// is a run of atoms with the same number, insertion code and name in which no
+// atom name repeats: residue numbers wrapping past 9999 in a simulation box
+// give one number to many molecules.
+std::vector<ChainSummary> SummariseChains(const Structure& structure);
+
+// "A: 1 polymer part (153 residues), 2 ligands, 120 waters" per chain name;
+// beyond `limit` names, one line counts the chains and atoms left.
+void PrintChainSummaries(const std::vector<ChainSummary>& chains, std::size_t limit, std::ostream& out);
+
 // Reads model `model` (from 1) of a PDB (.pdb, .ent), mmCIF (.cif, .mmcif)
-// or XYZ (.xyz) file, each possibly gzipped (.gz). Alternative conformations
+// or XYZ (.xyz) file, each possibly gzipped (.gz). PDB files written by
+// simulation programs are read as those programs mean them: a residue name
+// running into column 21 is four letters long when column 22 is blank, and a
+// blank chain takes the segment ID of columns 73-76. Alternative conformations
 // keep their first (only atoms with alternative-location marks are left out,
 // and a note on stderr says how many); waters stay. Every name and title is
 // valid UTF-8. Throws InputError, also for a coordinate, B-factor or

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
+#include <set>
 
 #include "Structure.h"
 
@@ -24,6 +26,70 @@ Point3d::Array Structure::Positions() const {
     points.SetSize(static_cast<int>(atoms.size()));
     for (std::size_t i = 0; i < atoms.size(); ++i) points[static_cast<int>(i)] = atoms[i].position;
     return points;
+}
+
+std::vector<ChainSummary> SummariseChains(const Structure& structure) {
+    std::vector<ChainSummary> summaries;
+    std::map<std::string, std::size_t> byName;
+    for (const Chain& part : structure.chains) {
+        const auto [entry, added] = byName.emplace(part.name, summaries.size());
+        if (added) summaries.push_back({part.name});
+        ChainSummary& summary = summaries[entry->second];
+        ++summary.parts;
+        summary.atoms += part.count;
+        bool polymer = false;
+        std::set<std::string> names;  // atom names of the residue so far
+        for (int i = part.first; i < part.first + part.count; ++i) {
+            const Atom& atom = structure.atoms[static_cast<std::size_t>(i)];
+            const Atom* before = i > part.first ? &structure.atoms[static_cast<std::size_t>(i - 1)] : nullptr;
+            const bool sameResidue = before != nullptr && before->residueNumber == atom.residueNumber &&
+                                     before->insertionCode == atom.insertionCode &&
+                                     before->residueName == atom.residueName && !names.count(atom.name);
+            if (sameResidue) {
+                names.insert(atom.name);
+                continue;
+            }
+            names = {atom.name};
+            switch (atom.residueKind) {
+                case ResidueKind::Polymer: ++summary.polymerResidues, polymer = true; break;
+                case ResidueKind::Ligand: ++summary.ligands; break;
+                case ResidueKind::Water: ++summary.waters; break;
+                case ResidueKind::None: break;
+            }
+        }
+        if (polymer) ++summary.polymerParts;
+    }
+    return summaries;
+}
+
+namespace {
+
+std::string Counted(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+void PrintChainSummaries(const std::vector<ChainSummary>& chains, std::size_t limit, std::ostream& out) {
+    for (std::size_t c = 0; c < chains.size() && c < limit; ++c) {
+        const ChainSummary& chain = chains[c];
+        std::vector<std::string> items;
+        if (chain.polymerParts > 0)
+            items.push_back(Counted(chain.polymerParts, "polymer part", "polymer parts") + " (" +
+                            Counted(chain.polymerResidues, "residue", "residues") + ")");
+        if (chain.ligands > 0) items.push_back(Counted(chain.ligands, "ligand", "ligands"));
+        if (chain.waters > 0) items.push_back(Counted(chain.waters, "water", "waters"));
+        if (items.empty()) items.push_back(Counted(chain.atoms, "atom", "atoms"));
+        out << "  " << (chain.name.empty() ? "-" : chain.name) << ":";
+        for (std::size_t k = 0; k < items.size(); ++k) out << (k == 0 ? " " : ", ") << items[k];
+        out << '\n';
+    }
+    if (chains.size() > limit) {
+        int atoms = 0;
+        for (std::size_t c = limit; c < chains.size(); ++c) atoms += chains[c].atoms;
+        out << "  ... " << Counted(static_cast<int>(chains.size() - limit), "more chain", "more chains") << " ("
+            << Counted(atoms, "atom", "atoms") << ")\n";
+    }
 }
 
 std::string ElementSymbolCase(const std::string& symbol) {

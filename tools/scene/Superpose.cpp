@@ -1,5 +1,6 @@
 #include "Superpose.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -20,32 +21,55 @@ bool IsCAlpha(const Atom& atom) {
 
 using ResidueKey = std::tuple<std::string, int, char>;
 
-// The C-alpha atoms of a structure by chain (or "" for all in the first
-// chain), residue number and insertion code; the first of duplicates wins.
-std::map<ResidueKey, int> CAlphas(const Structure& structure, bool firstChainOnly) {
+// The C-alpha atoms of a structure by chain, residue number and insertion
+// code; for one chain (`chain` not null) the chain is left out of the key.
+// The first of duplicates wins.
+std::map<ResidueKey, int> CAlphas(const Structure& structure, const std::string* chain) {
     std::map<ResidueKey, int> found;
-    const std::string* firstChain = nullptr;
     for (std::size_t i = 0; i < structure.atoms.size(); ++i) {
         const Atom& atom = structure.atoms[i];
-        if (!IsCAlpha(atom)) continue;
-        if (!firstChain) firstChain = &atom.chain;
-        if (firstChainOnly && atom.chain != *firstChain) continue;
-        found.emplace(ResidueKey(firstChainOnly ? std::string() : atom.chain, atom.residueNumber, atom.insertionCode),
+        if (!IsCAlpha(atom) || (chain && atom.chain != *chain)) continue;
+        found.emplace(ResidueKey(chain ? std::string() : atom.chain, atom.residueNumber, atom.insertionCode),
                       static_cast<int>(i));
     }
     return found;
 }
 
-// Matched positions of both structures, in the order of the keys.
-void Match(const Structure& moving, const Structure& fixed, bool firstChainOnly, Point3d::Array& a,
-           Point3d::Array& b) {
-    const std::map<ResidueKey, int> fromFixed = CAlphas(fixed, firstChainOnly);
-    for (const auto& [key, index] : CAlphas(moving, firstChainOnly)) {
+// The chain of the first C-alpha atom, or null.
+const std::string* FirstCAlphaChain(const Structure& structure) {
+    for (const Atom& atom : structure.atoms)
+        if (IsCAlpha(atom)) return &atom.chain;
+    return nullptr;
+}
+
+// Matched C-alpha positions of both structures, in the order of the keys;
+// null chains pair every chain by name.
+void Match(const Structure& moving, const std::string* movingChain, const Structure& fixed,
+           const std::string* fixedChain, Point3d::Array& a, Point3d::Array& b) {
+    const std::map<ResidueKey, int> fromFixed = CAlphas(fixed, fixedChain);
+    for (const auto& [key, index] : CAlphas(moving, movingChain)) {
         const auto other = fromFixed.find(key);
         if (other == fromFixed.end()) continue;
         a.Add(moving.atoms[index].position);
         b.Add(fixed.atoms[other->second].position);
     }
+}
+
+bool HasResidues(const Structure& s) {
+    return std::any_of(s.atoms.begin(), s.atoms.end(), [](const Atom& a) { return !a.residueName.empty(); });
+}
+
+void RequireChain(const Structure& s, const std::string& chain) {
+    if (chain.empty()) return;
+    if (!HasResidues(s)) throw InputError(s.path + " has no chains to choose from (atoms are fitted by index)");
+    std::string names;
+    for (const Chain& c : s.chains) {
+        if (c.name == chain) return;
+        if (names.find(" " + c.name + ",") != std::string::npos || names.size() > 60) continue;
+        names += " " + c.name + ",";
+    }
+    if (!names.empty()) names.pop_back();
+    throw InputError("no chain " + chain + " in " + s.path + " (chains:" + names + ")");
 }
 
 double Rmsd(const Point3d::Array& a, const Point3d::Array& b) {
@@ -66,18 +90,39 @@ std::string Padded(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-Superposition Superpose(const Structure& moving, const Structure& fixed) {
+Superposition Superpose(const Structure& moving, const Structure& fixed, const ChainChoice& choice) {
+    const ChainChoice chains{choice.fixed.empty() ? choice.moving : choice.fixed,
+                             choice.moving.empty() ? choice.fixed : choice.moving};
+    RequireChain(fixed, chains.fixed);
+    RequireChain(moving, chains.moving);
     Superposition fit;
     Point3d::Array a, b;
-    Match(moving, fixed, false, a, b);
-    if (a.GetSize() == 0) {
-        fit.byFirstChain = true;
-        Match(moving, fixed, true, a, b);
+    if (!HasResidues(moving) || !HasResidues(fixed)) {
+        // Frames of one molecule list their atoms in the same order.
+        fit.pairing = Pairing::ByAtomIndex;
+        if (moving.atoms.size() != fixed.atoms.size())
+            throw InputError(moving.path + " has " + std::to_string(moving.atoms.size()) + " atoms and " + fixed.path +
+                             " " + std::to_string(fixed.atoms.size()) +
+                             "; without residues atoms pair by index, so the counts must agree");
+        a = moving.Positions();
+        b = fixed.Positions();
+    } else if (!chains.fixed.empty()) {
+        fit.pairing = Pairing::ByChosenChains;
+        Match(moving, &chains.moving, fixed, &chains.fixed, a, b);
+    } else {
+        Match(moving, nullptr, fixed, nullptr, a, b);
+        const std::string* movingFirst = FirstCAlphaChain(moving);
+        const std::string* fixedFirst = FirstCAlphaChain(fixed);
+        if (a.GetSize() == 0 && movingFirst && fixedFirst) {
+            fit.pairing = Pairing::ByFirstChain;
+            Match(moving, movingFirst, fixed, fixedFirst, a, b);
+        }
     }
     fit.matched = a.GetSize();
+    const char* what = fit.pairing == Pairing::ByAtomIndex ? " atoms of " : " C-alpha atoms of ";
     if (fit.matched < 3)
-        throw InputError("only " + std::to_string(fit.matched) + " C-alpha atoms of " + moving.path + " match " +
-                         fixed.path + "; a superposition needs 3");
+        throw InputError("only " + std::to_string(fit.matched) + what + moving.path + " match " + fixed.path +
+                         "; a superposition needs 3");
 
     fit.rmsdBefore = Rmsd(a, b);
     Point3d::Array moved = a;
@@ -90,22 +135,28 @@ Superposition Superpose(const Structure& moving, const Structure& fixed) {
     return fit;
 }
 
-std::vector<ModelSuperposition> SuperposeModels(const std::string& path, int maxInputMegabytes) {
+std::vector<ModelSuperposition> SuperposeModels(const std::string& path, int maxInputMegabytes,
+                                                const std::string& chain) {
     // One reading for all models: reading the file again for each would take
     // time growing with the square of its size.
     const std::vector<Structure> models = ReadStructureModels(path, maxInputMegabytes);
     if (models.size() < 2) throw InputError(path + " has a single model; --models needs an ensemble");
     std::vector<ModelSuperposition> fits;
-    for (std::size_t k = 1; k < models.size(); ++k) fits.push_back({models[k].model, Superpose(models[k], models[0])});
+    for (std::size_t k = 1; k < models.size(); ++k) fits.push_back({models[k].model, Superpose(models[k], models[0], {chain, chain})});
     return fits;
 }
 
 void PrintSuperposition(const Structure& moving, const Structure& fixed, const Superposition& fit, std::ostream& out) {
     out << "moving:  " << moving.path << " (model " << moving.model << ")\n"
         << "fixed:   " << fixed.path << " (model " << fixed.model << ")\n"
-        << "matched: " << fit.matched << " C-alpha atoms"
-        << (fit.byFirstChain ? ", by residue number in the first chain of each" : ", by chain and residue number")
-        << '\n'
+        << "matched: " << fit.matched;
+    switch (fit.pairing) {
+        case Pairing::ByChain: out << " C-alpha atoms, by chain and residue number\n"; break;
+        case Pairing::ByFirstChain: out << " C-alpha atoms, by residue number in the first chain of each\n"; break;
+        case Pairing::ByChosenChains: out << " C-alpha atoms, by residue number in the chosen chains\n"; break;
+        case Pairing::ByAtomIndex: out << " atoms, by index\n"; break;
+    }
+    out
         << "RMSD before:           " << Fixed(fit.rmsdBefore) << " A\n"
         << "RMSD after quaternion: " << Fixed(fit.rmsdExact) << " A\n"
         << "RMSD after iterative:  " << Fixed(fit.rmsdIterative) << " A\n";

@@ -1,7 +1,7 @@
 #pragma once
 
-// Superposition of C-alpha traces: two structures, or every model of an NMR
-// ensemble onto its first, fitted by the closed-form quaternion method with
+// Superposition of C-alpha traces (or of whole XYZ frames): two structures,
+// or every model of an NMR ensemble onto its first, fitted by the closed-form quaternion method with
 // the iterative axis-rotation method beside it.
 
 #include <ostream>
@@ -12,29 +12,49 @@
 
 namespace TessaryScene {
 
+// How the fitted atoms were paired.
+enum class Pairing {
+    ByChain,         // C-alpha atoms by chain, residue number and insertion code
+    ByFirstChain,    // no chain name in common: by residue number in each first chain
+    ByChosenChains,  // by residue number within the chain chosen in each structure
+    ByAtomIndex,     // files without residues (XYZ): every atom, in file order
+};
+
 struct Superposition {
-    int matched = 0;             // C-alpha pairs fitted
-    bool byFirstChain = false;   // no chain name in common: matched by residue number in each first chain
+    int matched = 0;             // pairs fitted
+    Pairing pairing = Pairing::ByChain;
     double rmsdBefore = 0.0;     // angstroms, as the coordinates stand
     double rmsdExact = 0.0;      // after the quaternion fit
     double rmsdIterative = 0.0;  // after the axis-rotation fit
 };
 
-// Fits the C-alpha atoms of `moving` onto those of `fixed`, matched by chain,
-// residue number and insertion code; when no pair matches that way, by
-// residue number and insertion code within the first chain of each. Neither
-// structure changes. Throws InputError when fewer than 3 pairs match.
-Superposition Superpose(const Structure& moving, const Structure& fixed);
+// The chain to fit in each structure: both empty fits every chain, one
+// empty takes the other's name.
+struct ChainChoice {
+    std::string fixed, moving;
+};
+
+// Fits `moving` onto `fixed`. Structures with residues pair their C-alpha
+// atoms by chain, residue number and insertion code; when no pair matches
+// that way, by residue number and insertion code within the first chain of
+// each; with `chains` chosen, by residue number within those chains. When
+// either structure has no residues (XYZ frames) every atom pairs with the atom
+// of the same index, and the counts must agree. Neither structure changes.
+// Throws InputError when fewer than 3 pairs match, for a chosen chain the
+// structure lacks, and for chains chosen in a structure without residues.
+Superposition Superpose(const Structure& moving, const Structure& fixed, const ChainChoice& chains = {});
 
 struct ModelSuperposition {
     int model = 0;  // counted from 1
     Superposition fit;
 };
 
-// Models 2 to n of the file, each onto model 1. Throws InputError for a file
-// with a single model, or as ReadStructure and Superpose do.
+// Models 2 to n of the file, each onto model 1, on chain `chain` alone when
+// one is named. Throws InputError for a file with a single model, or as
+// ReadStructure and Superpose do.
 std::vector<ModelSuperposition> SuperposeModels(const std::string& path,
-                                                int maxInputMegabytes = kDefaultMaxInputMegabytes);
+                                                int maxInputMegabytes = kDefaultMaxInputMegabytes,
+                                                const std::string& chain = "");
 
 // The report of `superpose A B`: what matched and the three RMSDs.
 void PrintSuperposition(const Structure& moving, const Structure& fixed, const Superposition& fit, std::ostream& out);

@@ -39,7 +39,7 @@ const char kUsage[] =
     "  render FILE -o OUT     draw the scene to OUT (.png, .svg or .pdf); FILE may be a scene file\n"
     "  pick FILE --at X,Y     the atom or bond under pixel X,Y of the same view\n"
     "  metals FILE            one row per metal site with its coordination geometry\n"
-    "  superpose A B          C-alpha RMSD of B fitted onto A\n"
+    "  superpose A B          C-alpha RMSD of B fitted onto A (XYZ: all atoms, by index)\n"
     "  superpose FILE --models  every model fitted onto model 1\n"
     "  archive FILE -o SCENE  store the scene, reload, compare, store again\n"
     "  archive --check SCENE  reload a stored scene and store it again\n"
@@ -78,7 +78,13 @@ const std::map<std::string, CommandHelp> kCommands = {
                 true, true}},
     {"pick", {"pick FILE --at X,Y [options]\n  exit code 1 when nothing lies under the pixel", true, true}},
     {"metals", {"metals FILE [--model N]", false, false}},
-    {"superpose", {"superpose A B [--model N]  |  superpose FILE --models", false, false}},
+    {"superpose", {"superpose A B [--model N] [--chain ID | --chains IDA,IDB]  |  superpose FILE --models [--chain ID]\n"
+                   "  C-alpha atoms pair by chain and residue number (by residue number in the first\n"
+                   "  chain of each when no chain name is shared); XYZ frames pair all atoms by index\n"
+                   "  and need the same atom count\n"
+                   "  --chain ID             fit chain ID alone, in every file or model\n"
+                   "  --chains IDA,IDB       fit chain IDA of A with chain IDB of B, by residue number",
+                   false, false}},
     {"archive", {"archive FILE -o SCENE.bin [options]  |  archive --check SCENE.bin\n"
                  "  stores the scene render would draw: the title across --size, the --slab cut for --view",
                  true, true}},
@@ -111,6 +117,7 @@ struct Options {
     bool hasAt = false;
     double at[2] = {0, 0};
     bool models = false;
+    ChainChoice chains;  // superpose --chain, --chains
     bool check = false;
     bool timings = false;
     bool help = false;
@@ -235,6 +242,17 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
         } else if (arg == "--models") {
             if (command != "superpose") throw InputError(command + " has no option " + arg);
             o.models = true;
+        } else if (arg == "--chain" || arg == "--chains") {
+            if (command != "superpose") throw InputError(command + " has no option " + arg);
+            if (!o.chains.fixed.empty()) throw InputError("--chain and --chains are given once");
+            const std::string text = value();
+            const std::size_t comma = text.find(',');
+            if (arg == "--chain") o.chains = {text, text};
+            else if (comma != std::string::npos) o.chains = {text.substr(0, comma), text.substr(comma + 1)};
+            if (o.chains.fixed.empty() || o.chains.moving.empty() || o.chains.moving.find(',') != std::string::npos ||
+                (arg == "--chain" && comma != std::string::npos))
+                throw InputError("bad value for " + arg + ": '" + text + "' (" +
+                                 (arg == "--chain" ? "a chain name" : "two chain names, IDA,IDB") + ")");
         } else if (arg == "--check") {
             if (command != "archive") throw InputError(command + " has no option " + arg);
             o.check = true;
@@ -430,13 +448,15 @@ int RunMetals(const Options& o) {
 int RunSuperpose(const Options& o) {
     if (o.models) {
         ExpectFiles(o, "superpose --models", 1);
-        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes), std::cout);
+        if (o.chains.fixed != o.chains.moving) throw InputError("superpose --models takes --chain ID, not --chains");
+        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes, o.chains.fixed),
+                                 std::cout);
         return 0;
     }
     ExpectFiles(o, "superpose", 2);
     const Structure fixed = ReadStructure(o.files[0], o.model, o.maxInputMegabytes);
     const Structure moving = ReadStructure(o.files[1], o.model, o.maxInputMegabytes);
-    PrintSuperposition(moving, fixed, Superpose(moving, fixed), std::cout);
+    PrintSuperposition(moving, fixed, Superpose(moving, fixed, o.chains), std::cout);
     return 0;
 }
 
@@ -477,6 +497,9 @@ int RunArchive(const Options& o) {
     return 0;
 }
 
+// Chains listed one a line; a simulation box may have thousands of segments.
+constexpr std::size_t kInfoChainLines = 20;
+
 int RunInfo(const Options& o) {
     ExpectFiles(o, "info", 1);
     Timings t(o.timings);
@@ -484,9 +507,10 @@ int RunInfo(const Options& o) {
     const Structure& s = v.structure;
     std::cout << "file    " << s.path << " (model " << s.model << " of " << s.modelCount << ")\n";
     if (!s.title.empty()) std::cout << "title   " << s.title << "\n";
-    std::cout << "chains  " << s.chains.size() << ":";
-    for (const Chain& c : s.chains) std::cout << " " << (c.name.empty() ? "-" : c.name) << "(" << c.count << ")";
-    std::cout << "\natoms   " << s.atoms.size() << "\nbonds   " << v.scene.bonds.size() << "\nmetals  "
+    const std::vector<ChainSummary> chains = SummariseChains(s);
+    std::cout << "chains  " << chains.size() << "\n";
+    PrintChainSummaries(chains, kInfoChainLines, std::cout);
+    std::cout << "atoms   " << s.atoms.size() << "\nbonds   " << v.scene.bonds.size() << "\nmetals  "
               << v.scene.metals.size() << "\nprimitives\n";
     for (const auto& [kind, count] : CountPrimitives(v.scene.root)) std::cout << "  " << kind << " " << count << "\n";
     t.Print();

@@ -124,6 +124,17 @@ TEST(Cli, BadInputEndsWithOneLineAndExitCode2) {
         "render " + MoleculePath("1d3z.pdb") + " --model 11 -o " + out,
         "render " + MoleculePath("1d3z.pdb") + " --model 1000000 -o " + out,
         "superpose " + MoleculePath("1ubq.pdb") + " " + Temp("nan.pdb"),
+        "superpose " + kWater + " " + Temp("short.xyz"),
+        "superpose " + kWater + " " + MoleculePath("1ubq.pdb"),
+        "superpose " + kWater + " " + kWater + " --chain A",
+        "superpose " + MoleculePath("1ubq.pdb") + " " + MoleculePath("1ubq.pdb") + " --chain B",
+        "superpose " + MoleculePath("1ubq.pdb") + " " + MoleculePath("1ubq.pdb") + " --chains A",
+        "superpose " + MoleculePath("1ubq.pdb") + " " + MoleculePath("1ubq.pdb") + " --chains A,",
+        "superpose " + MoleculePath("1ubq.pdb") + " " + MoleculePath("1ubq.pdb") + " --chains A,A,A",
+        "superpose " + MoleculePath("1ubq.pdb") + " " + MoleculePath("1ubq.pdb") + " --chain A,B",
+        "superpose " + MoleculePath("1ubq.pdb") + " " + MoleculePath("1ubq.pdb") + " --chain A --chain A",
+        "superpose " + MoleculePath("1d3z.pdb") + " --models --chains A,B",
+        "metals " + kWater + " --chain A",
     };
     // Root reads a file whatever its mode; others are refused.
     std::vector<std::string> all(std::begin(cases), std::end(cases));
@@ -182,6 +193,82 @@ TEST(Cli, LeftOutAtomsAreCountedOnStderr) {
     EXPECT_EQ(water.err, "");
     EXPECT_NE(water.out.find("\natoms   30030\n"), std::string::npos) << water.out.substr(0, 200);
     std::remove(Temp("box.pdb").c_str());
+}
+
+// A simulation box (protein segments, a water segment, ions) is listed by
+// segment with its waters counted, not as a chain named by the fourth letter
+// of TIP3; thousands of segments stay a short list.
+TEST(Cli, InfoListsSimulationSegmentsBriefly) {
+    const std::string box = MoleculePath("pdb1tw7_step3_charmm2namd.pdb");
+    std::istringstream lines(Slurp(box));
+    std::string line;
+    int waters = 0;
+    while (std::getline(lines, line))
+        waters += line.rfind("ATOM", 0) == 0 && line.compare(12, 9, " OH2 TIP3") == 0;
+    ASSERT_GT(waters, 0);
+    const Outcome o = RunScene("info " + box);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("\n  SOLV: " + std::to_string(waters) + " waters\n"), std::string::npos) << o.out;
+    for (const char* segment : {"\n  PROA: 1 polymer part (", "\n  PROB: 1 polymer part (", "\n  CLA: "})
+        EXPECT_NE(o.out.find(segment), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("\n  3:"), std::string::npos) << o.out;
+
+    std::string many;
+    char text[96];
+    for (int i = 0; i < 30; ++i) {
+        std::snprintf(text, sizeof text, "ATOM  %5d  SOD SOD  %4d    %8.3f%8.3f%8.3f  1.00  0.00      I%03d\n", i + 1,
+                      i + 1, 3.0 * i, 0.0, 0.0, i);
+        many += text;
+    }
+    Write(Temp("ions.pdb"), many);
+    const Outcome ions = RunScene("info " + Temp("ions.pdb"));
+    ASSERT_EQ(ions.exitCode, 0) << ions.err;
+    EXPECT_NE(ions.out.find("chains  30\n  I000: 1 ligand\n"), std::string::npos) << ions.out;
+    EXPECT_NE(ions.out.find("\n  I019: 1 ligand\n  ... 10 more chains (10 atoms)\natoms   30\n"), std::string::npos)
+        << ions.out;
+}
+
+// XYZ frames fit atom by atom, two files or every frame of one; a chosen
+// chain fits alone.
+TEST(Cli, SuperposeXyzFramesAndChosenChains) {
+    std::istringstream lines(Slurp(kWater));
+    std::string count, comment, line, frames;
+    std::getline(lines, count);
+    std::getline(lines, comment);
+    std::vector<std::string> atoms;
+    while (std::getline(lines, line))
+        if (!line.empty()) atoms.push_back(line);
+    // The cluster, then shifted along x by 1 and 2 angstroms.
+    for (int shift = 0; shift < 3; ++shift) {
+        frames += count + "\nframe " + std::to_string(shift) + "\n";
+        for (const std::string& atom : atoms) {
+            std::istringstream fields(atom);
+            std::string element;
+            double x = 0, y = 0, z = 0;
+            fields >> element >> x >> y >> z;
+            frames += element + " " + std::to_string(x + shift) + " " + std::to_string(y) + " " + std::to_string(z) + "\n";
+        }
+    }
+    Write(Temp("frames.xyz"), frames);
+    const Outcome two = RunScene("superpose " + kWater + " " + Temp("frames.xyz") + " --model 1");
+    ASSERT_EQ(two.exitCode, 0) << two.err;
+    EXPECT_NE(two.out.find("matched: " + std::to_string(atoms.size()) + " atoms, by index\n"), std::string::npos)
+        << two.out;
+    const Outcome models = RunScene("superpose " + Temp("frames.xyz") + " --models");
+    ASSERT_EQ(models.exitCode, 0) << models.err;
+    EXPECT_NE(models.out.find("          3         19      2.000      0.000      0.000\n"), std::string::npos)
+        << models.out;
+
+    const Outcome chain = RunScene("superpose " + MoleculePath("2hhb.ent") + " " + MoleculePath("2hhb.ent") +
+                                   " --chains A,C");
+    ASSERT_EQ(chain.exitCode, 0) << chain.err;
+    EXPECT_NE(chain.out.find("matched: 141 C-alpha atoms, by residue number in the chosen chains\n"),
+              std::string::npos)
+        << chain.out;
+    const Outcome ensemble = RunScene("superpose " + MoleculePath("1d3z.pdb") + " --models --chain A");
+    EXPECT_EQ(ensemble.exitCode, 0) << ensemble.err;
+    const Outcome help = RunScene("superpose --help");
+    EXPECT_NE(help.out.find("--chains IDA,IDB"), std::string::npos) << help.out;
 }
 
 // A compressed file is read member after member up to the limit, which the

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace TessaryScene {
 namespace {
@@ -329,6 +330,109 @@ TEST(Structure, AllModelsReadOnceMatchEachModelRead) {
     EXPECT_EQ(frames[1].model, 2);
     EXPECT_EQ(frames[0].modelCount, 2);
     EXPECT_EQ(Summary(frames[1]), " 1 C; 2 O;");
+}
+
+
+// A line as simulation programs write it: the residue name in columns 18-21,
+// column 22 blank, the segment ID in columns 73-76 and no element.
+std::string MdLine(int serial, const char* name, const char* residue, int number, double x, const char* segment) {
+    char line[96];
+    std::snprintf(line, sizeof line, "ATOM  %5d %-4s %-4s %4d    %8.3f%8.3f%8.3f  1.00  0.00      %-4s\n", serial,
+                  name, residue, number, x, 1.0, 2.0, segment);
+    return line;
+}
+
+// A protein segment, waters and an ion as a simulation program writes them.
+std::string MdFragment() {
+    std::string text = "REMARK  SIMULATION BOX\n";
+    int serial = 0;
+    double x = 0;
+    const auto add = [&](const char* name, const char* residue, int number, const char* segment) {
+        text += MdLine(++serial, name, residue, number, x += 1.1, segment);
+    };
+    for (const char* name : {" N", " CA", " C", " O"}) add(name, "ALA", 1, "PROA");
+    for (const char* name : {" N", " CA", " CB", " CG", " C", " O"}) add(name, "HSD", 2, "PROA");
+    for (int w = 1; w <= 3; ++w)
+        for (const char* name : {" OH2", " H1", " H2"}) add(name, "TIP3", w, "WT1");
+    add(" SOD", "SOD", 1, "ION");
+    return text + "TER\nEND\n";
+}
+
+// Four-letter residue names stay whole and blank chains take the segment;
+// names and chains of ordinary files stay as they were.
+TEST(Structure, SimulationFilesKeepFourLetterNamesAndSegments) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string residues;  // "name chain kind;" per residue, kind 'P', 'L' or 'W'
+    };
+    const std::string standard = AtomLine("ATOM", 1, " CA", ' ', "ALA", 'A', 1, 0, 0, 0, "C") +
+                                 AtomLine("HETATM", 2, " O", ' ', "HOH", 'A', 2, 3, 0, 0, "O");
+    // A two-letter chain right-aligned in columns 21-22 is a chain, not a fourth letter.
+    std::string twoLetter = AtomLine("ATOM", 1, " CA", ' ', "GLY", ' ', 1, 0, 0, 0, "C");
+    twoLetter.replace(20, 2, "AB");
+    const std::string resumed = AtomLine("ATOM", 1, " CA", ' ', "GLY", 'A', 1, 0, 0, 0, "C") + "TER\n" +
+                                AtomLine("ATOM", 2, " CA", ' ', "GLY", 'A', 5, 9, 0, 0, "C") +
+                                AtomLine("HETATM", 3, " CA", ' ', "CA", 'A', 6, 20, 0, 0, "CA");
+    const Case cases[] = {
+        {"chain resumed after TER", resumed, "GLY A P;GLY A P;CA A L;"},
+        {"simulation box", MdFragment(), "ALA PROA P;HSD PROA P;TIP3 WT1 W;TIP3 WT1 W;TIP3 WT1 W;SOD ION L;"},
+        {"ordinary file", standard, "ALA A P;HOH A W;"},
+        {"two-letter chain", twoLetter, "GLY AB P;"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Structure s = ReadText(c.text);
+        std::string residues;
+        for (std::size_t i = 0; i < s.atoms.size(); ++i) {
+            const Atom& a = s.atoms[i];
+            if (i > 0 && s.atoms[i - 1].residueNumber == a.residueNumber && s.atoms[i - 1].chain == a.chain) continue;
+            const char kind = a.residueKind == ResidueKind::Polymer ? 'P' : a.residueKind == ResidueKind::Water ? 'W' : 'L';
+            residues += a.residueName + " " + a.chain + " " + kind + ";";
+        }
+        EXPECT_EQ(residues, c.residues);
+    }
+}
+
+// Chain names come back once each with their parts counted: gemmi splits a
+// chain at TER into polymer, ligand and water parts, and a water box wrapping
+// past 9999 holds many molecules under one residue number.
+TEST(Structure, ChainSummariesGroupPartsByName) {
+    std::string text;
+    int serial = 0;
+    for (int r = 1; r <= 3; ++r)
+        for (const char* name : {" N", " CA", " C"}) {
+            ++serial;
+            text += AtomLine("ATOM", serial, name, ' ', "GLY", 'A', r, serial, 0, 0, name[1] == 'N' ? "N" : "C");
+        }
+    text += "TER\n";
+    text += AtomLine("ATOM", ++serial, " CA", ' ', "GLY", 'B', 1, 40, 0, 0, "C");
+    text += "TER\n";
+    text += AtomLine("HETATM", ++serial, "ZN", ' ', "ZN", 'A', 101, 20, 0, 0, "ZN");
+    text += AtomLine("HETATM", ++serial, "C1", ' ', "ACT", 'A', 102, 21, 0, 0, "C");
+    text += AtomLine("HETATM", ++serial, "O", ' ', "HOH", 'A', 201, 22, 0, 0, "O");
+    text += AtomLine("HETATM", ++serial, "O", ' ', "HOH", 'B', 201, 42, 0, 0, "O");
+    // Two waters under one number, as after a wrap.
+    text += AtomLine("HETATM", ++serial, "O", ' ', "HOH", 'A', 202, 23, 0, 0, "O");
+    text += AtomLine("HETATM", ++serial, "O", ' ', "HOH", 'A', 202, 24, 0, 0, "O");
+    const std::vector<ChainSummary> chains = SummariseChains(ReadText(text));
+    ASSERT_EQ(chains.size(), 2u);
+    EXPECT_EQ(chains[0].name, "A");
+    EXPECT_GE(chains[0].parts, 2);
+    EXPECT_EQ(chains[0].polymerParts, 1);
+    EXPECT_EQ(chains[0].polymerResidues, 3);
+    EXPECT_EQ(chains[0].ligands, 2);
+    EXPECT_EQ(chains[0].waters, 3);
+    EXPECT_EQ(chains[0].atoms, 9 + 5);
+    EXPECT_EQ(chains[1].name, "B");
+    EXPECT_EQ(chains[1].polymerResidues, 1);
+    EXPECT_EQ(chains[1].waters, 1);
+
+    std::ostringstream all, cut;
+    PrintChainSummaries(chains, 2, all);
+    EXPECT_EQ(all.str(), "  A: 1 polymer part (3 residues), 2 ligands, 3 waters\n  B: 1 polymer part (1 residue), 1 water\n");
+    PrintChainSummaries(chains, 1, cut);
+    EXPECT_EQ(cut.str(), "  A: 1 polymer part (3 residues), 2 ligands, 3 waters\n  ... 1 more chain (2 atoms)\n");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(Superpose, RigidCopyFitsBack) {
         SCOPED_TRACE(std::to_string(c.ax) + " " + std::to_string(c.ay) + " " + std::to_string(c.az));
         const Superposition fit = Superpose(Moved(Ubiquitin(), c.ax, c.ay, c.az, c.shift), Ubiquitin());
         EXPECT_EQ(fit.matched, 76);
-        EXPECT_FALSE(fit.byFirstChain);
+        EXPECT_EQ(fit.pairing, Pairing::ByChain);
         EXPECT_LT(fit.rmsdExact, 2e-3);
         EXPECT_LT(fit.rmsdIterative, 0.1);
         EXPECT_EQ(fit.rmsdBefore > 1.0, c.shift.Length() > 0.0);
@@ -51,15 +51,15 @@ TEST(Superpose, MatchingByChainResidueAndInsertion) {
         const char* what;
         std::function<void(Structure&)> edit;
         int matched;
-        bool byFirstChain;
+        Pairing pairing;
     };
     const Case cases[] = {
         {"renamed chain falls back to the first chain", [](Structure& s) { for (Atom& a : s.atoms) a.chain = "Z"; },
-         76, true},
+         76, Pairing::ByFirstChain},
         {"insertion code is part of the key",
-         [](Structure& s) { for (Atom& a : s.atoms) if (a.residueNumber == 10) a.insertionCode = 'A'; }, 75, false},
+         [](Structure& s) { for (Atom& a : s.atoms) if (a.residueNumber == 10) a.insertionCode = 'A'; }, 75, Pairing::ByChain},
         {"residues missing", [](Structure& s) { for (Atom& a : s.atoms) if (a.residueNumber > 70) a.name = "CB"; },
-         70, false},
+         70, Pairing::ByChain},
         {"a calcium ion named CA is no C-alpha",
          [](Structure& s) {
              Atom ion = s.atoms.front();
@@ -68,7 +68,7 @@ TEST(Superpose, MatchingByChainResidueAndInsertion) {
              ion.position += Tessary::Point3d(30, 30, 30);
              s.atoms.insert(s.atoms.begin(), ion);
          },
-         76, false},
+         76, Pairing::ByChain},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -76,7 +76,7 @@ TEST(Superpose, MatchingByChainResidueAndInsertion) {
         c.edit(moving);
         const Superposition fit = Superpose(moving, Ubiquitin());
         EXPECT_EQ(fit.matched, c.matched);
-        EXPECT_EQ(fit.byFirstChain, c.byFirstChain);
+        EXPECT_EQ(fit.pairing, c.pairing);
         EXPECT_LT(fit.rmsdExact, 1e-3);
     }
 }
@@ -113,6 +113,75 @@ TEST(Superpose, ErrorsAreInputErrors) {
         SCOPED_TRACE(i);
         EXPECT_THROW(cases[i](), InputError);
     }
+}
+
+// Frames without residues pair every atom by index; the counts must agree.
+TEST(Superpose, XyzFramesPairAtomsByIndex) {
+    const Structure water = ReadStructure(MoleculePath("water_cluster_Mg.xyz"));
+    const Superposition fit = Superpose(Moved(water, 20, 70, -30, {5, -3, 9}), water);
+    EXPECT_EQ(fit.pairing, Pairing::ByAtomIndex);
+    EXPECT_EQ(fit.matched, static_cast<int>(water.atoms.size()));
+    EXPECT_GT(fit.rmsdBefore, 1.0);
+    EXPECT_LT(fit.rmsdExact, 1e-3);
+
+    // Swapping two atoms of the copy breaks the pairing, so the fit is worse.
+    Structure swapped = water;
+    std::swap(swapped.atoms[0].position, swapped.atoms[5].position);
+    EXPECT_GT(Superpose(swapped, water).rmsdExact, 0.1);
+
+    Structure shorter = water;
+    shorter.atoms.pop_back();
+    try {
+        Superpose(shorter, water);
+        ADD_FAILURE() << "different counts were fitted";
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("18 atoms"), std::string::npos) << e.what();
+    }
+}
+
+// A chosen chain in each structure pairs by residue number within it.
+TEST(Superpose, ChosenChains) {
+    // Ubiquitin as chain A, with a moved copy as chain B.
+    Structure pair = Ubiquitin();
+    const Structure copy = Moved(Ubiquitin(), 40, 10, 100, {12, 0, -7});
+    const int count = static_cast<int>(pair.atoms.size());
+    for (Atom atom : copy.atoms) {
+        atom.chain = "B";
+        pair.atoms.push_back(atom);
+    }
+    pair.chains.push_back({"B", count, count});
+    struct Case {
+        ChainChoice chains;
+        bool moved;
+    };
+    const Case cases[] = {{{"A", "B"}, true}, {{"B", "A"}, true}, {{"B", "B"}, false}, {{"", "B"}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chains.fixed + "," + c.chains.moving);
+        const Superposition fit = Superpose(pair, pair, c.chains);
+        EXPECT_EQ(fit.pairing, Pairing::ByChosenChains);
+        EXPECT_EQ(fit.matched, 76);
+        EXPECT_EQ(fit.rmsdBefore > 1.0, c.moved);
+        EXPECT_LT(fit.rmsdExact, 2e-3);
+    }
+    // Without a choice both chains pair by name, each with itself.
+    EXPECT_EQ(Superpose(pair, pair).matched, 152);
+
+    const Structure water = ReadStructure(MoleculePath("water_cluster_Mg.xyz"));
+    const std::function<void()> refused[] = {
+        [&] { Superpose(pair, pair, {"A", "Z"}); },
+        [&] { Superpose(pair, pair, {"Z", "A"}); },
+        [&] { Superpose(water, water, {"A", "A"}); },
+        [] { SuperposeModels(MoleculePath("1d3z.pdb"), kDefaultMaxInputMegabytes, "Q"); },
+    };
+    for (std::size_t i = 0; i < std::size(refused); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_THROW(refused[i](), InputError);
+    }
+    const std::vector<ModelSuperposition> models =
+        SuperposeModels(MoleculePath("1d3z.pdb"), kDefaultMaxInputMegabytes, "A");
+    ASSERT_EQ(models.size(), 9u);
+    EXPECT_EQ(models.front().fit.pairing, Pairing::ByChosenChains);
+    EXPECT_EQ(models.front().fit.matched, 76);
 }
 
 }  // namespace
