@@ -42,6 +42,20 @@ void GroupChains(Structure& s) {
     }
 }
 
+// Calls f(start, length) for each line of `text`, the length without its
+// line end (\n or \r\n).
+template <class F>
+void ForEachLine(const std::string& text, F&& f) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::size_t length = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
+        f(start, length);
+        start = end + 1;
+    }
+}
+
 // Files of the old format carry an entry code and line number in columns
 // 73-80, where newer ones keep the element and the charge; read literally
 // those would give a bad charge ("Wrong format for charge") or a numeric
@@ -53,12 +67,7 @@ void BlankOldSerials(std::string& text) {
         if (isDigit(sign)) std::swap(digit, sign);
         return !isDigit(digit) || sign == '+' || sign == '-' || std::isspace(static_cast<unsigned char>(sign)) != 0;
     };
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::size_t length = end - start;
-        if (length > 0 && text[end - 1] == '\r') --length;
+    ForEachLine(text, [&](std::size_t start, std::size_t length) {
         const bool coordinates = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0 ||
                                  text.compare(start, 6, "ANISOU") == 0;
         // The entry code in columns 73-76 goes with the line number: read
@@ -66,8 +75,7 @@ void BlankOldSerials(std::string& text) {
         if (coordinates && length >= 80 && !isCharge(text[start + 78], text[start + 79])) {
             for (std::size_t c = 72; c < 80; ++c) text[start + c] = ' ';
         }
-        start = end + 1;
-    }
+    });
 }
 
 // Simulation programs write four-letter residue names (TIP3, POPC, HSD) in
@@ -82,12 +90,7 @@ std::unordered_map<gemmi::ResidueId, char> TakeFourthLetters(std::string& text) 
     std::unordered_map<gemmi::ResidueId, char> fourth;
     const auto graphic = [](char c) { return std::isgraph(static_cast<unsigned char>(c)) != 0; };
     char line[81];
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::size_t length = end - start;
-        if (length > 0 && text[end - 1] == '\r') --length;
+    ForEachLine(text, [&](std::size_t start, std::size_t length) {
         const char* p = text.data() + start;
         const bool atom = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0;
         if ((atom || text.compare(start, 6, "ANISOU") == 0) && length >= 22 && graphic(p[17]) && graphic(p[18]) &&
@@ -104,8 +107,7 @@ std::unordered_map<gemmi::ResidueId, char> TakeFourthLetters(std::string& text) 
             }
             text[start + 20] = ' ';
         }
-        start = end + 1;
-    }
+    });
     return fourth;
 }
 
