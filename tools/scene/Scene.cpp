@@ -28,12 +28,27 @@ constexpr unsigned char kPolyhedronTransparency = 150;
 // The radius of the sphere that holds 50% of a trivariate normal distribution.
 constexpr double kHalfProbabilityScale = 1.5382;
 
+// Twenty colours told apart at a glance on white, so chains repeat a colour
+// only past twenty.
 const Color kChainColors[] = {
-    Color(70, 130, 220), Color(230, 120, 40), Color(60, 170, 90), Color(210, 70, 90),  Color(150, 100, 200),
-    Color(140, 90, 60),  Color(220, 120, 190), Color(120, 120, 120), Color(180, 180, 40), Color(40, 180, 190),
+    Color(70, 130, 220),  Color(230, 120, 40),  Color(60, 170, 90),   Color(210, 70, 90),  Color(150, 100, 200),
+    Color(140, 90, 60),   Color(220, 120, 190), Color(120, 120, 120), Color(180, 180, 40), Color(40, 180, 190),
+    Color(0, 90, 140),    Color(250, 180, 150), Color(100, 60, 130),  Color(140, 200, 90), Color(170, 30, 40),
+    Color(240, 200, 100), Color(0, 130, 110),   Color(200, 160, 220), Color(90, 100, 40),  Color(255, 140, 110),
 };
 
-Color ChainColor(std::size_t chain) { return kChainColors[chain % std::size(kChainColors)]; }
+// One colour per chain name, in the order the names first appear: the parts
+// a chain is read in (polymer, ligands, water) share it.
+std::vector<Color> ChainColors(const Structure& s) {
+    std::map<std::string, std::size_t> order;
+    std::vector<Color> colors;
+    colors.reserve(s.chains.size());
+    for (const Chain& chain : s.chains) {
+        const std::size_t k = order.emplace(chain.name, order.size()).first->second;
+        colors.push_back(kChainColors[k % std::size(kChainColors)]);
+    }
+    return colors;
+}
 
 double SphereRadius(const ElementInfo& e, Style style) {
     if (style == Style::Spacefill) return e.vdwRadius;
@@ -72,7 +87,8 @@ bool DisplacementEllipsoid(const Atom& atom, Point3d& size, Matrix4x4& axes) {
 
 class SceneBuilder {
 public:
-    SceneBuilder(const Structure& s, const SceneOptions& o, Scene& scene) : m_s(s), m_options(o), m_scene(scene) {}
+    SceneBuilder(const Structure& s, const SceneOptions& o, Scene& scene)
+        : m_s(s), m_options(o), m_scene(scene), m_chainColors(ChainColors(s)) {}
 
     void Build() {
         m_scene.atomCount = static_cast<int>(m_s.atoms.size());
@@ -92,7 +108,7 @@ public:
         auto chainList = [&](int c) -> DisplayList3D& { return m_scene.root.GetDisplayList(c); };
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
             AddAtoms(chainList(static_cast<int>(c)), m_s.chains[c]);
-            AddTrace(chainList(static_cast<int>(c)), m_s.chains[c], ChainColor(c));
+            AddTrace(chainList(static_cast<int>(c)), m_s.chains[c], m_chainColors[c]);
         }
         if (m_options.style == Style::BallAndStick) {
             for (std::size_t b = 0; b < m_scene.bonds.size(); ++b) {
@@ -125,7 +141,7 @@ private:
                 Color& color = m_colors[static_cast<std::size_t>(i)];
                 switch (m_options.coloring) {
                     case Coloring::Element: color = LookupElement(a.element).GetColor(); break;
-                    case Coloring::Chain: color = ChainColor(c); break;
+                    case Coloring::Chain: color = m_chainColors[c]; break;
                     case Coloring::BFactor: color = ramp.CalculateColor(a.bFactor); break;
                 }
             }
@@ -226,6 +242,7 @@ private:
     const SceneOptions& m_options;
     Scene& m_scene;
     std::vector<Color> m_colors;
+    std::vector<Color> m_chainColors;  // by chain part
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
 
 #include "Fragment.h"
 #include "MoleculePath.h"
@@ -110,6 +112,29 @@ TEST(Scene, StylesEllipsoidsAndColours) {
     EXPECT_EQ(colourOf(coldest).GetR(), 0);
     EXPECT_EQ(colourOf(hottest).GetR(), 255);
     EXPECT_EQ(colourOf(hottest).GetB(), 0);
+}
+
+// Colour by chain: twenty chains differ, and a chain read in several parts
+// (its ligands or water after other chains, as mmCIF files order them) keeps
+// its colour in each.
+TEST(Scene, ChainColoursFollowChainNames) {
+    Structure s;
+    for (int part = 0; part < 22; ++part) {
+        Atom atom;
+        atom.element = "C";
+        atom.position = Point3d(static_cast<float>(5 * part), 0, 0);
+        s.atoms.push_back(atom);
+        s.chains.push_back({std::string(1, static_cast<char>('A' + part % 20)), part, 1});
+    }
+    SceneOptions options;
+    options.coloring = Coloring::Chain;
+    const Scene scene = BuildScene(s, options);
+    const auto colourOf = [&](int part) { return scene.root.GetDisplayList(part).GetOpaqueSphere(0).GetColor().GetRGB(); };
+    std::set<unsigned> colours;
+    for (int part = 0; part < 20; ++part) colours.insert(colourOf(part));
+    EXPECT_EQ(colours.size(), 20u);
+    EXPECT_EQ(colourOf(20), colourOf(0));
+    EXPECT_EQ(colourOf(21), colourOf(1));
 }
 
 TEST(Scene, IsotropicTensorGivesASphereOfTheHalfProbabilityRadius) {
