@@ -24,6 +24,7 @@ constexpr double kBondRadius = 0.14;
 constexpr int kContactWidth = 2;          // pixels
 constexpr int kContactDashes = 5;
 constexpr double kTraceBreak = 4.2;       // C-alpha gap that ends a trace
+constexpr double kNucleicTraceBreak = 8.0;  // the same between phosphates (about 7 A apart)
 constexpr unsigned char kPolyhedronTransparency = 150;
 // The radius of the sphere that holds 50% of a trivariate normal distribution.
 constexpr double kHalfProbabilityScale = 1.5382;
@@ -175,9 +176,13 @@ private:
 
     // A smooth line through the C-alpha atoms of each unbroken run.
     // Atoms coloured by chain get a dark trace, so it stands out against them.
+    // One smooth line through the polymer's backbone: C-alpha of amino
+    // acids (modified ones written as HETATM included), P of nucleotides, or
+    // C4' where a nucleotide has no P; broken where a residue is missing.
     void AddTrace(DisplayList3D& list, const Chain& chain, Color chainColor) {
         Point3d::Array run;
         const Color color = m_options.coloring == Coloring::Chain ? Color(60, 60, 60) : chainColor;
+        double reach = kTraceBreak;
         auto flush = [&] {
             if (run.GetSize() >= 2) {
                 Point3d::Array curve;
@@ -187,11 +192,35 @@ private:
             }
             run.RemoveAll();
         };
-        for (int i = chain.first; i < chain.first + chain.count; ++i) {
-            const Atom& a = m_s.atoms[static_cast<std::size_t>(i)];
-            if (a.name != "CA" || a.element != "C" || a.hetero) continue;
-            if (run.GetSize() > 0 && run[run.GetUpperBound()].Distance(a.position) > kTraceBreak) flush();
-            run.Add(a.position);
+        const int end = chain.first + chain.count;
+        for (int first = chain.first; first < end;) {
+            // The residue: atoms of one number, insertion code and name.
+            const Atom& head = m_s.atoms[static_cast<std::size_t>(first)];
+            int last = first;
+            while (last < end && m_s.atoms[static_cast<std::size_t>(last)].residueNumber == head.residueNumber &&
+                   m_s.atoms[static_cast<std::size_t>(last)].insertionCode == head.insertionCode &&
+                   m_s.atoms[static_cast<std::size_t>(last)].residueName == head.residueName)
+                ++last;
+            const Atom* backbone = nullptr;
+            double step = kTraceBreak;
+            if (head.residueKind == ResidueKind::Polymer) {
+                for (const char* name : {"CA", "P", "C4'"}) {
+                    for (int i = first; i < last && !backbone; ++i) {
+                        const Atom& a = m_s.atoms[static_cast<std::size_t>(i)];
+                        if (a.name == name && a.element == (name[0] == 'P' ? "P" : "C")) backbone = &a;
+                    }
+                    if (backbone) {
+                        step = name[1] == 'A' ? kTraceBreak : kNucleicTraceBreak;
+                        break;
+                    }
+                }
+            }
+            first = last;
+            if (!backbone) continue;
+            if (run.GetSize() > 0 && (step != reach || run[run.GetUpperBound()].Distance(backbone->position) > step))
+                flush();
+            reach = step;
+            run.Add(backbone->position);
         }
         flush();
     }

@@ -1,5 +1,7 @@
 #include "Structure.h"
 
+#include "Scene.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -433,6 +435,42 @@ TEST(Structure, ChainSummariesGroupPartsByName) {
     EXPECT_EQ(all.str(), "  A: 1 polymer part (3 residues), 2 ligands, 3 waters\n  B: 1 polymer part (1 residue), 1 water\n");
     PrintChainSummaries(chains, 1, cut);
     EXPECT_EQ(cut.str(), "  A: 1 polymer part (3 residues), 2 ligands, 3 waters\n  ... 1 more chain (2 atoms)\n");
+}
+
+// The backbone trace runs through every polymer residue: a selenomethionine
+// written as HETATM between two alanines, and the phosphates of a DNA strand
+// (C4' standing in where the first nucleotide has no P).
+TEST(Structure, TraceRunsThroughModifiedResiduesAndNucleicAcids) {
+    struct Case {
+        const char* what;
+        std::string text;
+        int points;  // backbone atoms on the trace, one a residue
+    } cases[] = {
+        {"protein with MSE",
+         AtomLine("ATOM", 1, " CA", ' ', "ALA", 'A', 1, 0, 0, 0, "C") +
+             AtomLine("HETATM", 2, " CA", ' ', "MSE", 'A', 2, 3.8, 0, 0, "C") +
+             AtomLine("HETATM", 3, "SE", ' ', "MSE", 'A', 2, 3.8, 2, 0, "SE") +
+             AtomLine("ATOM", 4, " CA", ' ', "ALA", 'A', 3, 7.6, 0, 0, "C"),
+         3},
+        {"DNA strand",
+         AtomLine("ATOM", 1, " C4'", ' ', " DA", 'B', 1, 0, 0, 0, "C") +
+             AtomLine("ATOM", 2, " P", ' ', " DT", 'B', 2, 6.5, 0, 0, "P") +
+             AtomLine("ATOM", 3, " C4'", ' ', " DT", 'B', 2, 6.5, 3, 0, "C") +
+             AtomLine("ATOM", 4, " P", ' ', " DG", 'B', 3, 13, 0, 0, "P"),
+         3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Structure s = ReadText(c.text);
+        const Scene scene = BuildScene(s, SceneOptions());
+        ASSERT_GE(scene.root.GetNumDisplayLists(), 1);
+        const Tessary::DisplayList3D& chain = scene.root.GetDisplayList(0);
+        // One unbroken curve from the first residue's backbone atom to the last's.
+        ASSERT_GE(chain.GetNumLines(), 2 * (c.points - 1));
+        for (int k = 1; k < chain.GetNumLines(); ++k) EXPECT_EQ(chain.GetLine(k - 1).GetEnd2(), chain.GetLine(k).GetEnd1());
+        EXPECT_EQ(chain.GetLine(0).GetEnd1(), s.atoms.front().position);
+        EXPECT_EQ(chain.GetLine(chain.GetNumLines() - 1).GetEnd2(), s.atoms.back().position);
+    }
 }
 
 }  // namespace
