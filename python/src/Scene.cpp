@@ -355,6 +355,11 @@ struct BufferTag {
     static constexpr auto name = py::detail::const_name("bytes | bytearray | memoryview");
 };
 
+// A tree of its own holding a copy of the list a reference points at.
+DisplayListRef CopyTree(const DisplayListRef& self) {
+    return DisplayListRef(self.Read([](const DisplayList3D& l) { return l; }));
+}
+
 }  // namespace
 
 void RegisterScene(py::module_& m) {
@@ -481,17 +486,9 @@ void RegisterScene(py::module_& m) {
             "from_bytes", [](const Typed<BufferTag>& data) { return FromBytes(data); }, py::arg("data"),
             "A tree rebuilt from to_bytes output held in any buffer (bytes, bytearray, memoryview; new IDs). "
             "ArchiveError for malformed or truncated bytes.")
+        .def("__copy__", &CopyTree, "An independent tree holding a copy of this list (same IDs).")
         .def(
-            "__copy__",
-            [](const DisplayListRef& self) {
-                return DisplayListRef(self.Read([](const DisplayList3D& l) { return l; }));
-            },
-            "An independent tree holding a copy of this list (same IDs).")
-        .def(
-            "__deepcopy__",
-            [](const DisplayListRef& self, const py::dict&) {
-                return DisplayListRef(self.Read([](const DisplayList3D& l) { return l; }));
-            },
+            "__deepcopy__", [](const DisplayListRef& self, const py::dict&) { return CopyTree(self); },
             py::arg("memo"), "Same as __copy__: the copy shares nothing.")
         .def(py::pickle([](const DisplayListRef& self) { return ToBytes(self); },
                         [](const py::bytes& b) { return FromBytes(b); }));

@@ -131,6 +131,11 @@ auto OverlayLineState(const UnlitLinePrimitive& l) {
 // compile where the table is expanded, and no class falls back on its base's.
 template <class T>
 struct Kind;
+// A kind whose library form already holds everything it draws with.
+struct NoExtras {
+    template <class T>
+    static void Extras(CArchive&, T&, int) {}
+};
 
 template <>
 struct Kind<LinePrimitive> {
@@ -213,8 +218,7 @@ struct Kind<CylinderPrimitive> {
     }
 };
 template <>
-struct Kind<ConePrimitive> {
-    static void Extras(CArchive&, ConePrimitive&, int) {}
+struct Kind<ConePrimitive> : NoExtras {
     static auto State(const ConePrimitive& p) {
         return std::tuple_cat(LitState(p), std::make_tuple(p.GetBase(), p.GetTip(), p.GetColor(), p.GetRadius()));
     }
@@ -272,8 +276,7 @@ struct Kind<DotPrimitive> {
     static auto State(const DotPrimitive& p) { return std::make_tuple(p.GetID(), p.GetCoord(), p.GetColor(), p.GetWidth()); }
 };
 template <>
-struct Kind<ArcPrimitive> {
-    static void Extras(CArchive&, ArcPrimitive&, int) {}
+struct Kind<ArcPrimitive> : NoExtras {
     static auto State(const ArcPrimitive& p) {
         return std::make_tuple(p.GetID(), p.GetCenter(), p.GetNormal(), p.GetStart(), p.GetAngle(), p.GetNumSegments(),
                                p.GetColor(), p.GetWidth(), std::cref(p.GetPoints()));
@@ -290,8 +293,7 @@ struct Kind<Text3DPrimitive> {
     }
 };
 template <>
-struct Kind<UnlitTrianglePrimitive> {
-    static void Extras(CArchive&, UnlitTrianglePrimitive&, int) {}
+struct Kind<UnlitTrianglePrimitive> : NoExtras {
     static auto State(const UnlitTrianglePrimitive& p) {
         return std::make_tuple(p.GetID(), p.GetEnd1(), p.GetEnd2(), p.GetEnd3(), p.GetColor());
     }
@@ -343,45 +345,37 @@ struct Kind<IconPrimitive> {
     }
 };
 template <>
-struct Kind<LineSegmentPrimitive> {
-    static void Extras(CArchive&, LineSegmentPrimitive&, int) {}
+struct Kind<LineSegmentPrimitive> : NoExtras {
     static auto State(const LineSegmentPrimitive& p) { return OverlayLineState(p); }
 };
 template <>
-struct Kind<PolylinePrimitive> {
-    static void Extras(CArchive&, PolylinePrimitive&, int) {}
+struct Kind<PolylinePrimitive> : NoExtras {
     static auto State(const PolylinePrimitive& p) { return OverlayLineState(p); }
 };
 template <>
-struct Kind<RectanglePrimitive> {
-    static void Extras(CArchive&, RectanglePrimitive&, int) {}
+struct Kind<RectanglePrimitive> : NoExtras {
     static auto State(const RectanglePrimitive& p) { return std::tuple_cat(ShapeState(p), std::make_tuple(p.GetSize())); }
 };
 template <>
-struct Kind<EllipsePrimitive> {
-    static void Extras(CArchive&, EllipsePrimitive&, int) {}
+struct Kind<EllipsePrimitive> : NoExtras {
     static auto State(const EllipsePrimitive& p) { return Kind<RectanglePrimitive>::State(p); }
 };
 template <>
-struct Kind<TriangleShapePrimitive> {
-    static void Extras(CArchive&, TriangleShapePrimitive&, int) {}
+struct Kind<TriangleShapePrimitive> : NoExtras {
     static auto State(const TriangleShapePrimitive& p) {
         return std::tuple_cat(ShapeState(p), std::make_tuple(p.GetPoint1(), p.GetPoint2(), p.GetPoint3()));
     }
 };
 template <>
-struct Kind<TextStringPrimitive> {
-    static void Extras(CArchive&, TextStringPrimitive&, int) {}
+struct Kind<TextStringPrimitive> : NoExtras {
     static auto State(const TextStringPrimitive& p) { return TextState(p); }
 };
 template <>
-struct Kind<TextBoxPrimitive> {
-    static void Extras(CArchive&, TextBoxPrimitive&, int) {}
+struct Kind<TextBoxPrimitive> : NoExtras {
     static auto State(const TextBoxPrimitive& p) { return BoxState(p); }
 };
 template <>
-struct Kind<TextCalloutPrimitive> {
-    static void Extras(CArchive&, TextCalloutPrimitive&, int) {}
+struct Kind<TextCalloutPrimitive> : NoExtras {
     static auto State(const TextCalloutPrimitive& p) {
         return std::tuple_cat(BoxState(p), std::make_tuple(p.GetLocation(), p.GetLocation2d()));
     }
