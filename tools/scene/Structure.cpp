@@ -185,6 +185,25 @@ int KeepFirstConformation(gemmi::Model& model) {
     return leftOut;
 }
 
+Point3d Row(const gemmi::Mat33& m, int i) { return Point3d(m[i][0], m[i][1], m[i][2]); }
+
+// The cell and space group in Cartesian terms; empty without both.
+Crystal CrystalOf(const gemmi::UnitCell& cell, const gemmi::SpaceGroup* group) {
+    Crystal crystal;
+    if (!cell.is_crystal() || group == nullptr) return crystal;
+    crystal.spaceGroup = group->hm;
+    for (int i = 0; i < 3; ++i) {
+        crystal.edges[static_cast<std::size_t>(i)] = Point3d(cell.orth.mat[0][i], cell.orth.mat[1][i], cell.orth.mat[2][i]);
+        crystal.toFractional[static_cast<std::size_t>(i)] = Row(cell.frac.mat, i);
+    }
+    for (const gemmi::Op& op : group->operations()) {
+        const gemmi::Transform t = cell.op_as_transform(op);
+        crystal.operations.push_back({op.triplet(), {Row(t.mat, 0), Row(t.mat, 1), Row(t.mat, 2)},
+                                      Point3d(t.vec.x, t.vec.y, t.vec.z)});
+    }
+    return crystal;
+}
+
 Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     Structure s;
     s.path = path;
@@ -198,6 +217,7 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     if (s.title.empty()) s.title = st.get_info("_entry.id");
     if (s.title.empty()) s.title = st.name;
     s.title = TextAsUtf8(s.title);
+    s.crystal = CrystalOf(st.cell, st.find_spacegroup());
     gemmi::Model& m = st.models[static_cast<std::size_t>(model - 1)];
     s.alternativesLeftOut = KeepFirstConformation(m);
     for (const gemmi::Chain& chain : m.chains) {

@@ -53,6 +53,30 @@ struct Chain {
     int count = 0;
 };
 
+// The crystal a structure was read from, in Cartesian angstroms: the cell's
+// edges and the space group's operations x' = R x + t (the identity first).
+// Empty for files without a cell or with an unknown space group.
+struct Crystal {
+    struct Operation {
+        std::string triplet;  // "-x,y+1/2,-z"
+        std::array<Tessary::Point3d, 3> rotation;  // rows of R
+        Tessary::Point3d translation;
+
+        Tessary::Point3d Apply(const Tessary::Point3d& p) const {
+            return Tessary::Point3d(rotation[0].Dot(p), rotation[1].Dot(p), rotation[2].Dot(p)) + translation;
+        }
+    };
+    std::string spaceGroup;                   // Hermann-Mauguin symbol, "P 21 21 21"
+    std::array<Tessary::Point3d, 3> edges{};  // a, b, c
+    std::array<Tessary::Point3d, 3> toFractional{};  // rows of the inverse of [a b c]
+    std::vector<Operation> operations;
+
+    bool Known() const { return !operations.empty(); }
+    Tessary::Point3d Fractional(const Tessary::Point3d& p) const {
+        return Tessary::Point3d(toFractional[0].Dot(p), toFractional[1].Dot(p), toFractional[2].Dot(p));
+    }
+};
+
 struct Structure {
     std::string path;
     std::string title;
@@ -61,6 +85,7 @@ struct Structure {
     std::vector<Atom> atoms;
     std::vector<Chain> chains;
     int alternativesLeftOut = 0;  // atoms of later alternative conformations not read
+    Crystal crystal;
 
     Tessary::Point3d::Array Positions() const;
 };

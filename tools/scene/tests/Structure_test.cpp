@@ -1,6 +1,7 @@
 #include "Structure.h"
 
 #include "Scene.h"
+#include "MoleculePath.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -471,6 +472,44 @@ TEST(Structure, TraceRunsThroughModifiedResiduesAndNucleicAcids) {
         EXPECT_EQ(chain.GetLine(0).GetEnd1(), s.atoms.front().position);
         EXPECT_EQ(chain.GetLine(chain.GetNumLines() - 1).GetEnd2(), s.atoms.back().position);
     }
+}
+
+// The crystal as the metal shells use it: every operation an isometry
+// mapping fractional coordinates by its triplet, the identity first, and a
+// placeholder cell (1 A, P 1, as NMR entries write it) no crystal at all.
+TEST(Structure, CrystalOperationsMatchTheirSpaceGroup) {
+    using Tessary::Point3d;
+    const struct {
+        const char* file;
+        const char* group;
+        std::size_t operations;
+    } cases[] = {{"4at1.ent", "P 3 2 1", 6}, {"2hhb.ent", "P 1 21 1", 2}, {"1d3z.pdb", "", 0}};
+    const Point3d probe(3.5, -7.25, 11.0), other(-2.0, 4.5, 1.25);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Crystal& crystal = ReadStructure(MoleculePath(c.file)).crystal;
+        EXPECT_EQ(crystal.spaceGroup, c.group);
+        ASSERT_EQ(crystal.operations.size(), c.operations);
+        if (!crystal.Known()) continue;
+        EXPECT_EQ(crystal.operations[0].triplet, "x,y,z");
+        for (int i = 0; i < 3; ++i) {
+            const Point3d f = crystal.Fractional(crystal.edges[static_cast<std::size_t>(i)]);
+            for (int j = 0; j < 3; ++j) EXPECT_NEAR(f[j], i == j ? 1.0 : 0.0, 1e-6);
+        }
+        for (const Crystal::Operation& op : crystal.operations) {
+            SCOPED_TRACE(op.triplet);
+            // Cells are written to three decimals, so operations are isometries to about 1e-5.
+            EXPECT_NEAR(op.Apply(probe).Distance(op.Apply(other)), probe.Distance(other), 1e-3);
+        }
+    }
+    // "-y,x-y,z+1/3" style: the second operation of P 3 2 1 takes (x, y, z) to (-y, x-y, z).
+    const Crystal crystal = ReadStructure(MoleculePath("4at1.ent")).crystal;
+    const Point3d f = crystal.Fractional(crystal.operations[1].Apply(probe));
+    const Point3d g = crystal.Fractional(probe);
+    EXPECT_EQ(crystal.operations[1].triplet, "-y,x-y,z");
+    EXPECT_NEAR(f.x, -g.y, 1e-5);
+    EXPECT_NEAR(f.y, g.x - g.y, 1e-5);
+    EXPECT_NEAR(f.z, g.z, 1e-5);
 }
 
 }  // namespace
