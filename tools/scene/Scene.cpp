@@ -178,7 +178,8 @@ private:
     // Atoms coloured by chain get a dark trace, so it stands out against them.
     // One smooth line through the polymer's backbone: C-alpha of amino
     // acids (modified ones written as HETATM included), P of nucleotides, or
-    // C4' where a nucleotide has no P; broken where a residue is missing.
+    // C4' (C4* in old files) where a nucleotide has no P; broken where a
+    // residue is missing.
     void AddTrace(DisplayList3D& list, const Chain& chain, Color chainColor) {
         Point3d::Array run;
         const Color color = m_options.coloring == Coloring::Chain ? Color(60, 60, 60) : chainColor;
@@ -204,7 +205,7 @@ private:
             const Atom* backbone = nullptr;
             double step = kTraceBreak;
             if (head.residueKind == ResidueKind::Polymer) {
-                for (const char* name : {"CA", "P", "C4'"}) {
+                for (const char* name : {"CA", "P", "C4'", "C4*"}) {
                     for (int i = first; i < last && !backbone; ++i) {
                         const Atom& a = m_s.atoms[static_cast<std::size_t>(i)];
                         if (a.name == name && a.element == (name[0] == 'P' ? "P" : "C")) backbone = &a;

@@ -131,7 +131,8 @@ bool IsWaterName(const std::string& name) {
 }
 
 // Waters by entity or name. Polymer needs evidence of its own, a known
-// amino acid or nucleotide or a backbone (N and CA, or P and C4'): a TER
+// amino acid or nucleotide or a backbone (N and CA, or C4' with P or written
+// as ATOM): a TER
 // closing a whole simulation box marks its ions as polymer, and simulation
 // files name protonation states (HSD) and termini their own way. Ligands are
 // the rest, and what the file calls non-polymer (mmCIF entities, PDB parts
@@ -146,7 +147,9 @@ ResidueKind KindOf(const gemmi::Residue& residue) {
     const auto has = [&](const char* name) {
         return std::any_of(residue.atoms.begin(), residue.atoms.end(), [&](const gemmi::Atom& a) { return a.name == name; });
     };
-    if ((has("N") && has("CA")) || (has("P") && (has("C4'") || has("C4*")))) return ResidueKind::Polymer;
+    // A strand's 5' nucleotide has no phosphate, and old files name thymidine "T".
+    const bool sugar = has("C4'") || has("C4*");
+    if ((has("N") && has("CA")) || (sugar && (has("P") || residue.het_flag == 'A'))) return ResidueKind::Polymer;
     return ResidueKind::Ligand;
 }
 

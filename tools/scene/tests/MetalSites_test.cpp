@@ -21,22 +21,27 @@ struct SiteCase {
     int sites;
     const char* ligands;  // residue and element of each, sorted
     CG::CoordinationGeometryType best;
+    int withBest;            // sites whose best fit is `best`
     std::size_t candidates;  // the shapes of that ligand count that can be scored
     double shortest, longest;
 };
 
 TEST(MetalSites, RealSitesHaveTheirKnownLigandsAndShape) {
     const SiteCase cases[] = {
-        {"4at1.ent", "Zn", 2, "CYS S,CYS S,CYS S,CYS S,", CG::Tetrahedral, 5, 2.1, 2.5},
-        {"2hhb.ent", "Fe", 4, "HEM N,HEM N,HEM N,HEM N,HIS N,", CG::SquarePlanarPyramidal, 2, 1.9, 2.3},
-        {"Fe_1brf_snip_reduced.pdb", "Fe", 1, "CYS S,CYS S,CYS S,CYS S,", CG::Tetrahedral, 5, 2.1, 2.5},
-        {"water_cluster_Mg.xyz", "Mg", 1, " O, O, O, O, O, O,", CG::Octahedral, 3, 1.9, 2.0},
+        {"4at1.ent", "Zn", 2, "CYS S,CYS S,CYS S,CYS S,", CG::Tetrahedral, 2, 5, 2.1, 2.5},
+        {"2hhb.ent", "Fe", 4, "HEM N,HEM N,HEM N,HEM N,HIS N,", CG::SquarePlanarPyramidal, 4, 2, 1.9, 2.3},
+        {"Fe_1brf_snip_reduced.pdb", "Fe", 1, "CYS S,CYS S,CYS S,CYS S,", CG::Tetrahedral, 1, 5, 2.1, 2.5},
+        // An Fe4S4 cubane: three sulfides and one cysteine each. FE4's angles
+        // run from 92 to 135 degrees, which a trigonal pyramid fits better.
+        {"sf4_cys4_fragment.pdb", "Fe", 4, "CYS S,SF4 S,SF4 S,SF4 S,", CG::Tetrahedral, 3, 5, 2.15, 2.3},
+        {"water_cluster_Mg.xyz", "Mg", 1, " O, O, O, O, O, O,", CG::Octahedral, 1, 3, 1.9, 2.0},
     };
     for (const SiteCase& c : cases) {
         SCOPED_TRACE(c.file);
         const Structure s = ReadStructure(MoleculePath(c.file));
         const std::vector<MetalSite> sites = FindMetalSites(s);
         ASSERT_EQ(static_cast<int>(sites.size()), c.sites);
+        int withBest = 0;
         for (const MetalSite& site : sites) {
             EXPECT_EQ(s.atoms[site.metal].element, c.metal);
             std::multiset<std::string> ligands;
@@ -51,13 +56,14 @@ TEST(MetalSites, RealSitesHaveTheirKnownLigandsAndShape) {
             }
             EXPECT_EQ(std::accumulate(ligands.begin(), ligands.end(), std::string()), c.ligands);
             ASSERT_TRUE(site.HasGeometry());
-            EXPECT_EQ(site.Best().type, c.best);
+            withBest += site.Best().type == c.best;
             EXPECT_EQ(site.scores.size(), c.candidates);
             for (std::size_t i = 0; i < site.scores.size(); ++i) {
                 EXPECT_GE(site.scores[i].deviation, i ? site.scores[i - 1].deviation : 0.0);
                 EXPECT_EQ(CG::GetCoordinationNumber(site.scores[i].type), static_cast<int>(site.ligands.size()));
             }
         }
+        EXPECT_EQ(withBest, c.withBest);
     }
 }
 

@@ -46,6 +46,7 @@ TEST(Scene, CountsOfRealStructures) {
         {"benzene1.xyz", 12, 1, 0, 12, 0},
         {"Fe_1brf_snip_reduced.pdb", 975, 1, 1, -1, 4},
         {"1ubq.pdb", 660, 1, 0, -1, 0},
+        {"pdb3mht.pdb", 3211, 6, 0, -1, 0},  // two DNA strands and the protein, then the waters of each
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -66,6 +67,22 @@ TEST(Scene, CountsOfRealStructures) {
         EXPECT_EQ(scene.root.GetNumDisplayLists(), c.chains + (c.metals > 0 ? 1 : 0));
         // A protein's C-alpha trace is a run of line pieces; a molecule has none.
         EXPECT_EQ(Count(scene.root, "Lines") > 0, std::string(c.file).find(".pdb") != std::string::npos);
+    }
+}
+
+// A real cubane: the irons bond to nothing covalently; each has four dashed
+// contacts (three sulfides, one cysteine), and only the cysteines' CB-SG
+// remain as cylinders.
+TEST(Scene, CubaneIronsHaveContactsNotBonds) {
+    const Structure s = ReadStructure(MoleculePath("sf4_cys4_fragment.pdb"));
+    const Scene scene = BuildScene(s, SceneOptions());
+    ASSERT_EQ(scene.metals.size(), 4u);
+    EXPECT_EQ(scene.contacts.size(), 16u);
+    EXPECT_EQ(Count(scene.root, "DashedLines"), 16);
+    ASSERT_EQ(scene.bonds.size(), 3u);
+    for (const Bond& b : scene.bonds) {
+        EXPECT_EQ(s.atoms[b.first].residueName, "CYS");
+        EXPECT_EQ(s.atoms[b.second].residueName, "CYS");
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <sstream>
 
@@ -474,6 +475,105 @@ TEST(Structure, TraceRunsThroughModifiedResiduesAndNucleicAcids) {
     }
 }
 
+// Protein-nucleic acid complexes as the files give them: strands named DA..DT
+// with primed sugar atoms, or the old one-letter names with starred ones and
+// 5' ends without a phosphate. Every strand is a polymer part of its own, and
+// one unbroken trace runs through its backbone: from the first nucleotide's P
+// (C4' or C4* where it has none) to the last one's P.
+struct StrandCase {
+    const char* file;
+    const char* chain;
+    int residues;  // nucleotides in the strand, all polymer
+};
+
+// The part of chain `name` holding its polymer, or -1.
+int PolymerPart(const Structure& s, const std::string& name) {
+    for (std::size_t c = 0; c < s.chains.size(); ++c) {
+        const Chain& part = s.chains[c];
+        if (part.name != name) continue;
+        for (int i = part.first; i < part.first + part.count; ++i)
+            if (s.atoms[static_cast<std::size_t>(i)].residueKind == ResidueKind::Polymer) return static_cast<int>(c);
+    }
+    return -1;
+}
+
+// The backbone atom the trace must pass through at the residue holding atom `at`.
+Tessary::Point3d StrandBackbone(const Structure& s, const Chain& part, int at) {
+    const Atom& head = s.atoms[static_cast<std::size_t>(at)];
+    const Atom* sugar = nullptr;
+    for (int i = part.first; i < part.first + part.count; ++i) {
+        const Atom& a = s.atoms[static_cast<std::size_t>(i)];
+        if (a.residueNumber != head.residueNumber || a.residueName != head.residueName) continue;
+        if (a.name == "P") return a.position;
+        if (a.name == "C4'" || a.name == "C4*") sugar = &a;
+    }
+    EXPECT_NE(sugar, nullptr) << head.ResidueLabel();
+    return sugar ? sugar->position : Tessary::Point3d();
+}
+
+void ExpectStrands(const StrandCase* cases, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const StrandCase& c = cases[k];
+        SCOPED_TRACE(std::string(c.file) + " chain " + c.chain);
+        const Structure s = ReadStructure(MoleculePath(c.file));
+        bool named = false;
+        for (const ChainSummary& summary : SummariseChains(s)) {
+            if (summary.name != c.chain) continue;
+            named = true;
+            EXPECT_EQ(summary.polymerParts, 1);
+            EXPECT_EQ(summary.polymerResidues, c.residues);
+            EXPECT_EQ(summary.ligands, 0);
+        }
+        EXPECT_TRUE(named);
+        const int index = PolymerPart(s, c.chain);
+        const Scene scene = BuildScene(s, SceneOptions());
+        if (index < 0 || index >= scene.root.GetNumDisplayLists()) {
+            ADD_FAILURE() << "no polymer part";
+            continue;
+        }
+        const Chain& part = s.chains[static_cast<std::size_t>(index)];
+        const Tessary::DisplayList3D& list = scene.root.GetDisplayList(index);
+        if (list.GetNumLines() < 2 * (c.residues - 1)) {
+            ADD_FAILURE() << list.GetNumLines() << " line pieces";
+            continue;
+        }
+        int breaks = 0;
+        for (int i = 1; i < list.GetNumLines(); ++i) breaks += list.GetLine(i - 1).GetEnd2() != list.GetLine(i).GetEnd1();
+        EXPECT_EQ(breaks, 0);
+        EXPECT_EQ(list.GetLine(0).GetEnd1(), StrandBackbone(s, part, part.first));
+        int last = part.first + part.count - 1;
+        while (s.atoms[static_cast<std::size_t>(last)].residueKind != ResidueKind::Polymer) --last;
+        EXPECT_EQ(list.GetLine(list.GetNumLines() - 1).GetEnd2(), StrandBackbone(s, part, last));
+    }
+}
+
+TEST(Structure, DnaStrandsOfComplexesArePolymersWithOneTrace) {
+    const StrandCase cases[] = {
+        {"pdb3mht.pdb", "C", 12},  // the 5' nucleotide has its P
+        {"pdb3mht.pdb", "D", 13},  // it has none: the trace starts at C4'
+    };
+    ExpectStrands(cases, std::size(cases));
+
+    // The protein beside them keeps its own part and its ligands.
+    const Structure s = ReadStructure(MoleculePath("pdb3mht.pdb"));
+    const std::vector<ChainSummary> chains = SummariseChains(s);
+    ASSERT_EQ(chains.size(), 3u);
+    EXPECT_EQ(chains[2].name, "A");
+    EXPECT_EQ(chains[2].polymerResidues, 327);
+    EXPECT_EQ(chains[2].ligands, 1);  // S-adenosylhomocysteine
+    EXPECT_EQ(chains[2].waters, 58);
+}
+
+// Old-style strands name the sugar C4* and start without a phosphate: the
+// trace starts at the first sugar, and a 5' nucleotide written as ATOM stays
+// in the polymer even where its name ("T") is not tabulated.
+TEST(Structure, OldStyleStrandsStartAtTheirFirstSugar) {
+    const StrandCase cases[] = {
+        {"pdb1zff.ent", "A", 10},
+    };
+    ExpectStrands(cases, std::size(cases));
+}
+
 // The crystal as the metal shells use it: every operation an isometry
 // mapping fractional coordinates by its triplet, the identity first, and a
 // placeholder cell (1 A, P 1, as NMR entries write it) no crystal at all.
@@ -483,7 +583,8 @@ TEST(Structure, CrystalOperationsMatchTheirSpaceGroup) {
         const char* file;
         const char* group;
         std::size_t operations;
-    } cases[] = {{"4at1.ent", "P 3 2 1", 6}, {"2hhb.ent", "P 1 21 1", 2}, {"1d3z.pdb", "", 0}};
+    } cases[] = {{"4at1.ent", "P 3 2 1", 6},  {"2hhb.ent", "P 1 21 1", 2}, {"1d3z.pdb", "", 0},
+                 {"pdb1zff.ent", "C 1 2 1", 4}, {"pdb3mht.pdb", "", 0}};  // no CRYST1
     const Point3d probe(3.5, -7.25, 11.0), other(-2.0, 4.5, 1.25);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -510,6 +611,47 @@ TEST(Structure, CrystalOperationsMatchTheirSpaceGroup) {
     EXPECT_NEAR(f.x, -g.y, 1e-5);
     EXPECT_NEAR(f.y, g.x - g.y, 1e-5);
     EXPECT_NEAR(f.z, g.z, 1e-5);
+}
+
+// 1ZFF holds one strand of a self-complementary duplex; its REMARK 350 makes
+// the other from the crystal's two-fold, -x+1, y, -z+1 in a monoclinic cell
+// with beta = 112 degrees (BIOMT x' = -x + 21.74942, z' = -z + 31.04397).
+// Through the crystal the host reads, each base must meet its partner:
+// N1 of a purine 2.5-3.6 A from N3 of the pyrimidine, residue i with residue
+// 11 - i of the mate (the terminal pairs are the loosest).
+TEST(Structure, CrystalTwoFoldPairsTheStrandIntoItsDuplex) {
+    const Structure s = ReadStructure(MoleculePath("pdb1zff.ent"));
+    const Crystal& crystal = s.crystal;
+    const Crystal::Operation* twoFold = nullptr;
+    for (const Crystal::Operation& op : crystal.operations)
+        if (op.triplet == "-x,y,-z") twoFold = &op;
+    ASSERT_NE(twoFold, nullptr);
+    const Tessary::Point3d lattice = crystal.edges[0] + crystal.edges[2];
+    const Tessary::Point3d probe(3.5, -7.25, 11.0);
+    // The cell is written to three decimals.
+    EXPECT_NEAR(twoFold->Apply(probe).Distance(Tessary::Point3d(21.74942 - probe.x, probe.y, 31.04397 - probe.z) - lattice),
+                0.0, 2e-3);
+    auto find = [&](int residue, const char* name) -> const Atom* {
+        for (const Atom& a : s.atoms)
+            if (a.residueNumber == residue && a.name == name) return &a;
+        return nullptr;
+    };
+    int pairs = 0;
+    for (int i = 1; i <= 10; ++i) {
+        SCOPED_TRACE(i);
+        const Atom* base = find(i, "N1");
+        ASSERT_NE(base, nullptr);
+        const bool purine = base->residueName == "A" || base->residueName == "G";
+        const Atom* partner = find(11 - i, purine ? "N3" : "N1");
+        const Atom* own = purine ? base : find(i, "N3");
+        ASSERT_NE(partner, nullptr);
+        ASSERT_NE(own, nullptr);
+        const double d = own->position.Distance(twoFold->Apply(partner->position) + lattice);
+        EXPECT_GT(d, 2.5);
+        EXPECT_LT(d, 3.6);
+        ++pairs;
+    }
+    EXPECT_EQ(pairs, 10);
 }
 
 }  // namespace
