@@ -25,7 +25,9 @@ public:
 
     // Rotates by xDeg, yDeg, zDeg and fits the bounding box of everything the
     // renderer draws in 3D (clip planes applied, radii counted) into
-    // width x height pixels with a margin, keeping the aspect.
+    // width x height pixels with a margin, keeping the aspect. Labels count
+    // with their text at their first spot (Labels.h), unless no scale could
+    // fit them.
     // `top` pixels at the top stay free for the overlay (a title).
     // Returns false, leaving the identity fit, when the view cannot be
     // computed: an angle that is not finite, or a fit that overflows.
