@@ -445,6 +445,17 @@ Scene BuildScene(const Structure& structure, const SceneOptions& options) {
     return scene;
 }
 
+int BottomRoom(const DisplayList3D& root, int height) {
+    double top = height;
+    for (int i = 0; i < root.GetNumRectangles(); ++i) {
+        const RectanglePrimitive& r = root.GetRectangle(i);
+        const double y0 = std::min(r.GetOrigin().y, r.GetOrigin().y + r.GetSize().y);
+        const double y1 = std::max(r.GetOrigin().y, r.GetOrigin().y + r.GetSize().y);
+        if (y0 >= height * 2.0 / 3.0 && y1 <= height) top = std::min(top, y0);
+    }
+    return static_cast<int>(std::ceil(height - top));
+}
+
 void ApplySlab(DisplayList3D& root, const Point3d& centre, const Point3d& towardsViewer, double thickness) {
     Point3d n = towardsViewer;
     n.Normalize();

@@ -92,6 +92,12 @@ struct Scene {
 
 Scene BuildScene(const Structure& structure, const SceneOptions& options);
 
+// Pixels at the bottom of a `height`-pixel picture taken by panels of the
+// root's overlay (its rectangles lying wholly in the lower third, as the
+// legend does): views leave them free, as they leave the title's room. A
+// stored scene gives the same room as the structure it was built from.
+int BottomRoom(const Tessary::DisplayList3D& root, int height);
+
 // A slab `thickness` angstroms thick around `centre`, across the direction
 // `towardsViewer` (world coordinates): two enabled clip planes on every list
 // of the tree.

@@ -132,10 +132,11 @@ void View::SetRotation(double xDeg, double yDeg, double zDeg) {
 
 
 bool View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width,
-                   int height, int top) {
+                   int height, int top, int bottom) {
     m_width = std::max(width, 1);
     m_height = std::max(height, 1);
     m_top = std::clamp(top, 0, m_height / 2);
+    m_bottom = std::clamp(bottom, 0, m_height / 2 - m_top);
     const auto identity = [this] {
         SetRotation(0, 0, 0);
         m_scale = 1.0;
@@ -151,7 +152,7 @@ bool View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg,
     for (int j = 0; j < 3; ++j) m_centre[j] = 0.5 * bounds.m_min[j] + 0.5 * bounds.m_max[j];
 
     const double margin = std::max(4.0, 0.04 * std::min(m_width, m_height));
-    const double room[2] = {std::max(1.0, m_width - 2.0 * margin), std::max(1.0, m_height - m_top - 2.0 * margin)};
+    const double room[2] = {std::max(1.0, m_width - 2.0 * margin), std::max(1.0, m_height - m_top - m_bottom - 2.0 * margin)};
     double scale = std::numeric_limits<double>::infinity();
     for (int j = 0; j < 2; ++j) {
         const double extent = bounds.m_max[j] - bounds.m_min[j];
@@ -202,7 +203,7 @@ Point3d View::Project(const Point3d& world) const {
     const double p[3] = {world.x, world.y, world.z};
     double v[3];
     RotateBy(m_r, p, v);
-    return Point3d(0.5 * m_width + m_scale * (v[0] - m_centre[0]), m_top + 0.5 * (m_height - m_top) - m_scale * (v[1] - m_centre[1]),
+    return Point3d(0.5 * m_width + m_scale * (v[0] - m_centre[0]), m_top + 0.5 * (m_height - m_top - m_bottom) - m_scale * (v[1] - m_centre[1]),
                    m_scale * (v[2] - m_centre[2]));
 }
 

@@ -332,7 +332,7 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     if (withView) {
         const auto fit = [&] {
             if (!v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height,
-                                kTitleRoom))
+                                kTitleRoom, BottomRoom(v.scene.root, o.scene.height)))
                 throw InputError("cannot compute the view of " + o.files.front() + " (its extent overflows)");
         };
         fit();
@@ -408,7 +408,8 @@ int RunRenderScene(const Options& o, Timings& t) {
     if (o.slab) throw InputError("--slab applies when the scene is archived; " + path + " is a scene file");
     const Tessary::DisplayList3D root = t.Measure("read", [&] { return LoadSceneFile(path, o.maxInputMegabytes); });
     View view;
-    if (!view.FitView(root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom))
+    if (!view.FitView(root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom,
+                      BottomRoom(root, o.scene.height)))
         throw InputError("cannot compute the view of " + path + " (its extent overflows)");
     RenderAndReport(root, view, o.output, t);
     int primitives = 0;

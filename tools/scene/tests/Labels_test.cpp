@@ -346,9 +346,13 @@ TEST(Legend, ShowsTheRampAndTheRangeOfBFactorColours) {
             EXPECT_TRUE(r.Inside(options.width, options.height));
             EXPECT_GE(r.y, kTitleRoom);
         }
-        // Drawn as laid out: the title callout's box overlaps nothing of the legend.
+        // The view keeps the atoms above the legend's panel, as the program fits it.
+        const int room = BottomRoom(scene.root, options.height);
+        EXPECT_EQ(room, options.height - static_cast<int>(legend.rectangles.front().y));
         View view;
-        ASSERT_TRUE(view.FitView(scene.root, 0, 0, 0, options.width, options.height, kTitleRoom));
+        ASSERT_TRUE(view.FitView(scene.root, 0, 0, 0, options.width, options.height, kTitleRoom, room));
+        for (const Atom& a : s.atoms) EXPECT_LT(view.Project(a.position).y, legend.rectangles.front().y);
+        // Drawn as laid out: the title callout's box overlaps nothing of the legend.
         const SceneLabels layout = LayOutLabels(scene.root, view);
         const PixelBox& title = layout.overlay.back();  // the root's callout comes last
         EXPECT_LT(title.y, kTitleRoom);
@@ -379,6 +383,7 @@ TEST(Legend, OnlyForBFactorColoursAndWhereItFits) {
         const Legend legend = FindLegend(scene.root);
         EXPECT_EQ(legend.found, c.legend) << static_cast<int>(c.coloring) << " " << c.width;
         if (!c.legend) {
+            EXPECT_EQ(BottomRoom(scene.root, c.height), 0);
             EXPECT_EQ(scene.root.GetNumRectangles(), 0);
             EXPECT_EQ(scene.root.GetNumTextStrings(), 0);
         }
