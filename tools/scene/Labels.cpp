@@ -112,6 +112,70 @@ private:
     std::vector<PixelBox> m_boxes;
 };
 
+// The overlay's cover of the picture as a summed table over cells of a few
+// pixels at most: a box is tested against any number of overlay shapes (a
+// stored scene may hold very many) in constant time. Shapes and boxes are
+// widened to whole cells, so the test errs towards "covered".
+class CoveredCells {
+public:
+    CoveredCells(double width, double height, const std::vector<PixelBox>& shapes) {
+        // At most about four million cells, whatever the picture's size.
+        m_cell = std::max(1.0, std::ceil(std::sqrt(std::max(width, 1.0) * std::max(height, 1.0) / 4.0e6)));
+        m_columns = Cells(width);
+        m_rows = Cells(height);
+        m_sum.assign(static_cast<std::size_t>(m_columns + 1) * (m_rows + 1), 0);
+        // Corner marks of each shape, then two running sums give the cover
+        // count per cell, then a summed table of the covered cells.
+        for (const PixelBox& b : shapes) {
+            int x0, y0, x1, y1;
+            if (!Span(b, x0, y0, x1, y1)) continue;
+            At(x0, y0) += 1;
+            At(x1, y0) -= 1;
+            At(x0, y1) -= 1;
+            At(x1, y1) += 1;
+        }
+        for (int y = 0; y <= m_rows; ++y)
+            for (int x = 0; x <= m_columns; ++x)
+                At(x, y) += (x > 0 ? At(x - 1, y) : 0) + (y > 0 ? At(x, y - 1) : 0) - (x > 0 && y > 0 ? At(x - 1, y - 1) : 0);
+        std::vector<long long> covered(m_sum.size(), 0);
+        for (int y = 0; y < m_rows; ++y)
+            for (int x = 0; x < m_columns; ++x)
+                covered[Index(x + 1, y + 1)] = (At(x, y) > 0 ? 1 : 0) + covered[Index(x, y + 1)] +
+                                               covered[Index(x + 1, y)] - covered[Index(x, y)];
+        m_sum = std::move(covered);
+    }
+
+    bool Free(const PixelBox& box) const {
+        int x0, y0, x1, y1;
+        if (!Span(box, x0, y0, x1, y1)) return true;
+        return m_sum[Index(x1, y1)] - m_sum[Index(x0, y1)] - m_sum[Index(x1, y0)] + m_sum[Index(x0, y0)] == 0;
+    }
+
+private:
+    int Cells(double extent) const {
+        return std::max(1, static_cast<int>(std::ceil(std::clamp(extent, 1.0, 1e6) / m_cell)));
+    }
+    std::size_t Index(int x, int y) const { return static_cast<std::size_t>(y) * (m_columns + 1) + x; }
+    long long& At(int x, int y) { return m_sum[Index(x, y)]; }
+
+    // The cells [x0, x1) x [y0, y1) the box touches inside the picture; false when none.
+    bool Span(const PixelBox& b, int& x0, int& y0, int& x1, int& y1) const {
+        if (!(b.width > 0 && b.height > 0) || !std::isfinite(b.x + b.y + b.width + b.height)) return false;
+        const auto cell = [this](double v, int count) {
+            return static_cast<int>(std::clamp(v / m_cell, 0.0, static_cast<double>(count)));
+        };
+        x0 = cell(std::floor(b.x), m_columns);
+        y0 = cell(std::floor(b.y), m_rows);
+        x1 = cell(std::ceil((b.x + b.width) / m_cell) * m_cell, m_columns);
+        y1 = cell(std::ceil((b.y + b.height) / m_cell) * m_cell, m_rows);
+        return x0 < x1 && y0 < y1;
+    }
+
+    double m_cell = 1.0;
+    int m_columns = 1, m_rows = 1;
+    std::vector<long long> m_sum;
+};
+
 }  // namespace
 
 LabelPlacement PlaceLabels(const std::vector<LabelRequest>& requests, double width, double height,
@@ -120,12 +184,12 @@ LabelPlacement PlaceLabels(const std::vector<LabelRequest>& requests, double wid
     result.boxes.resize(requests.size());
     result.placed.assign(requests.size(), false);
     TakenBoxes taken(width, height);
-    for (const PixelBox& box : obstacles) taken.Add(box);
+    const CoveredCells overlay(width, height, obstacles);
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const LabelRequest& r = requests[i];
         for (int k = 0; k < kLabelSpots && !result.placed[i]; ++k) {
             const PixelBox box = LabelSpot(r.x, r.y, r.size, k);
-            if (box.Inside(width, height) && taken.Free(box)) {
+            if (box.Inside(width, height) && overlay.Free(box) && taken.Free(box)) {
                 taken.Add(box);
                 result.boxes[i] = box;
                 result.placed[i] = true;

@@ -153,7 +153,13 @@ TEST(Labels, PlacementKeepsInsideAndClear) {
         std::vector<PixelBox> obstacles;
         int dropped;
     };
+    // Dots every 10 pixels leave no room for a label; very many shapes on one spot leave the rest free.
+    std::vector<PixelBox> dots, stack(100000, PixelBox{0, 0, 50, 50});
+    for (int y = 0; y < height; y += 10)
+        for (int x = 0; x < width; x += 10) dots.push_back({x + 0.5, y + 0.5, 1, 1});
     const Case cases[] = {
+        {"dotted overlay", {{200, 150, size}}, dots, 1},
+        {"stacked overlay", {{20, 20, size}, {200, 150, size}}, stack, 1},  // the first has no spot clear of it
         {"right edge: goes left", {{399, 150, size}}, {}, 0},
         {"top edge: goes below", {{200, 1, size}}, {}, 0},
         {"corner", {{399, 299, size}}, {}, 0},
