@@ -129,14 +129,13 @@ public:
 private:
     void ChooseColors() {
         m_colors.resize(m_s.atoms.size());
-        ColorMapParameters& ramp = m_ramp;
         if (m_options.coloring == Coloring::BFactor) {
             double low = m_s.atoms.front().bFactor, high = low;
             for (const Atom& a : m_s.atoms) {
                 low = std::min(low, a.bFactor);
                 high = std::max(high, a.bFactor);
             }
-            ramp = ColorMapParameters("Blue-White-Red", false, low, high > low ? high : low + 1.0, 32);
+            m_ramp = ColorMapParameters("Blue-White-Red", false, low, high > low ? high : low + 1.0, 32);
         }
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
             const Chain& chain = m_s.chains[c];
@@ -146,7 +145,7 @@ private:
                 switch (m_options.coloring) {
                     case Coloring::Element: color = LookupElement(a.element).GetColor(); break;
                     case Coloring::Chain: color = m_chainColors[c]; break;
-                    case Coloring::BFactor: color = ramp.CalculateColor(a.bFactor); break;
+                    case Coloring::BFactor: color = m_ramp.CalculateColor(a.bFactor); break;
                 }
             }
         }
@@ -335,10 +334,10 @@ private:
 
     const Structure& m_s;
     const SceneOptions& m_options;
-    ColorMapParameters m_ramp{"Blue-White-Red", false, 0.0, 1.0, 32};
     Scene& m_scene;
     std::vector<Color> m_colors;
     std::vector<Color> m_chainColors;  // by chain part
+    ColorMapParameters m_ramp{"Blue-White-Red", false, 0.0, 1.0, 32};  // B-factor colours, shown by the legend
 };
 
 }  // namespace
