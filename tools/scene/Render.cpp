@@ -43,11 +43,10 @@ enum class Kind : std::uint8_t {
     Face,      // v: three corners
     Line,      // v: x1, y1, x2, y2, width, dash length, dash offset
     Dot,       // v: x, y, r
-    Label,     // v: x, y; ref: the Text3DPrimitive
     Overlay,   // ref: the shape; v: callout anchor x, y, and 1 when it has one
 };
 
-enum Layer : std::uint8_t { Opaque, Transparent, Labels, Overlays };
+enum Layer : std::uint8_t { Opaque, Transparent, Overlays };
 
 struct DrawItem {
     float depth = 0.0f;
@@ -168,14 +167,6 @@ public:
     void Dot(const Point3d& c, Color color, double width) override {
         const Point3d p = Project(c);
         Set(Add(Kind::Dot, p.z, color), {p.x, p.y, 0.5 * std::max(width, 1.0)});
-    }
-
-    void Label(const Point3d& c, const Tessary::Text3DPrimitive& label) override {
-        const Point3d p = Project(c);
-        DrawItem& item = Add(Kind::Label, 0.0, label.GetColor());
-        item.layer = Labels;
-        item.ref = &label;
-        Set(item, {p.x, p.y});
     }
 
     void List(const DisplayList3D& list, const Matrix4x4& m) override {
@@ -445,13 +436,6 @@ void DrawDisc(cairo_t* cr, const DrawItem& item, double shade) {
 
 // ---- text ---------------------------------------------------------------------------
 
-void SelectFont(cairo_t* cr, const Tessary::Font& font) {
-    const Tessary::CString face = font.GetFace();
-    cairo_select_font_face(cr, face.GetLength() > 0 ? face.GetString() : "sans-serif", CAIRO_FONT_SLANT_NORMAL,
-                           CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, font.GetSize() > 0 ? font.GetSize() : 12);
-}
-
 // Text with a light halo, baseline at x, y: readable on any background.
 void HaloText(cairo_t* cr, double x, double y, const char* text, Rgb ink, double alpha) {
     cairo_move_to(cr, x, y);
@@ -470,10 +454,13 @@ Rgb Ink(Color c) {
     return 0.299 * rgb.r + 0.587 * rgb.g + 0.114 * rgb.b < 0.45 ? rgb : Rgb{0.1, 0.1, 0.1};
 }
 
-void DrawLabel(cairo_t* cr, double x, double y, const Tessary::Text3DPrimitive& label) {
+// A label's text in its box (from LabelSpot).
+void DrawLabel(cairo_t* cr, const PixelBox& box, const Tessary::Text3DPrimitive& label) {
     SelectFont(cr, label.GetFont());
-    // Beside its point rather than over it, so the atom stays visible.
-    HaloText(cr, x + 3.0, y - 3.0, label.GetText(), Ink(label.GetColor()), Alpha(label.GetColor()));
+    cairo_font_extents_t font;
+    cairo_font_extents(cr, &font);
+    HaloText(cr, box.x + kLabelHalo, box.y + kLabelHalo + font.ascent, label.GetText(), Ink(label.GetColor()),
+             Alpha(label.GetColor()));
 }
 
 // The lines of a text, broken at newlines and, for a positive width, between words.
@@ -520,31 +507,43 @@ void FillAndOutline(cairo_t* cr, const Tessary::UnlitShapePrimitive& shape) {
     cairo_new_path(cr);
 }
 
-// A text string, box or callout: the text from its origin (the top-left
-// corner), in the foreground colour, over its box when filled or outlined.
-// Returns the box (x, y, width, height).
-std::array<double, 4> DrawText(cairo_t* cr, const Tessary::TextStringPrimitive& p, double boxWidth) {
-    SelectFont(cr, p.GetFont());
+// A text string, box or callout laid out from its origin (the top-left
+// corner): its lines and its box (x, y, width, height).
+struct TextLayout {
+    std::vector<std::string> lines;
+    std::array<double, 4> box;
     cairo_font_extents_t font;
-    cairo_font_extents(cr, &font);
-    const std::vector<std::string> lines = LayOut(cr, p.GetTextString().GetString(), boxWidth);
+};
+constexpr double kTextPad = 3.0;
+
+TextLayout LayOutText(cairo_t* cr, const Tessary::TextStringPrimitive& p, double boxWidth) {
+    TextLayout t;
+    SelectFont(cr, p.GetFont());
+    cairo_font_extents(cr, &t.font);
+    t.lines = LayOut(cr, p.GetTextString().GetString(), boxWidth);
     double width = boxWidth;
-    for (const std::string& line : lines) {
+    for (const std::string& line : t.lines) {
         cairo_text_extents_t extents;
         cairo_text_extents(cr, line.c_str(), &extents);
         width = std::max(width, extents.x_advance);
     }
-    const double pad = 3.0;
     const Tessary::Point2d& o = p.GetOrigin();
-    const std::array<double, 4> box{o.x, o.y, width + 2 * pad, font.height * lines.size() + 2 * pad};
-    cairo_rectangle(cr, box[0], box[1], box[2], box[3]);
+    t.box = {o.x, o.y, width + 2 * kTextPad, t.font.height * t.lines.size() + 2 * kTextPad};
+    return t;
+}
+
+// The text in the foreground colour, over its box when filled or outlined.
+// Returns the box (x, y, width, height).
+std::array<double, 4> DrawText(cairo_t* cr, const Tessary::TextStringPrimitive& p, double boxWidth) {
+    const TextLayout t = LayOutText(cr, p, boxWidth);
+    cairo_rectangle(cr, t.box[0], t.box[1], t.box[2], t.box[3]);
     FillAndOutline(cr, p);
     SetSource(cr, p.GetForegroundColor());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        cairo_move_to(cr, o.x + pad, o.y + pad + font.ascent + font.height * i);
-        cairo_show_text(cr, lines[i].c_str());
+    for (std::size_t i = 0; i < t.lines.size(); ++i) {
+        cairo_move_to(cr, t.box[0] + kTextPad, t.box[1] + kTextPad + t.font.ascent + t.font.height * i);
+        cairo_show_text(cr, t.lines[i].c_str());
     }
-    return box;
+    return t.box;
 }
 
 void DrawPoints(cairo_t* cr, const Tessary::UnlitLinePrimitive& line) {
@@ -619,7 +618,8 @@ void DrawOverlay(cairo_t* cr, const DrawItem& item) {
     }
     case Annotation: {
         const auto& p = *static_cast<const Text3DPrimitive*>(item.ref);
-        DrawLabel(cr, p.GetPosition().x, p.GetPosition().y, p);
+        const LabelSize size = MeasureLabel(cr, p.GetFont(), p.GetText());
+        DrawLabel(cr, LabelSpot(p.GetPosition().x, p.GetPosition().y, size, 0), p);
         break;
     }
     default:
@@ -627,11 +627,18 @@ void DrawOverlay(cairo_t* cr, const DrawItem& item) {
     }
 }
 
-void Paint(cairo_t* cr, const std::vector<DrawItem>& items, int width, int height) {
+void Paint(cairo_t* cr, const std::vector<DrawItem>& items, const SceneLabels& labels, int width, int height) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
     cairo_rectangle(cr, 0, 0, width, height);
     cairo_fill(cr);
+    bool labelsDrawn = false;
+    const auto drawLabels = [&] {
+        for (std::size_t i = 0; i < labels.labels.size(); ++i)
+            if (labels.placement.placed[i]) DrawLabel(cr, labels.placement.boxes[i], *labels.labels[i]);
+        labelsDrawn = true;
+    };
     for (const DrawItem& item : items) {
+        if (item.layer == Overlays && !labelsDrawn) drawLabels();
         switch (item.kind) {
         case Kind::Sphere: DrawSphere(cr, item); break;
         case Kind::Ellipse: DrawEllipse(cr, item); break;
@@ -640,13 +647,67 @@ void Paint(cairo_t* cr, const std::vector<DrawItem>& items, int width, int heigh
         case Kind::Face: DrawFace(cr, item); break;
         case Kind::Line: DrawLine(cr, item); break;
         case Kind::Dot: DrawDisc(cr, item, 1.0); break;
-        case Kind::Label:
-            DrawLabel(cr, item.v[0], item.v[1], *static_cast<const Tessary::Text3DPrimitive*>(item.ref));
-            break;
         case Kind::Overlay: DrawOverlay(cr, item); break;
         }
     }
+    if (!labelsDrawn) drawLabels();
 }
+
+// The labels in view and the overlay's boxes, as LayOutLabels needs them.
+class LabelSink : public WorldSink {
+public:
+    LabelSink(const View& view, cairo_t* cr, SceneLabels& out, std::vector<LabelRequest>& requests)
+        : m_view(view), m_cr(cr), m_out(out), m_requests(requests) {}
+
+    void Label(const Point3d& c, const Tessary::Text3DPrimitive& label) override {
+        const Point3d p = m_view.Project(c);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        m_out.labels.push_back(&label);
+        m_requests.push_back({p.x, p.y, MeasureLabel(m_cr, label.GetFont(), label.GetText())});
+    }
+
+    void List(const DisplayList3D& list, const Matrix4x4&) override {
+        using namespace Tessary;
+        const auto add = [&](double x0, double y0, double x1, double y1) {
+            m_out.overlay.push_back({std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0)});
+        };
+        const auto text = [&](const TextStringPrimitive& p, double boxWidth) {
+            const TextLayout t = LayOutText(m_cr, p, boxWidth);
+            add(t.box[0], t.box[1], t.box[0] + t.box[2], t.box[1] + t.box[3]);
+        };
+        for (int i = 0; i < list.GetNumRectangles(); ++i) {
+            const auto& p = list.GetRectangle(i);
+            add(p.GetOrigin().x, p.GetOrigin().y, p.GetOrigin().x + p.GetSize().x, p.GetOrigin().y + p.GetSize().y);
+        }
+        for (int i = 0; i < list.GetNumEllipses(); ++i) {
+            const Point2d &o = list.GetEllipse(i).GetOrigin(), &s = list.GetEllipse(i).GetSize();
+            add(o.x - s.x, o.y - s.y, o.x + s.x, o.y + s.y);
+        }
+        for (int i = 0; i < list.GetNumTriangleShapes(); ++i) {
+            const auto& p = list.GetTriangleShape(i);
+            const Point2d &a = p.GetPoint1(), &b = p.GetPoint2(), &c = p.GetPoint3();
+            add(std::min({a.x, b.x, c.x}), std::min({a.y, b.y, c.y}), std::max({a.x, b.x, c.x}),
+                std::max({a.y, b.y, c.y}));
+        }
+        for (int i = 0; i < list.GetNumTextStrings(); ++i) text(list.GetTextString(i), 0.0);
+        for (int i = 0; i < list.GetNumTextBoxes(); ++i) text(list.GetTextBox(i), list.GetTextBox(i).GetBoxWidth());
+        for (int i = 0; i < list.GetNumTextCallouts(); ++i)
+            text(list.GetTextCallout(i), list.GetTextCallout(i).GetBoxWidth());
+        for (int i = 0; i < list.GetNumText3D(); ++i) {
+            const auto& p = list.GetText3D(i);
+            if (!p.GetIsAnnotation()) continue;
+            const PixelBox box = LabelSpot(p.GetPosition().x, p.GetPosition().y,
+                                           MeasureLabel(m_cr, p.GetFont(), p.GetText()), 0);
+            m_out.overlay.push_back(box);
+        }
+    }
+
+private:
+    const View& m_view;
+    cairo_t* m_cr;
+    SceneLabels& m_out;
+    std::vector<LabelRequest>& m_requests;
+};
 
 // ---- output ---------------------------------------------------------------------------
 
@@ -678,7 +739,17 @@ void Check(cairo_status_t status) {
 
 }  // namespace
 
-void Render(const DisplayList3D& root, const View& view, const std::string& path) {
+SceneLabels LayOutLabels(const DisplayList3D& root, const View& view) {
+    SceneLabels out;
+    std::vector<LabelRequest> requests;
+    const TextMeasure measure;
+    LabelSink sink(view, measure.Context(), out, requests);
+    WalkWorld(root, sink);
+    out.placement = PlaceLabels(requests, view.GetWidth(), view.GetHeight(), out.overlay);
+    return out;
+}
+
+RenderSummary Render(const DisplayList3D& root, const View& view, const std::string& path) {
     const Format format = FormatOf(path);
     const int width = view.GetWidth(), height = view.GetHeight();
     if (static_cast<long long>(width) * height > kMaxPixels)
@@ -686,6 +757,7 @@ void Render(const DisplayList3D& root, const View& view, const std::string& path
                          path + "' (at most " + std::to_string(kMaxPixels) + ")");
     CheckOutput(path);
     const std::vector<DrawItem> items = CollectItems(root, view);
+    const SceneLabels labels = LayOutLabels(root, view);
 
     std::string bytes;
     Surface surface;
@@ -697,13 +769,14 @@ void Render(const DisplayList3D& root, const View& view, const std::string& path
     Check(cairo_surface_status(surface.get()));
     {
         const Context cr(cairo_create(surface.get()));
-        Paint(cr.get(), items, width, height);
+        Paint(cr.get(), items, labels, width, height);
         Check(cairo_status(cr.get()));
     }
     if (format == Format::Png) Check(cairo_surface_write_to_png_stream(surface.get(), AppendTo<std::string>, &bytes));
     cairo_surface_finish(surface.get());
     Check(cairo_surface_status(surface.get()));
     WriteWhole(path, bytes.data(), bytes.size());
+    return {static_cast<int>(labels.labels.size()), labels.placement.dropped};
 }
 
 void ReleaseFontCaches() {

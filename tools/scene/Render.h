@@ -6,8 +6,9 @@
 // Painter's algorithm: every 3D primitive becomes one or more draw items
 // with a depth; all opaque items are drawn far to near, then all
 // transparent ones far to near (alpha = 1 - A/255), then the scene's labels
-// (dark text with a light halo), then the 2D overlay in the order of the
-// tree, whose coordinates are output pixels (origin top-left, y down).
+// (dark text with a light halo, placed clear of each other and of the
+// overlay, see Labels.h), then the 2D overlay in the order of the tree,
+// whose coordinates are output pixels (origin top-left, y down).
 //
 // Bonds: a cylinder is drawn as two shaded bands, one per colour, each with
 // its own depth. Where a sphere sits at an end, that end is trimmed to where
@@ -28,7 +29,9 @@
 #include <cairo.h>
 
 #include <string>
+#include <vector>
 
+#include "Labels.h"
 #include "View.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
@@ -38,10 +41,25 @@ namespace TessaryScene {
 // a larger request is refused before anything is allocated.
 constexpr long long kMaxPixels = 8192LL * 8192LL;
 
+// The scene's labels (Text3D primitives that are not annotations) in the
+// tree's order, placed as the renderer draws them through `view`: clear of
+// each other and of the boxes of the overlay's shapes and texts.
+struct SceneLabels {
+    std::vector<const Tessary::Text3DPrimitive*> labels;
+    LabelPlacement placement;  // one box per label
+    std::vector<PixelBox> overlay;  // what the labels keep clear of
+};
+SceneLabels LayOutLabels(const Tessary::DisplayList3D& root, const View& view);
+
+struct RenderSummary {
+    int labels = 0;         // labels in view
+    int labelsDropped = 0;  // of them, left out for want of room
+};
+
 // Draws `root` through `view` to `path` (.png, .svg or .pdf, any case),
 // view.GetWidth() x view.GetHeight() pixels (points for the vector formats).
 // Throws InputError for a view of more than kMaxPixels.
-void Render(const Tessary::DisplayList3D& root, const View& view, const std::string& path);
+RenderSummary Render(const Tessary::DisplayList3D& root, const View& view, const std::string& path);
 
 // cairo's write callback for a stream surface whose closure is a `Sink`
 // (std::string, or anything with append(const char*, size_t)). cairo calls it

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 
 #include "tessary/chemistry/AnisotropicDisplacement.h"
@@ -11,6 +12,7 @@
 
 #include "AtomGrid.h"
 #include "Elements.h"
+#include "Labels.h"
 #include "SceneWalk.h"
 
 namespace TessaryScene {
@@ -121,19 +123,19 @@ public:
         }
         if (!m_scene.metals.empty()) m_scene.root.Add(MetalSiteList());
         AddTitle();
+        if (m_options.coloring == Coloring::BFactor) AddLegend();
     }
 
 private:
     void ChooseColors() {
         m_colors.resize(m_s.atoms.size());
-        ColorMapParameters ramp("Blue-White-Red", false, 0.0, 1.0, 32);
         if (m_options.coloring == Coloring::BFactor) {
             double low = m_s.atoms.front().bFactor, high = low;
             for (const Atom& a : m_s.atoms) {
                 low = std::min(low, a.bFactor);
                 high = std::max(high, a.bFactor);
             }
-            ramp = ColorMapParameters("Blue-White-Red", false, low, high > low ? high : low + 1.0, 32);
+            m_ramp = ColorMapParameters("Blue-White-Red", false, low, high > low ? high : low + 1.0, 32);
         }
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
             const Chain& chain = m_s.chains[c];
@@ -143,7 +145,7 @@ private:
                 switch (m_options.coloring) {
                     case Coloring::Element: color = LookupElement(a.element).GetColor(); break;
                     case Coloring::Chain: color = m_chainColors[c]; break;
-                    case Coloring::BFactor: color = ramp.CalculateColor(a.bFactor); break;
+                    case Coloring::BFactor: color = m_ramp.CalculateColor(a.bFactor); break;
                 }
             }
         }
@@ -228,8 +230,14 @@ private:
 
     // Per site: the polyhedron, the label, and in ball-and-stick a dashed
     // line to each ligand, half in the metal's colour and half in the ligand's.
+    // With every label asked for, the donor atoms' labels follow the metals',
+    // one per atom however many metals it binds.
     DisplayList3D MetalSiteList() const {
         DisplayList3D list;
+        const auto label = [&](int atom, Color color) {
+            const Atom& a = m_s.atoms[static_cast<std::size_t>(atom)];
+            list.Add(Text3DPrimitive(AtomLabel(a).c_str(), a.position, 0.0, color, Font::DefaultFont(), 0));
+        };
         int contact = 0;
         for (const MetalSite& site : m_scene.metals) {
             const Atom& metal = m_s.atoms[static_cast<std::size_t>(site.metal)];
@@ -243,9 +251,7 @@ private:
                 piece.SetColor(face);
                 list.Add(piece);
             }
-            std::string text = metal.element + " " + std::to_string(metal.residueNumber);
-            if (!metal.chain.empty()) text += " " + metal.chain;
-            list.Add(Text3DPrimitive(text.c_str(), metal.position, 0.0, Color(20, 20, 20), Font::DefaultFont(), 0));
+            if (m_options.labels != LabelSet::None) label(site.metal, Color(20, 20, 20));
             for (const Ligand& l : site.ligands) {
                 if (m_options.style == Style::BallAndStick) {
                     const auto ligand = static_cast<std::size_t>(l.atom);
@@ -255,6 +261,16 @@ private:
                 }
                 ++contact;
             }
+        }
+        if (m_options.labels == LabelSet::All) {
+            std::vector<bool> labelled(m_s.atoms.size(), false);
+            for (const MetalSite& site : m_scene.metals) labelled[static_cast<std::size_t>(site.metal)] = true;
+            for (const MetalSite& site : m_scene.metals)
+                for (const Ligand& l : site.ligands)
+                    if (!labelled[static_cast<std::size_t>(l.atom)]) {
+                        labelled[static_cast<std::size_t>(l.atom)] = true;
+                        label(l.atom, Color(80, 80, 80));
+                    }
         }
         return list;
     }
@@ -268,11 +284,61 @@ private:
         m_scene.root.Add(callout);
     }
 
+    // See kLegendTitle. Text strings are drawn 3 pixels inside their origin,
+    // so each sits 3 pixels up and left of where its text is to start.
+    void AddLegend() {
+        const Font font = Font::DefaultFont();
+        const Color ink(40, 40, 40);
+        const double pad = 3.0, margin = 12.0, inset = 5.0, gap = 2.0, barHeight = 12.0;
+        const TextMeasure measure;
+        cairo_t* cr = measure.Context();
+        SelectFont(cr, font);
+        cairo_font_extents_t f;
+        cairo_font_extents(cr, &f);
+        const double textHeight = f.height + 2 * pad;
+        const double barWidth = std::min(240.0, m_options.width - 2 * (margin + inset + pad));
+        const double panelHeight = 2 * inset + 2 * textHeight + 2 * gap + barHeight;
+        const double top = m_options.height - margin - panelHeight;
+        if (barWidth < 60.0 || top < kTitleRoom) return;
+        const double barLeft = margin + inset + pad, barTop = top + inset + textHeight + gap;
+        m_scene.root.Add(RectanglePrimitive(Point2d(barWidth + 2 * (inset + pad), panelHeight), Point2d(margin, top),
+                                            true, ink, 1, true, Color(255, 255, 240), 0));
+        // Each sample overlaps the next by a pixel, so no seam shows between them.
+        const double low = m_ramp.GetMinimum(), high = m_ramp.GetMaximum(), step = barWidth / kLegendSamples;
+        for (int i = 0; i < kLegendSamples; ++i) {
+            const double value = low + (high - low) * i / (kLegendSamples - 1);
+            const double width = i + 1 < kLegendSamples ? step + 1.0 : step;
+            m_scene.root.Add(RectanglePrimitive(Point2d(width, barHeight), Point2d(barLeft + step * i, barTop), false,
+                                                ink, 0, true, m_ramp.CalculateColor(value), 0));
+        }
+        const auto text = [&](const std::string& t, double x, double y) {
+            m_scene.root.Add(TextStringPrimitive(t.c_str(), font, Point2d(x - pad, y - pad), false, ink, 0, false,
+                                                 Color(255, 255, 255), 0));
+        };
+        text(kLegendTitle, barLeft, top + inset + pad);
+        const double numbersTop = barTop + barHeight + gap + pad;
+        text(FormatValue(low), barLeft, numbersTop);
+        const std::string highText = FormatValue(high);
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr, highText.c_str(), &extents);
+        text(highText, barLeft + barWidth - extents.x_advance, numbersTop);
+    }
+
+    // Two decimals, as B-factors are written, without trailing zeros.
+    static std::string FormatValue(double v) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f", v);
+        std::string s = text;
+        while (s.find('.') != std::string::npos && (s.back() == '0' || s.back() == '.')) s.pop_back();
+        return s == "-0" ? "0" : s;
+    }
+
     const Structure& m_s;
     const SceneOptions& m_options;
     Scene& m_scene;
     std::vector<Color> m_colors;
     std::vector<Color> m_chainColors;  // by chain part
+    ColorMapParameters m_ramp{"Blue-White-Red", false, 0.0, 1.0, 32};  // B-factor colours, shown by the legend
 };
 
 }  // namespace
@@ -377,6 +443,17 @@ Scene BuildScene(const Structure& structure, const SceneOptions& options) {
     Scene scene;
     SceneBuilder(structure, options, scene).Build();
     return scene;
+}
+
+int BottomRoom(const DisplayList3D& root, int height) {
+    double top = height;
+    for (int i = 0; i < root.GetNumRectangles(); ++i) {
+        const RectanglePrimitive& r = root.GetRectangle(i);
+        const double y0 = std::min(r.GetOrigin().y, r.GetOrigin().y + r.GetSize().y);
+        const double y1 = std::max(r.GetOrigin().y, r.GetOrigin().y + r.GetSize().y);
+        if (y0 >= height * 2.0 / 3.0 && y1 <= height) top = std::min(top, y0);
+    }
+    return static_cast<int>(std::ceil(height - top));
 }
 
 void ApplySlab(DisplayList3D& root, const Point3d& centre, const Point3d& towardsViewer, double thickness) {

@@ -2,8 +2,10 @@
 
 // The display-list scene a viewer builds from a structure: one child list
 // per chain (atoms, bonds inside the chain, backbone trace), one for the
-// metal sites (coordination polyhedra, labels) and the root's own arrays
-// for bonds between chains and the title callout.
+// metal sites (coordination polyhedra, labels: metals first, then donor
+// atoms, so metals win where labels crowd) and the root's own arrays for
+// bonds between chains, the title callout and, when atoms are coloured by
+// B-factor, its legend.
 //
 // Metals take no covalent cylinders: each metal's coordination is drawn as
 // dashed lines to its ligands in the metal-site list.
@@ -25,14 +27,25 @@ namespace TessaryScene {
 
 enum class Style { BallAndStick, Spacefill };
 enum class Coloring { Element, Chain, BFactor };
+// Which atoms carry labels: none, the metals, or the metals and their ligands' donor atoms.
+enum class LabelSet { None, Metals, All };
 
 // Pixels at the top of the picture the title callout takes; views leave them free.
 constexpr int kTitleRoom = 44;
+
+// The B-factor legend: a panel in the overlay's lower left corner with its
+// title, a bar of the colour ramp that colours the atoms (one rectangle per
+// sample, from the low end on the left to the high end) and the ramp's range
+// at the bar's ends. Left out when the picture has no room for it below the
+// title.
+constexpr char kLegendTitle[] = "B-factor (A^2)";
+constexpr int kLegendSamples = 32;
 
 struct SceneOptions {
     Style style = Style::BallAndStick;
     Coloring coloring = Coloring::Element;
     bool ellipsoids = true;   // atoms with anisotropic displacement as 50% ellipsoids
+    LabelSet labels = LabelSet::Metals;
     int width = 1200;         // overlay size in pixels (the callout spans it)
     int height = 900;
 };
@@ -78,6 +91,12 @@ struct Scene {
 };
 
 Scene BuildScene(const Structure& structure, const SceneOptions& options);
+
+// Pixels at the bottom of a `height`-pixel picture taken by panels of the
+// root's overlay (its rectangles lying wholly in the lower third, as the
+// legend does): views leave them free, as they leave the title's room. A
+// stored scene gives the same room as the structure it was built from.
+int BottomRoom(const Tessary::DisplayList3D& root, int height);
 
 // A slab `thickness` angstroms thick around `centre`, across the direction
 // `towardsViewer` (world coordinates): two enabled clip planes on every list

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "Labels.h"
 #include "SceneWalk.h"
 
 namespace TessaryScene {
@@ -23,6 +25,13 @@ void RotateBy(const double r[3][3], const double v[3], double out[3]) {
 // The view-space box of everything drawn, in angstroms.
 class Bounds : public WorldSink {
 public:
+    // A label: its anchor in view space (angstroms) and the pixels its first
+    // spot reaches from there, along x (right) and y (up).
+    struct LabelReach {
+        double v[2];
+        double low[2], high[2];
+    };
+
     explicit Bounds(const double (&rotation)[3][3]) : m_r(rotation) {}
 
     void Sphere(const Point3d& c, double r, Color) override { Add(c, r, r, r); }
@@ -49,13 +58,34 @@ public:
         Add(b, 0, 0, 0);
     }
     void Dot(const Point3d& p, Color, double) override { Add(p, 0, 0, 0); }
-    void Label(const Point3d& p, const Tessary::Text3DPrimitive&) override { Add(p, 0, 0, 0); }
+    void Label(const Point3d& p, const Tessary::Text3DPrimitive& label) override {
+        Add(p, 0, 0, 0);
+        if (!HasImage(p)) return;
+        const double world[3] = {p.x, p.y, p.z};
+        double v[3];
+        RotateBy(m_r, world, v);
+        const PixelBox box = LabelSpot(0, 0, MeasureLabel(m_measure.Context(), label.GetFont(), label.GetText()), 0);
+        m_labels.push_back({{v[0], v[1]}, {box.x, -(box.y + box.height)}, {box.x + box.width, -box.y}});
+    }
 
     bool Empty() const { return !(m_min[0] <= m_max[0]); }
     double m_min[3] = {kInf, kInf, kInf};
     double m_max[3] = {-kInf, -kInf, -kInf};
+    std::vector<LabelReach> m_labels;
+
+    // The pixels the scene spans along view axis j at `scale` pixels per
+    // angstrom, labels included: from lo to hi, relative to the view origin.
+    void Span(int j, double scale, double& lo, double& hi) const {
+        lo = scale * m_min[j];
+        hi = scale * m_max[j];
+        for (const LabelReach& l : m_labels) {
+            lo = std::min(lo, scale * l.v[j] + l.low[j]);
+            hi = std::max(hi, scale * l.v[j] + l.high[j]);
+        }
+    }
 
 private:
+    TextMeasure m_measure;
     static constexpr double kInf = std::numeric_limits<double>::infinity();
 
     void Add(const Point3d& p, double hx, double hy, double hz) {
@@ -102,10 +132,11 @@ void View::SetRotation(double xDeg, double yDeg, double zDeg) {
 
 
 bool View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width,
-                   int height, int top) {
+                   int height, int top, int bottom) {
     m_width = std::max(width, 1);
     m_height = std::max(height, 1);
     m_top = std::clamp(top, 0, m_height / 2);
+    m_bottom = std::clamp(bottom, 0, m_height / 2 - m_top);
     const auto identity = [this] {
         SetRotation(0, 0, 0);
         m_scale = 1.0;
@@ -121,13 +152,43 @@ bool View::FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg,
     for (int j = 0; j < 3; ++j) m_centre[j] = 0.5 * bounds.m_min[j] + 0.5 * bounds.m_max[j];
 
     const double margin = std::max(4.0, 0.04 * std::min(m_width, m_height));
-    const double room[2] = {std::max(1.0, m_width - 2.0 * margin), std::max(1.0, m_height - m_top - 2.0 * margin)};
+    const double room[2] = {std::max(1.0, m_width - 2.0 * margin), std::max(1.0, m_height - m_top - m_bottom - 2.0 * margin)};
     double scale = std::numeric_limits<double>::infinity();
     for (int j = 0; j < 2; ++j) {
         const double extent = bounds.m_max[j] - bounds.m_min[j];
         if (extent > 1e-9) scale = std::min(scale, room[j] / extent);
     }
     m_scale = std::isfinite(scale) ? scale : std::min(room[0], room[1]) / 10.0;
+
+    // Labels reach a fixed number of pixels beyond their atoms, whatever the
+    // scale: the span grows with the scale (convexly), so the largest scale
+    // that fits them is found by halving. Labels too big for the picture at
+    // any scale leave the atoms' fit alone.
+    if (!bounds.m_labels.empty()) {
+        const auto fits = [&](double s) {
+            for (int j = 0; j < 2; ++j) {
+                double lo, hi;
+                bounds.Span(j, s, lo, hi);
+                if (!(hi - lo <= room[j])) return false;
+            }
+            return true;
+        };
+        if (!fits(m_scale) && fits(0.0)) {
+            double good = 0.0, bad = m_scale;
+            for (int i = 0; i < 60; ++i) {
+                const double mid = 0.5 * (good + bad);
+                (fits(mid) ? good : bad) = mid;
+            }
+            if (good > 0.0) m_scale = good;
+        }
+        if (m_scale > 0.0 && std::isfinite(m_scale)) {
+            for (int j = 0; j < 2; ++j) {
+                double lo, hi;
+                bounds.Span(j, m_scale, lo, hi);
+                m_centre[j] = 0.5 * (lo + hi) / m_scale;
+            }
+        }
+    }
 
     bool finite = std::isfinite(m_scale) && m_scale > 0.0;
     for (int j = 0; j < 3; ++j) {
@@ -142,7 +203,7 @@ Point3d View::Project(const Point3d& world) const {
     const double p[3] = {world.x, world.y, world.z};
     double v[3];
     RotateBy(m_r, p, v);
-    return Point3d(0.5 * m_width + m_scale * (v[0] - m_centre[0]), m_top + 0.5 * (m_height - m_top) - m_scale * (v[1] - m_centre[1]),
+    return Point3d(0.5 * m_width + m_scale * (v[0] - m_centre[0]), m_top + 0.5 * (m_height - m_top - m_bottom) - m_scale * (v[1] - m_centre[1]),
                    m_scale * (v[2] - m_centre[2]));
 }
 

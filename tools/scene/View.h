@@ -25,12 +25,15 @@ public:
 
     // Rotates by xDeg, yDeg, zDeg and fits the bounding box of everything the
     // renderer draws in 3D (clip planes applied, radii counted) into
-    // width x height pixels with a margin, keeping the aspect.
-    // `top` pixels at the top stay free for the overlay (a title).
+    // width x height pixels with a margin, keeping the aspect. Labels count
+    // with their text at their first spot (Labels.h), unless no scale could
+    // fit them.
+    // `top` pixels at the top stay free for the overlay (a title), `bottom`
+    // pixels at the bottom for a legend; together at most half the height.
     // Returns false, leaving the identity fit, when the view cannot be
     // computed: an angle that is not finite, or a fit that overflows.
     bool FitView(const Tessary::DisplayList3D& root, double xDeg, double yDeg, double zDeg, int width, int height,
-                 int top = 0);
+                 int top = 0, int bottom = 0);
 
     // Pixel x, pixel y and depth of a world point.
     Tessary::Point3d Project(const Tessary::Point3d& world) const;
@@ -56,6 +59,7 @@ private:
     int m_width = 800;
     int m_height = 600;
     int m_top = 0;
+    int m_bottom = 0;
 };
 
 }  // namespace TessaryScene

@@ -53,7 +53,9 @@ const char kUsage[] =
 const char kSceneOptions[] =
     "  --model N              model (or XYZ frame) to read, from 1 (default 1)\n"
     "  --style STYLE          ball-and-stick (default) or spacefill\n"
-    "  --color SCHEME         element (default), chain or bfactor\n"
+    "  --color SCHEME         element (default), chain or bfactor (with a legend of the colours)\n"
+    "  --labels SET           metals (default), all (metals and their ligands' donor atoms) or none;\n"
+    "                         labels that find no free spot beside their atom are left out (counted on stderr)\n"
     "  --no-ellipsoids        spheres even where displacement tensors are given\n"
     "  --timings              print read, build, pick-dot and render times\n";
 const char kReadOptions[] =
@@ -198,6 +200,14 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             else if (v == "chain") o.scene.coloring = Coloring::Chain;
             else if (v == "bfactor") o.scene.coloring = Coloring::BFactor;
             else throw InputError("bad value for --color: '" + v + "' (element, chain or bfactor)");
+        } else if (arg == "--labels") {
+            sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
+            const std::string v = value();
+            if (v == "metals") o.scene.labels = LabelSet::Metals;
+            else if (v == "all") o.scene.labels = LabelSet::All;
+            else if (v == "none") o.scene.labels = LabelSet::None;
+            else throw InputError("bad value for --labels: '" + v + "' (all, metals or none)");
         } else if (arg == "--no-ellipsoids") {
             sceneOnly();
             if (o.buildOption.empty()) o.buildOption = arg;
@@ -322,7 +332,7 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     if (withView) {
         const auto fit = [&] {
             if (!v.view.FitView(v.scene.root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height,
-                                kTitleRoom))
+                                kTitleRoom, BottomRoom(v.scene.root, o.scene.height)))
                 throw InputError("cannot compute the view of " + o.files.front() + " (its extent overflows)");
         };
         fit();
@@ -380,6 +390,14 @@ Tessary::DisplayList3D LoadSceneFile(const std::string& path, int maxInputMegaby
 
 // ---- commands -----------------------------------------------------------------
 
+// Renders, and says on stderr how many labels found no room.
+void RenderAndReport(const Tessary::DisplayList3D& root, const View& view, const std::string& output, Timings& t) {
+    const RenderSummary summary = t.Measure("render", [&] { return Render(root, view, output); });
+    if (summary.labelsDropped > 0)
+        std::cerr << "tessary-scene: " << summary.labelsDropped << " of " << summary.labels
+                  << " labels left out (no free spot beside their atoms)\n";
+}
+
 // A stored scene is drawn as the structure's own would be: what the picture
 // needs beyond the view (title, slab) is in the file, and the view is fitted
 // to the tree the same way.
@@ -390,9 +408,10 @@ int RunRenderScene(const Options& o, Timings& t) {
     if (o.slab) throw InputError("--slab applies when the scene is archived; " + path + " is a scene file");
     const Tessary::DisplayList3D root = t.Measure("read", [&] { return LoadSceneFile(path, o.maxInputMegabytes); });
     View view;
-    if (!view.FitView(root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom))
+    if (!view.FitView(root, o.view[0], o.view[1], o.view[2], o.scene.width, o.scene.height, kTitleRoom,
+                      BottomRoom(root, o.scene.height)))
         throw InputError("cannot compute the view of " + path + " (its extent overflows)");
-    t.Measure("render", [&] { Render(root, view, o.output); });
+    RenderAndReport(root, view, o.output, t);
     int primitives = 0;
     for (const auto& kind : CountPrimitives(root)) primitives += kind.second;
     std::cout << "wrote " << o.output << " (scene file, " << primitives << " primitives)\n";
@@ -408,7 +427,7 @@ int RunRender(const Options& o) {
     if (IsSceneFilePath(o.files.front())) return RunRenderScene(o, t);
     ViewedScene v = ReadAndBuild(o, t, true);
     PickDots(v.scene, t);
-    t.Measure("render", [&] { Render(v.scene.root, v.view, o.output); });
+    RenderAndReport(v.scene.root, v.view, o.output, t);
     std::cout << "wrote " << o.output << " (" << v.structure.atoms.size() << " atoms, " << v.scene.bonds.size()
               << " bonds)\n";
     t.Print();

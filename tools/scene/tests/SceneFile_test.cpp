@@ -16,8 +16,10 @@
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
 #include "MoleculePath.h"
+#include "Scene.h"
 #include "SceneArchive.h"
 #include "SceneProgram.h"
+#include "Structure.h"
 
 using namespace scene_test;
 
@@ -70,6 +72,8 @@ TEST(SceneFile, RendersExactlyTheStructuresPicture) {
         {"Fe_1brf_snip_reduced.pdb", "", "--view 20,30,0 --size 640x480", ""},
         {"Fe_1brf_snip_reduced.pdb", "--style spacefill", "--view 0,90,10 --size 500x420", "--slab 9"},
         {"2hhb.ent", "--color chain", "--view -30,15,0 --size 720x540", ""},
+        // The legend drawn again, the labels placed again for the view.
+        {"2hhb.ent", "--color bfactor --labels all", "--view 10,-20,0 --size 800x600", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + c.build + " " + c.view + " " + c.slab);
@@ -90,10 +94,45 @@ TEST(SceneFile, RendersExactlyTheStructuresPicture) {
     }
 }
 
+// The B-factor legend is part of the stored scene: the same texts (title and
+// range) and colour samples come back from the file, at the same places.
+TEST(SceneFile, KeepsTheLegend) {
+    const std::string scene = Temp("legend.bin");
+    const Outcome o = RunScene("archive " + MoleculePath("Fe_1brf_snip_reduced.pdb") + " -o " + scene +
+                               " --color bfactor --size 640x480");
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const std::string text = Slurp(scene);
+    std::vector<unsigned char> bytes(text.begin(), text.end());
+    const Tessary::DisplayList3D root = TessaryScene::SceneFromBytes(bytes);
+    TessaryScene::SceneOptions options;
+    options.coloring = TessaryScene::Coloring::BFactor;
+    options.width = 640;
+    options.height = 480;
+    const TessaryScene::Scene built =
+        TessaryScene::BuildScene(TessaryScene::ReadStructure(MoleculePath("Fe_1brf_snip_reduced.pdb")), options);
+    ASSERT_EQ(root.GetNumTextStrings(), 3);
+    EXPECT_STREQ(root.GetTextString(0).GetTextString().GetString(), TessaryScene::kLegendTitle);
+    ASSERT_EQ(root.GetNumTextStrings(), built.root.GetNumTextStrings());
+    for (int i = 0; i < root.GetNumTextStrings(); ++i) {
+        EXPECT_STREQ(root.GetTextString(i).GetTextString().GetString(),
+                     built.root.GetTextString(i).GetTextString().GetString());
+        EXPECT_EQ(root.GetTextString(i).GetOrigin().x, built.root.GetTextString(i).GetOrigin().x);
+        EXPECT_EQ(root.GetTextString(i).GetOrigin().y, built.root.GetTextString(i).GetOrigin().y);
+    }
+    ASSERT_EQ(root.GetNumRectangles(), TessaryScene::kLegendSamples + 1);
+    ASSERT_EQ(root.GetNumRectangles(), built.root.GetNumRectangles());
+    for (int i = 0; i < root.GetNumRectangles(); ++i) {
+        EXPECT_EQ(root.GetRectangle(i).GetBackgroundColor(), built.root.GetRectangle(i).GetBackgroundColor()) << i;
+        EXPECT_EQ(root.GetRectangle(i).GetOrigin().x, built.root.GetRectangle(i).GetOrigin().x) << i;
+        EXPECT_EQ(root.GetRectangle(i).GetSize().x, built.root.GetRectangle(i).GetSize().x) << i;
+    }
+}
+
 TEST(SceneFile, RenderRefusesWhatOnlyBuildsAScene) {
     const std::string scene = Temp("water.bin"), out = Temp("never.png");
     ASSERT_EQ(RunScene("archive " + MoleculePath("water_cluster_Mg.xyz") + " -o " + scene).exitCode, 0);
-    for (const char* option : {"--style spacefill", "--color chain", "--no-ellipsoids", "--model 1", "--slab 5"}) {
+    for (const char* option :
+         {"--style spacefill", "--color chain", "--no-ellipsoids", "--model 1", "--slab 5", "--labels none"}) {
         SCOPED_TRACE(option);
         const Outcome o = RunScene("render " + scene + " -o " + out + " " + option);
         EXPECT_EQ(o.exitCode, 2);
