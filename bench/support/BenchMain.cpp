@@ -5,11 +5,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -30,12 +32,16 @@ public:
             if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
             Case& c = m_cases[name];
             if (c.rates.empty()) m_order.push_back(name);
+            c.order = {run.family_index, run.per_family_instance_index};
             c.total = read->second.value + written->second.value;
             c.rates.push_back(rate->second.value);
         }
     }
 
     void Finalize() override {
+        // In the order the cases were registered, whatever order they ran in.
+        std::sort(m_order.begin(), m_order.end(),
+                  [this](const std::string& a, const std::string& b) { return m_cases[a].order < m_cases[b].order; });
         std::ostream& out = GetOutputStream();
         bool header = false;
         for (const std::string& name : m_order) {
@@ -63,7 +69,8 @@ public:
 
 private:
     struct Case {
-        double total = 0;  // bytes read + bytes written per iteration
+        std::pair<std::int64_t, std::int64_t> order;  // family, instance
+        double total = 0;                             // bytes read + bytes written per iteration
         std::vector<double> rates;
     };
 
