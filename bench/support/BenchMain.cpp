@@ -59,8 +59,8 @@ public:
                 header = true;
             }
             const double p = Median(pass.rates), c = Median(copy.rates);
-            std::snprintf(line, sizeof line, "%-36s %8.2f %8.2f %6.1f%% %6.0f%% %6.0f%%  %s\n", name.c_str(),
-                          p / (1 << 30), c / (1 << 30), 100.0 * p / c, Spread(pass.rates), Spread(copy.rates),
+            std::snprintf(line, sizeof line, "%-36s %8.2f %8.2f %6.1f%% %7s %7s  %s\n", name.c_str(), p / (1 << 30),
+                          c / (1 << 30), 100.0 * p / c, Spread(pass.rates).c_str(), Spread(copy.rates).c_str(),
                           anchor.c_str());
             out << line;
         }
@@ -86,10 +86,13 @@ private:
         const std::size_t n = v.size();
         return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
     }
-    // (max - min) / median in percent: the repetitions' noise.
-    static double Spread(const std::vector<double>& v) {
+    // (max - min) / median: the repetitions' noise; "-" for a single run.
+    static std::string Spread(const std::vector<double>& v) {
+        if (v.size() < 2) return "-";
         const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-        return 100.0 * (*hi - *lo) / Median(v);
+        char text[16];
+        std::snprintf(text, sizeof text, "%.0f%%", 100.0 * (*hi - *lo) / Median(v));
+        return text;
     }
 
     std::vector<std::string> m_order;
