@@ -1,22 +1,31 @@
-// Structural chemistry: the neighbour list against three anchors on the same
+// Structural chemistry: the neighbour list against anchors on the same
 // points in the same run, and the octahedral deviation score.
 //
-// Points: 1,000,000 uniform random points at 0.1 per cubic unit (a cube of
-// side about 215) with cutoff 3.0, stored once in random order and once
-// sorted into 8-unit blocks (roughly how atoms lie in a file); and two real
-// structures, a 50,293-atom solvated system and a 22,194-atom crystal
-// structure, at 2.0 (bonds) and 4.0 (contacts).
+// Points (support/NeighborData.h): 1,000,000 uniform random points at 0.1
+// per cubic unit (a cube of side about 215) with cutoff 3.0, stored once in
+// random order and once sorted into 8-unit blocks (roughly how atoms lie in a
+// file); and two real structures, a 50,293-atom solvated system and a
+// 22,194-atom crystal structure, at 2.0 (bonds) and 4.0 (contacts).
 //
-// Anchors:
+// Anchors for all pairs within the cutoff, the named ones first:
+// * GemmiContactSearch: gemmi's NeighborSearch (built and populated) and its
+//   ContactSearch told to ignore nothing, over the points as one chain of
+//   16-atom residues (the model is made outside the timing, as a host has its
+//   model already). No unit cell: the crystal's points alone, as for the
+//   others. It reports each pair once.
+// * The kd-tree pairs of SciPy (cKDTree + query_pairs) run from
+//   bench/kdtree_pairs.py on the same points, which neighbor_points writes
+//   out; scripts/bench runs both after this program.
+// * Nanoflann: KD-tree build plus one radius search per point, keeping the
+//   pairs (i, j) with j > i: it finds every pair twice, so it is no measure
+//   of a pair search, only of a radius search per point.
 // * CompressedRowGrid: a dense cell grid over the bounding box, points
 //   counting-sorted by cell and their coordinates copied into cell order; the
 //   pair search walks 13 half-shell neighbours as 5 contiguous runs.
 // * UnorderedMapCells: a plain cell list, std::unordered_map from a 64-bit
 //   cell key to a std::vector of point numbers.
-// * Nanoflann: KD-tree build plus one radius search per point, keeping the
-//   pairs (i, j) with j > i.
-// Every pair search writes the same two int32 arrays, branch-free where the
-// structure allows, so the comparison is of the structures.
+// Every pair search here writes the same two int32 arrays, branch-free where
+// the structure allows, so the comparison is of the structures.
 //
 // Memory: this program counts the bytes held through operator new, so each
 // build reports its peak and retained bytes per point (peakB/pt, heldB/pt);
@@ -36,13 +45,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/support/NeighborData.h"
 #include "tessary/chemistry/CoordinationGeometry.h"
 #include "tessary/chemistry/NeighborList.h"
 #include "tessary/geometry/Matrix3x3.h"
-#include "tests/support/Molecule.h"
 
 #if defined(TESSARY_HAVE_NANOFLANN)
 #include <nanoflann.hpp>
+#endif
+#if defined(TESSARY_HAVE_GEMMI)
+#include <gemmi/contact.hpp>
 #endif
 
 // ---- allocation accounting ------------------------------------------------------
@@ -69,6 +81,7 @@ void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 using namespace Tessary;
+using namespace TessaryBench;
 
 namespace {
 
@@ -85,62 +98,6 @@ public:
 private:
     std::size_t m_base;
 };
-
-// ---- data sets ---------------------------------------------------------------------
-struct Dataset {
-    std::vector<Point3d> points;
-    double cutoff;
-};
-
-enum DatasetId { RandomOrder, Blocked, Solvated2, Solvated4, Crystal2, Crystal4 };
-
-std::vector<Point3d> RandomCloud() {
-    constexpr std::size_t kPoints = 1'000'000;
-    const double side = std::cbrt(static_cast<double>(kPoints) / 0.1);
-    std::mt19937_64 rng(20261207);
-    std::uniform_real_distribution<double> u(0.0, side);
-    std::vector<Point3d> points(kPoints);
-    for (Point3d& p : points) p = Point3d(u(rng), u(rng), u(rng));
-    return points;
-}
-
-std::vector<Point3d> ReadAtoms(const char* file) {
-    const TessaryTest::Molecule mol =
-        TessaryTest::ReadMolecule(std::string(TESSARY_SOURCE_DIR) + "/data/molecules/" + file);
-    std::vector<Point3d> points;
-    points.reserve(mol.atoms.size());
-    for (const TessaryTest::Atom& a : mol.atoms) points.push_back(Point3d(a.x, a.y, a.z));
-    return points;
-}
-
-const Dataset& GetDataset(DatasetId id) {
-    static Dataset sets[6];
-    Dataset& d = sets[id];
-    if (!d.points.empty()) return d;
-    switch (id) {
-        case RandomOrder:
-            d = {RandomCloud(), 3.0};
-            break;
-        case Blocked: {
-            d = {RandomCloud(), 3.0};
-            const auto block = [](const Point3d& p) {
-                return std::make_tuple(static_cast<int>(p.z / 8), static_cast<int>(p.y / 8), static_cast<int>(p.x / 8));
-            };
-            std::stable_sort(d.points.begin(), d.points.end(),
-                             [&](const Point3d& a, const Point3d& b) { return block(a) < block(b); });
-            break;
-        }
-        case Solvated2:
-        case Solvated4:
-            d = {ReadAtoms("pdb1tw7_step3_charmm2namd.pdb"), id == Solvated2 ? 2.0 : 4.0};
-            break;
-        case Crystal2:
-        case Crystal4:
-            d = {ReadAtoms("4JSV.pdb"), id == Crystal2 ? 2.0 : 4.0};
-            break;
-    }
-    return d;
-}
 
 // Pair output shared by all: two int32 arrays written branch-free.
 struct PairBuffer {
@@ -490,6 +447,54 @@ void BM_Pairs_Nanoflann(benchmark::State& state, DatasetId id) {
 }
 #endif
 
+#if defined(TESSARY_HAVE_GEMMI)
+// The points as gemmi atoms (serial = point number), one chain of 16-atom residues.
+gemmi::Model GemmiModel(const std::vector<Point3d>& points) {
+    constexpr std::size_t kResidueAtoms = 16;
+    gemmi::Model model("1");
+    model.chains.emplace_back("A");
+    std::vector<gemmi::Residue>& residues = model.chains.back().residues;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i % kResidueAtoms == 0) {
+            gemmi::ResidueId id;
+            id.name = "UNK";
+            id.seqid = gemmi::SeqId(static_cast<int>(residues.size() + 1), ' ');
+            residues.emplace_back(id);
+        }
+        gemmi::Atom atom;
+        atom.name = "X";
+        atom.serial = static_cast<int>(i);
+        atom.pos = gemmi::Position(points[i].x, points[i].y, points[i].z);
+        residues.back().atoms.push_back(atom);
+    }
+    return model;
+}
+
+void BM_Pairs_GemmiContactSearch(benchmark::State& state, DatasetId id) {
+    const Dataset& d = GetDataset(id);
+    gemmi::Model model = GemmiModel(d.points);
+    std::size_t pairs = 0;
+    for (auto _ : state) {
+        MemoryProbe probe;
+        gemmi::NeighborSearch search(model, gemmi::UnitCell(), d.cutoff);
+        search.populate();
+        state.PauseTiming();
+        probe.Report(state, d.points.size());
+        state.ResumeTiming();
+        gemmi::ContactSearch contacts(static_cast<float>(d.cutoff));
+        contacts.ignore = gemmi::ContactSearch::Ignore::Nothing;
+        PairBuffer out;
+        contacts.for_each_contact(search, [&out](const gemmi::CRA& a, const gemmi::CRA& b, int, float) {
+            out.Reserve(1);
+            out.Put(a.atom->serial, b.atom->serial, true);
+        });
+        pairs = out.count;
+        benchmark::DoNotOptimize(out.first.data());
+    }
+    ReportPairs(state, d, pairs);
+}
+#endif
+
 // ---- point queries ------------------------------------------------------------------------
 constexpr std::size_t kQueries = 200'000;
 
@@ -589,6 +594,9 @@ void BM_Query_Nanoflann(benchmark::State& state, DatasetId id, QueryOrder order)
 BENCHMARK_CAPTURE(BM_Add_Tessary, random_1M, RandomOrder)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Add_Tessary, blocked_1M, Blocked)->Unit(benchmark::kMillisecond);
 TESSARY_PAIR_BENCHMARKS(BM_Pairs_Tessary);
+#if defined(TESSARY_HAVE_GEMMI)
+TESSARY_PAIR_BENCHMARKS(BM_Pairs_GemmiContactSearch);
+#endif
 TESSARY_PAIR_BENCHMARKS(BM_Memory_Tessary);
 TESSARY_PAIR_BENCHMARKS(BM_Pairs_CompressedRowGrid);
 TESSARY_PAIR_BENCHMARKS(BM_Pairs_UnorderedMapCells);

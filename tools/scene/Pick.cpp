@@ -22,4 +22,14 @@ PickResult Pick(const std::vector<Tessary::DotPrimitive>& dots, const View& view
     return best;
 }
 
+const std::vector<Tessary::DotPrimitive>& Picker::Collect(const Tessary::DisplayList3D& root) {
+    m_dots.clear();  // keeps the capacity
+    root.GetPickDots(m_dots);
+    return m_dots;
+}
+
+PickResult Picker::Pick(const Tessary::DisplayList3D& root, const View& view, double x, double y, double tolerance) {
+    return TessaryScene::Pick(Collect(root), view, x, y, tolerance);
+}
+
 }  // namespace TessaryScene

@@ -357,12 +357,8 @@ ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     return v;
 }
 
-std::vector<Tessary::DotPrimitive> PickDots(const Scene& scene, Timings& t) {
-    return t.Measure("pick-dots", [&] {
-        std::vector<Tessary::DotPrimitive> dots;
-        scene.root.GetPickDots(dots);
-        return dots;
-    });
+const std::vector<Tessary::DotPrimitive>& PickDots(const Scene& scene, Picker& picker, Timings& t) {
+    return *t.Measure("pick-dots", [&] { return &picker.Collect(scene.root); });
 }
 
 // A scene file's bytes, under the same size limit as a structure's text.
@@ -426,7 +422,8 @@ int RunRender(const Options& o) {
     Timings t(o.timings);
     if (IsSceneFilePath(o.files.front())) return RunRenderScene(o, t);
     ViewedScene v = ReadAndBuild(o, t, true);
-    PickDots(v.scene, t);
+    Picker picker;
+    PickDots(v.scene, picker, t);
     RenderAndReport(v.scene.root, v.view, o.output, t);
     std::cout << "wrote " << o.output << " (" << v.structure.atoms.size() << " atoms, " << v.scene.bonds.size()
               << " bonds)\n";
@@ -442,8 +439,8 @@ int RunPick(const Options& o) {
                          std::to_string(o.scene.width) + "x" + std::to_string(o.scene.height) + " picture");
     Timings t(o.timings);
     ViewedScene v = ReadAndBuild(o, t, true);
-    const auto dots = PickDots(v.scene, t);
-    const PickResult picked = Pick(dots, v.view, o.at[0], o.at[1]);
+    Picker picker;
+    const PickResult picked = Pick(PickDots(v.scene, picker, t), v.view, o.at[0], o.at[1]);
     t.Print();
     if (!picked.found) {
         std::cout << "nothing at " << o.at[0] << "," << o.at[1] << "\n";

@@ -275,6 +275,55 @@ TEST(Scene, PickAtTheProjectedCentreOfAnAtomFindsIt) {
     }
 }
 
+// A viewer picks click after click: the picker's kept buffer is reused (no
+// new array), and each gathering holds exactly the tree's current dots in the
+// tree's order, so its picks are those over freshly gathered dots.
+TEST(Scene, PickerKeepsItsBufferAndPicksAsFreshDotsDo) {
+    const Structure s = ReadStructure(MoleculePath("Fe_1brf_snip_reduced.pdb"));
+    const Scene scene = BuildScene(s, SceneOptions());
+    View view;
+    view.FitView(scene.root, 30, 60, 0, 800, 600);
+    const auto expectSame = [](const std::vector<Tessary::DotPrimitive>& got,
+                               const std::vector<Tessary::DotPrimitive>& want) {
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            EXPECT_EQ(got[i].GetCoord(), want[i].GetCoord()) << "dot " << i;
+            EXPECT_EQ(got[i].GetID(), want[i].GetID()) << "dot " << i;
+        }
+    };
+    std::vector<Tessary::DotPrimitive> fresh;
+    scene.root.GetPickDots(fresh);
+    Picker picker;
+    const std::size_t room = picker.Collect(scene.root).capacity();
+    for (int click = 0; click < 3; ++click) {
+        SCOPED_TRACE(click);
+        const std::vector<Tessary::DotPrimitive>& dots = picker.Collect(scene.root);
+        EXPECT_EQ(dots.capacity(), room);
+        expectSame(dots, fresh);
+    }
+    for (const int atom : {0, static_cast<int>(s.atoms.size()) / 2, static_cast<int>(s.atoms.size()) - 1}) {
+        SCOPED_TRACE(atom);
+        const Point3d at = view.Project(s.atoms[static_cast<std::size_t>(atom)].position);
+        for (const Point3d& click : {at, Point3d(at.x + 3, at.y - 2, 0), Point3d(-50, -50, 0)}) {
+            const PickResult want = Pick(fresh, view, click.x, click.y);
+            const PickResult got = picker.Pick(scene.root, view, click.x, click.y);
+            EXPECT_EQ(got.found, want.found);
+            EXPECT_EQ(got.id, want.id);
+            EXPECT_EQ(got.pixel, want.pixel);
+            EXPECT_EQ(got.distance, want.distance);
+        }
+    }
+    // A smaller scene next: the buffer keeps its room (a new array would be
+    // sized for the few dots) and holds only the new scene's dots.
+    const Scene small = BuildScene(ReadStructure(MoleculePath("1ubq.pdb")), SceneOptions());
+    std::vector<Tessary::DotPrimitive> smallDots;
+    small.root.GetPickDots(smallDots);
+    ASSERT_LT(smallDots.capacity(), room);
+    const std::vector<Tessary::DotPrimitive>& dots = picker.Collect(small.root);
+    EXPECT_EQ(dots.capacity(), room);
+    expectSame(dots, smallDots);
+}
+
 TEST(Scene, SlabRemovesPickDotsOutsideItsDepth) {
     const Structure s = ReadStructure(MoleculePath("1ubq.pdb"));
     Scene scene = BuildScene(s, SceneOptions());
