@@ -198,8 +198,9 @@ Crystal CrystalOf(const gemmi::UnitCell& cell, const gemmi::SpaceGroup* group) {
     }
     for (const gemmi::Op& op : group->operations()) {
         const gemmi::Transform t = cell.op_as_transform(op);
+        static_assert(gemmi::Op::DEN == 24, "fractional operations are kept in 24ths");
         crystal.operations.push_back({op.triplet(), {Row(t.mat, 0), Row(t.mat, 1), Row(t.mat, 2)},
-                                      Point3d(t.vec.x, t.vec.y, t.vec.z)});
+                                      Point3d(t.vec.x, t.vec.y, t.vec.z), op.rot, op.tran});
     }
     return crystal;
 }
