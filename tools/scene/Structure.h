@@ -139,10 +139,20 @@ void PrintChainSummaries(const std::vector<ChainSummary>& chains, std::size_t li
 // valid UTF-8. Throws InputError, also for a coordinate, B-factor or
 // displacement that is not a finite number and for text beyond
 // `maxInputMegabytes`.
-Structure ReadStructure(const std::string& path, int model = 1, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+//
+// Copies: `assembly` N (from 1) builds biological assembly N of the file
+// (REMARK 350, pdbx_struct_assembly), copies in chains renamed apart; N
+// beyond the file's assemblies is an InputError naming them. Without an
+// assembly, NCS copies the file describes (MTRIX, struct_ncs_oper) but does
+// not give are generated as chains of their own, with a note on stderr.
+// Copies of an atom on an axis of the copying that land on it are dropped.
+// The crystal stays as the file gives it.
+Structure ReadStructure(const std::string& path, int model = 1, int maxInputMegabytes = kDefaultMaxInputMegabytes,
+                        int assembly = 0);
 
 // Every model of the file, read once (an ensemble), as ReadStructure reads each.
-std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes = kDefaultMaxInputMegabytes,
+                                           int assembly = 0);
 
 // The text of a file, gunzipped when its name ends in .gz and it starts like
 // gzip data (several members follow each other; bytes after the last are
