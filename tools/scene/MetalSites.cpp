@@ -228,6 +228,11 @@ double Reach(const std::string& metal) {
 
 namespace {
 
+// Distances the same to a millionth of an angstrom (an atom and its image
+// across an axis, computed through different rounding) tie, so the atom
+// itself comes first.
+long long DistanceKey(double distance) { return std::llround(distance * 1e6); }
+
 bool IsIdentity(const Crystal::Operation& op) {
     for (std::size_t i = 0; i < 3; ++i)
         for (std::size_t j = 0; j < 3; ++j)
@@ -371,7 +376,8 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
         const std::size_t keep = std::min(site.ligands.size(), kMaxLigands);
         std::partial_sort(site.ligands.begin(), site.ligands.begin() + static_cast<std::ptrdiff_t>(keep),
                           site.ligands.end(), [](const Ligand& a, const Ligand& b) {
-                              if (a.distance != b.distance) return a.distance < b.distance;
+                              const long long da = DistanceKey(a.distance), db = DistanceKey(b.distance);
+                              if (da != db) return da < db;
                               return a.atom != b.atom ? a.atom < b.atom : a.image < b.image;
                           });
         site.ligands.resize(keep);
