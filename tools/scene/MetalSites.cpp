@@ -57,6 +57,8 @@ constexpr double kCovalentSlack = 0.45;
 // A bonded partner at most this much nearer the metal binds side-on with
 // the donor; one nearer still hides it.
 constexpr double kSideOn = 0.2;
+// Symmetry-mate queries allowed per atom of the structure (see FindMetalSites).
+constexpr std::size_t kMateQueriesPerAtom = 64;
 // Deviations this close are the same fit told apart by rounding alone.
 constexpr double kTie = 1e-9;
 // Two reference shapes this close are one shape written twice.
@@ -258,18 +260,25 @@ public:
             any = true;
         }
         m_searched = any;
-        for (int i = 0; i < 3; ++i) m_searched = m_searched && m_high[i] - m_low[i] <= kMaxCellSpan;
+        for (int i = 0; i < 3; ++i)
+            m_searched = m_searched && m_high[i] - m_low[i] <= kMaxCellSpan && std::fabs(m_low[i]) < kFar &&
+                         std::fabs(m_high[i]) < kFar;
     }
 
     // Calls f(operation, cells, inverse) for every operation and shift, but
     // the identity unshifted, under which an atom within `reach` of
     // `centre` may land; `inverse` is the point the operation takes to `centre`.
+    // Each call takes one from `budget`; none is made once it is spent.
     template <class F>
-    void ForEach(const Tessary::Point3d& centre, double reach, F&& f) const {
+    void ForEach(const Tessary::Point3d& centre, double reach, std::size_t& budget, F&& f) const {
         if (!m_searched) return;
         const Tessary::Point3d fc = m_crystal.Fractional(centre);
         double near[3];
-        for (std::size_t i = 0; i < 3; ++i) near[i] = reach * m_crystal.toFractional[i].Length();
+        for (std::size_t i = 0; i < 3; ++i) {
+            near[i] = reach * m_crystal.toFractional[i].Length();
+            // A cell narrower than a bond holds no crystal (and would ask for shifts without end).
+            if (!(near[i] <= kMaxReachInCells) || !(std::fabs(fc[static_cast<int>(i)]) < kFar)) return;
+        }
         for (const Crystal::Operation& op : m_crystal.operations) {
             int from[3], to[3];
             for (std::size_t i = 0; i < 3; ++i) {
@@ -289,6 +298,8 @@ public:
                 for (n[1] = from[1]; n[1] <= to[1]; ++n[1])
                     for (n[2] = from[2]; n[2] <= to[2]; ++n[2]) {
                         if (identity && n == std::array<int, 3>{0, 0, 0}) continue;
+                        if (budget == 0) return;
+                        --budget;
                         f(op, n, Inverse(op, n, centre));
                     }
         }
@@ -299,6 +310,9 @@ public:
     }
 
 private:
+    static constexpr double kMaxReachInCells = 2.0;
+    static constexpr double kFar = 1e6;  // cells from the origin: no model lies there
+
     // R^T (p - t - shift): the operations are isometries.
     Tessary::Point3d Inverse(const Crystal::Operation& op, const std::array<int, 3>& cells,
                              const Tessary::Point3d& p) const {
@@ -330,6 +344,10 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
     // make, so each metal's query over the cells around it is complete.
     AtomGrid grid(structure, widest);
     const SymmetryMates mates(structure);
+    // Queries of symmetry mates, in all: a real crystal asks a few dozen per
+    // metal, and metals are a small part of any real structure, so only a
+    // hostile file (a crowd of metals in a tiny cell) spends it.
+    std::size_t budget = kMateQueriesPerAtom * structure.atoms.size() + kMateQueriesPerAtom * 64;
 
     std::vector<MetalSite> sites;
     std::vector<int> found, clash;
@@ -361,7 +379,7 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
             found.clear();
             grid.Near(centre.position, reach, found);
             addDonors([&](int index) { return structure.atoms[static_cast<std::size_t>(index)].position; }, "");
-            mates.ForEach(centre.position, reach,
+            mates.ForEach(centre.position, reach, budget,
                           [&](const Crystal::Operation& op, const std::array<int, 3>& cells, const Tessary::Point3d& inverse) {
                               found.clear();
                               grid.Near(inverse, reach, found);

@@ -81,10 +81,13 @@ double LigandLimit(const std::string& metal, const std::string& donor);
 // left out where it coincides (within kSameAtom) with an atom of the
 // structure (a special position, an assembly holding the copy already) or
 // with an image already taken. A model that spans more than kMaxCellSpan
-// cells along an edge is not a crystal's content (a placeholder cell), and
-// no images are searched for it.
+// cells along an edge is not a crystal's content (a placeholder cell), nor
+// is a cell narrower than half a bond's reach: no images are searched for
+// either. The image queries of a structure are capped at 64 per atom, far
+// beyond what real crystals ask; a hostile crowd of metals in a tiny cell
+// stops there.
 constexpr double kSameAtom = 0.5;
-constexpr double kMaxCellSpan = 4.0;
+constexpr double kMaxCellSpan = 3.0;
 std::vector<MetalSite> FindMetalSites(const Structure& structure);
 
 // The table of `tessary-scene metals`: one row per site, ligands written

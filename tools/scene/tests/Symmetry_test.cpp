@@ -154,6 +154,8 @@ TEST(Symmetry, MetalShellsAreCompletedFromSymmetryMates) {
         {"at a cell face", Text(Cryst1(20, 20, 20, 90, "P 1"), edge), "HOH 2 A O 2.05, HOH 3 A O 2.10 [x-1,y,z]"},
         // The same site in a cell too small for the model: no crystal's content.
         {"a model spanning many cells", Text(Cryst1(3, 3, 3, 90, "P 1"), edge), "HOH 2 A O 2.05", false},
+        {"a cell narrower than half a bond's reach", Text(Cryst1(1.5, 1.5, 1.5, 90, "P 1"), HalfSite("A")),
+         "HIS 10 A NE2 2.02, CYS 20 A SG 2.30", false},
     };
     int images = 0;
     for (const auto& c : cases) {
