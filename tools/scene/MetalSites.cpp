@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 
 #include "AtomGrid.h"
@@ -355,15 +356,24 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
         const Atom& centre = structure.atoms[metal];
         MetalSite site;
         site.metal = metal;
-        // The donors among `found`, placed by `place`; `image` names the operation.
-        const auto addDonors = [&](const auto& place, const std::string& image) {
+        // Limits by donor element for this metal: a mate's query looks at many atoms.
+        std::vector<std::pair<const std::string*, double>> limits;
+        const auto limitOf = [&](const std::string& element) {
+            for (const auto& [e, limit] : limits)
+                if (*e == element) return limit;
+            limits.emplace_back(&element, LigandLimit(centre.element, element));
+            return limits.back().second;
+        };
+        // The donors among `found`, placed by `place`; `image` names the
+        // operation (nullptr for the atoms themselves).
+        const auto addDonors = [&](const auto& place, const auto* image) {
             for (const int index : found) {
                 const Atom& atom = structure.atoms[index];
                 const Tessary::Point3d at = place(index);
                 const double distance = centre.position.Distance(at);
-                if (distance < kMinimumBond || distance > LigandLimit(centre.element, atom.element)) continue;
+                if (distance < kMinimumBond || distance > limitOf(atom.element)) continue;
                 if (!FirstShell(structure, centre.position, index, found, place)) continue;
-                if (!image.empty()) {
+                if (image != nullptr) {
                     clash.clear();
                     grid.Near(at, kSameAtom, clash);
                     if (!clash.empty()) continue;
@@ -371,24 +381,26 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
                                     [&](const Ligand& l) { return l.position.Distance(at) < kSameAtom; }))
                         continue;
                 }
-                site.ligands.push_back({index, distance, at, image});
+                site.ligands.push_back({index, distance, at, image != nullptr ? (*image)() : std::string()});
             }
         };
         if (grid.Searched(metal)) {
             const double reach = Reach(centre.element);
             found.clear();
             grid.Near(centre.position, reach, found);
-            addDonors([&](int index) { return structure.atoms[static_cast<std::size_t>(index)].position; }, "");
+            const std::function<std::string()>* itself = nullptr;
+            addDonors([&](int index) { return structure.atoms[static_cast<std::size_t>(index)].position; }, itself);
             mates.ForEach(centre.position, reach, budget,
                           [&](const Crystal::Operation& op, const std::array<int, 3>& cells, const Tessary::Point3d& inverse) {
                               found.clear();
                               grid.Near(inverse, reach, found);
                               if (found.empty()) return;
+                              const std::function<std::string()> triplet = [&] { return op.Triplet(cells); };
                               addDonors(
                                   [&](int index) {
                                       return mates.Image(op, cells, structure.atoms[static_cast<std::size_t>(index)].position);
                                   },
-                                  op.Triplet(cells));
+                                  &triplet);
                           });
         }
         const std::size_t keep = std::min(site.ligands.size(), kMaxLigands);
