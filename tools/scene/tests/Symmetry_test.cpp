@@ -358,6 +358,61 @@ TEST(Symmetry, AssembliesAreBuiltOnRequest) {
     }
 }
 
+// The same in mmCIF: NCS operations marked "generate" in struct_ncs_oper,
+// and assemblies of pdbx_struct_assembly made of pdbx_struct_oper_list.
+TEST(Symmetry, MmcifNcsAndAssemblies) {
+    std::string text = "data_TEST\n"
+                       "loop_\n_struct_ncs_oper.id\n_struct_ncs_oper.code\n";
+    const char* const tags[] = {"matrix[1][1]", "matrix[1][2]", "matrix[1][3]", "matrix[2][1]", "matrix[2][2]",
+                                "matrix[2][3]", "matrix[3][1]", "matrix[3][2]", "matrix[3][3]", "vector[1]",
+                                "vector[2]",    "vector[3]"};
+    for (const char* tag : tags) text += std::string("_struct_ncs_oper.") + tag + "\n";
+    const std::string identity = "1 0 0 0 1 0 0 0 1 0 0 0\n", twoFold = "-1 0 0 0 1 0 0 0 -1 0 0 0\n";
+    text += "1 given " + identity + "2 generate " + twoFold;
+    text += "loop_\n_pdbx_struct_assembly.id\n_pdbx_struct_assembly.details\n_pdbx_struct_assembly.method_details\n"
+            "_pdbx_struct_assembly.oligomeric_details\n_pdbx_struct_assembly.oligomeric_count\n"
+            "1 author_defined_assembly ? dimeric 2\n2 author_defined_assembly ? monomeric 1\n";
+    text += "loop_\n_pdbx_struct_assembly_gen.assembly_id\n_pdbx_struct_assembly_gen.oper_expression\n"
+            "_pdbx_struct_assembly_gen.asym_id_list\n1 (1,2) A\n2 1 A\n";
+    text += "loop_\n_pdbx_struct_oper_list.id\n_pdbx_struct_oper_list.type\n";
+    for (const char* tag : tags) text += std::string("_pdbx_struct_oper_list.") + tag + "\n";
+    text += "1 'identity operation' " + identity + "2 'point symmetry operation' " + twoFold;
+    text += "loop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
+            "_atom_site.label_alt_id\n_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.label_seq_id\n"
+            "_atom_site.Cartn_x\n"
+            "_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.occupancy\n_atom_site.B_iso_or_equiv\n"
+            "_atom_site.auth_seq_id\n_atom_site.auth_asym_id\n_atom_site.pdbx_PDB_model_num\n";
+    int serial = 0;
+    for (const Placed& a : HalfSite("A")) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s %d %s %s . %s A %s %.3f %.3f %.3f 1 20 %d A 1\n", a.record, ++serial,
+                      a.element, a.name, a.residue, std::string(a.record) == "ATOM" ? std::to_string(a.number).c_str() : ".",
+                      a.at.x, a.at.y, a.at.z, a.number);
+        text += line;
+    }
+    const std::string path = scene_test::Temp("copies.cif");
+    scene_test::Write(path, text);
+    const char* const whole = "HIS 10 A NE2 2.02, HIS 10 B NE2 2.02, CYS 20 A SG 2.30, CYS 20 B SG 2.30";
+    const struct {
+        int assembly;
+        std::size_t atoms;
+        const char* ligands;
+    } cases[] = {{0, 5, whole}, {1, 5, whole}, {2, 3, "HIS 10 A NE2 2.02, CYS 20 A SG 2.30"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.assembly);
+        const Structure s = ReadStructure(path, 1, kDefaultMaxInputMegabytes, c.assembly);
+        EXPECT_EQ(s.atoms.size(), c.atoms);
+        EXPECT_EQ(LigandCells(s), c.ligands);
+    }
+    try {
+        ReadStructure(path, 1, kDefaultMaxInputMegabytes, 3);
+        ADD_FAILURE() << "assembly 3 was read";
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("has 2 assemblies: 1 (dimeric), 2 (monomeric)"), std::string::npos)
+            << e.what();
+    }
+}
+
 // Every command that reads a structure takes --assembly, and says so in its help.
 TEST(Symmetry, EveryReadingCommandTakesAnAssembly) {
     const std::string path = scene_test::Temp("assembly.pdb");
