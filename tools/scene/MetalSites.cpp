@@ -1,7 +1,10 @@
 #include "MetalSites.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 
 #include "AtomGrid.h"
@@ -55,6 +58,8 @@ constexpr double kCovalentSlack = 0.45;
 // A bonded partner at most this much nearer the metal binds side-on with
 // the donor; one nearer still hides it.
 constexpr double kSideOn = 0.2;
+// Symmetry-mate queries allowed per atom of the structure (see FindMetalSites).
+constexpr std::size_t kMateQueriesPerAtom = 64;
 // Deviations this close are the same fit told apart by rounding alone.
 constexpr double kTie = 1e-9;
 // Two reference shapes this close are one shape written twice.
@@ -140,7 +145,7 @@ void Classify(const Structure& structure, MetalSite& site) {
     const Tessary::Point3d& centre = structure.atoms[site.metal].position;
     Tessary::Point3d::Array directions;
     for (const Ligand& ligand : site.ligands)
-        directions.Add(centre.Direction(structure.atoms[ligand.atom].position).Normalize());
+        directions.Add(centre.Direction(ligand.position).Normalize());
 
     std::vector<GeometryScore>& scores = site.scores;
     for (const CG::CoordinationGeometryType type : kPreference) {
@@ -173,23 +178,26 @@ void Classify(const Structure& structure, MetalSite& site) {
     }
 }
 
-// A donor atom bonds to the metal only as the near end of its ligand: an
-// atom whose own bonded partner lies clearly nearer the metal is the second
-// shell (the carbon behind a carboxylate oxygen, the sulfur of a sulfonyl,
-// the nitrogen of a nitrate), and this is what lets carbon count at all (CO,
+// A donor bonds to the metal only as the near end of its ligand: an atom
+// whose own bonded partner lies clearly nearer the metal is the second shell
+// (the carbon behind a carboxylate oxygen, the sulfur of a sulfonyl, the
+// nitrogen of a nitrate), and this is what lets carbon count at all (CO,
 // CN-, carbenes). Side-on pairs (O2, S2, an alkene) sit at nearly equal
-// distances and both count. `shell` holds every atom nearer the metal than
-// `donor`.
-bool FirstShell(const Structure& structure, int metal, int donor, const std::vector<int>& shell) {
+// distances and both count. `shell` holds every atom that may stand nearer
+// the metal at `centre` than `donor`; `place` says where an atom stands (for
+// an image, the image of the atom: its partners come with it).
+template <class Place>
+bool FirstShell(const Structure& structure, const Tessary::Point3d& centre, int donor, const std::vector<int>& shell,
+                const Place& place) {
     const Atom& d = structure.atoms[donor];
-    const Tessary::Point3d& centre = structure.atoms[metal].position;
-    const double own = centre.Distance(d.position);
+    const Tessary::Point3d at = place(donor);
+    const double own = centre.Distance(at);
     for (const int index : shell) {
         const Atom& other = structure.atoms[index];
         if (index == donor || IsHydrogen(other) || IsMetal(other)) continue;
-        if (centre.Distance(other.position) >= own - kSideOn) continue;
-        if (d.position.Distance(other.position) <= CovalentRadius(d) + CovalentRadius(other) + kCovalentSlack)
-            return false;
+        const Tessary::Point3d there = place(index);
+        if (centre.Distance(there) >= own - kSideOn) continue;
+        if (at.Distance(there) <= CovalentRadius(d) + CovalentRadius(other) + kCovalentSlack) return false;
     }
     return true;
 }
@@ -221,9 +229,110 @@ double Reach(const std::string& metal) {
 
 }  // namespace
 
+namespace {
+
+// Distances the same to a millionth of an angstrom (an atom and its image
+// across an axis, computed through different rounding) tie, so the atom
+// itself comes first.
+long long DistanceKey(double distance) { return std::llround(distance * 1e6); }
+
+bool IsIdentity(const Crystal::Operation& op) {
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j)
+            if (op.rotation24[i][j] != (i == j ? 24 : 0)) return false;
+    return op.translation24 == std::array<int, 3>{0, 0, 0};
+}
+
+// The symmetry mates a metal's shell can reach: the operations of the
+// crystal and, for each, the whole-cell shifts that bring the image of the
+// model's box (in fractions of the cell) within reach of the metal.
+class SymmetryMates {
+public:
+    explicit SymmetryMates(const Structure& s) : m_crystal(s.crystal) {
+        if (!m_crystal.Known()) return;
+        bool any = false;
+        for (const Atom& atom : s.atoms) {
+            const Tessary::Point3d f = m_crystal.Fractional(atom.position);
+            if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.z)) continue;
+            for (int i = 0; i < 3; ++i) {
+                m_low[i] = any ? std::min(m_low[i], static_cast<double>(f[i])) : f[i];
+                m_high[i] = any ? std::max(m_high[i], static_cast<double>(f[i])) : f[i];
+            }
+            any = true;
+        }
+        m_searched = any;
+        for (int i = 0; i < 3; ++i)
+            m_searched = m_searched && m_high[i] - m_low[i] <= kMaxCellSpan && std::fabs(m_low[i]) < kFar &&
+                         std::fabs(m_high[i]) < kFar;
+    }
+
+    // Calls f(operation, cells, inverse) for every operation and shift, but
+    // the identity unshifted, under which an atom within `reach` of
+    // `centre` may land; `inverse` is the point the operation takes to `centre`.
+    // Each call takes one from `budget`; none is made once it is spent.
+    template <class F>
+    void ForEach(const Tessary::Point3d& centre, double reach, std::size_t& budget, F&& f) const {
+        if (!m_searched) return;
+        const Tessary::Point3d fc = m_crystal.Fractional(centre);
+        double near[3];
+        for (std::size_t i = 0; i < 3; ++i) {
+            near[i] = reach * m_crystal.toFractional[i].Length();
+            // A cell narrower than a bond holds no crystal (and would ask for shifts without end).
+            if (!(near[i] <= kMaxReachInCells) || !(std::fabs(fc[static_cast<int>(i)]) < kFar)) return;
+        }
+        for (const Crystal::Operation& op : m_crystal.operations) {
+            int from[3], to[3];
+            for (std::size_t i = 0; i < 3; ++i) {
+                double low = op.translation24[i] / 24.0, high = low;
+                for (std::size_t j = 0; j < 3; ++j) {
+                    const double r = op.rotation24[i][j] / 24.0;
+                    low += r * (r > 0 ? m_low[j] : m_high[j]);
+                    high += r * (r > 0 ? m_high[j] : m_low[j]);
+                }
+                const double at = fc[static_cast<int>(i)];
+                from[i] = static_cast<int>(std::ceil(at - near[i] - high));
+                to[i] = static_cast<int>(std::floor(at + near[i] - low));
+            }
+            const bool identity = IsIdentity(op);
+            std::array<int, 3> n{};
+            for (n[0] = from[0]; n[0] <= to[0]; ++n[0])
+                for (n[1] = from[1]; n[1] <= to[1]; ++n[1])
+                    for (n[2] = from[2]; n[2] <= to[2]; ++n[2]) {
+                        if (identity && n == std::array<int, 3>{0, 0, 0}) continue;
+                        if (budget == 0) return;
+                        --budget;
+                        f(op, n, Inverse(op, n, centre));
+                    }
+        }
+    }
+
+    Tessary::Point3d Image(const Crystal::Operation& op, const std::array<int, 3>& cells, const Tessary::Point3d& p) const {
+        return m_crystal.Image(op, cells, p);
+    }
+
+private:
+    static constexpr double kMaxReachInCells = 2.0;
+    static constexpr double kFar = 1e6;  // cells from the origin: no model lies there
+
+    // R^T (p - t - shift): the operations are isometries.
+    Tessary::Point3d Inverse(const Crystal::Operation& op, const std::array<int, 3>& cells,
+                             const Tessary::Point3d& p) const {
+        Tessary::Point3d moved = p;
+        moved -= m_crystal.Image(op, cells, Tessary::Point3d(0, 0, 0));
+        const auto& r = op.rotation;
+        return r[0] * moved.x + r[1] * moved.y + r[2] * moved.z;
+    }
+
+    const Crystal& m_crystal;
+    bool m_searched = false;
+    double m_low[3] = {0, 0, 0}, m_high[3] = {0, 0, 0};
+};
+
+}  // namespace
+
 std::vector<MetalSite> FindMetalSites(const Structure& structure) {
     std::vector<int> metals;
-    double widest = 0.0;
+    double widest = kSameAtom;
     for (std::size_t i = 0; i < structure.atoms.size(); ++i) {
         const Atom& atom = structure.atoms[i];
         if (!IsMetal(atom)) continue;
@@ -235,27 +344,71 @@ std::vector<MetalSite> FindMetalSites(const Structure& structure) {
     // One grid whose reach covers the longest bond any metal here could
     // make, so each metal's query over the cells around it is complete.
     AtomGrid grid(structure, widest);
+    const SymmetryMates mates(structure);
+    // Queries of symmetry mates, in all: a real crystal asks a few dozen per
+    // metal, and metals are a small part of any real structure, so only a
+    // hostile file (a crowd of metals in a tiny cell) spends it.
+    std::size_t budget = kMateQueriesPerAtom * structure.atoms.size() + kMateQueriesPerAtom * 64;
 
     std::vector<MetalSite> sites;
-    std::vector<int> found;
+    std::vector<int> found, clash;
     for (int metal : metals) {
         const Atom& centre = structure.atoms[metal];
-        found.clear();
-        if (grid.Searched(metal)) grid.Near(centre.position, Reach(centre.element), found);
-
         MetalSite site;
         site.metal = metal;
-        for (const int index : found) {
-            const Atom& atom = structure.atoms[index];
-            const double distance = centre.position.Distance(atom.position);
-            if (distance < kMinimumBond || distance > LigandLimit(centre.element, atom.element)) continue;
-            if (!FirstShell(structure, metal, index, found)) continue;
-            site.ligands.push_back({index, distance});
+        // Limits by donor element for this metal: a mate's query looks at many atoms.
+        std::vector<std::pair<const std::string*, double>> limits;
+        const auto limitOf = [&](const std::string& element) {
+            for (const auto& [e, limit] : limits)
+                if (*e == element) return limit;
+            limits.emplace_back(&element, LigandLimit(centre.element, element));
+            return limits.back().second;
+        };
+        // The donors among `found`, placed by `place`; `image` names the
+        // operation (nullptr for the atoms themselves).
+        const auto addDonors = [&](const auto& place, const auto* image) {
+            for (const int index : found) {
+                const Atom& atom = structure.atoms[index];
+                const Tessary::Point3d at = place(index);
+                const double distance = centre.position.Distance(at);
+                if (distance < kMinimumBond || distance > limitOf(atom.element)) continue;
+                if (!FirstShell(structure, centre.position, index, found, place)) continue;
+                if (image != nullptr) {
+                    clash.clear();
+                    grid.Near(at, kSameAtom, clash);
+                    if (!clash.empty()) continue;
+                    if (std::any_of(site.ligands.begin(), site.ligands.end(),
+                                    [&](const Ligand& l) { return l.position.Distance(at) < kSameAtom; }))
+                        continue;
+                }
+                site.ligands.push_back({index, distance, at, image != nullptr ? (*image)() : std::string()});
+            }
+        };
+        if (grid.Searched(metal)) {
+            const double reach = Reach(centre.element);
+            found.clear();
+            grid.Near(centre.position, reach, found);
+            const std::function<std::string()>* itself = nullptr;
+            addDonors([&](int index) { return structure.atoms[static_cast<std::size_t>(index)].position; }, itself);
+            mates.ForEach(centre.position, reach, budget,
+                          [&](const Crystal::Operation& op, const std::array<int, 3>& cells, const Tessary::Point3d& inverse) {
+                              found.clear();
+                              grid.Near(inverse, reach, found);
+                              if (found.empty()) return;
+                              const std::function<std::string()> triplet = [&] { return op.Triplet(cells); };
+                              addDonors(
+                                  [&](int index) {
+                                      return mates.Image(op, cells, structure.atoms[static_cast<std::size_t>(index)].position);
+                                  },
+                                  &triplet);
+                          });
         }
         const std::size_t keep = std::min(site.ligands.size(), kMaxLigands);
         std::partial_sort(site.ligands.begin(), site.ligands.begin() + static_cast<std::ptrdiff_t>(keep),
                           site.ligands.end(), [](const Ligand& a, const Ligand& b) {
-                              return a.distance != b.distance ? a.distance < b.distance : a.atom < b.atom;
+                              const long long da = DistanceKey(a.distance), db = DistanceKey(b.distance);
+                              if (da != db) return da < db;
+                              return a.atom != b.atom ? a.atom < b.atom : a.image < b.image;
                           });
         site.ligands.resize(keep);
         Classify(structure, site);
@@ -277,7 +430,8 @@ std::string LigandText(const Structure& structure, const Ligand& ligand) {
     const Atom& atom = structure.atoms[ligand.atom];
     std::string text = atom.ResidueLabel();
     if (!atom.residueName.empty()) text += ' ' + atom.name;
-    return text + ' ' + Fixed(ligand.distance, 2);
+    text += ' ' + Fixed(ligand.distance, 2);
+    return ligand.FromImage() ? text + " [" + ligand.image + ']' : text;
 }
 
 std::string Join(const std::vector<std::string>& parts) {

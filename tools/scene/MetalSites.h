@@ -13,9 +13,17 @@
 
 namespace TessaryScene {
 
+// A donor bound to a metal: an atom of the structure, or the image of one in
+// a neighbouring copy of the crystal (a symmetry mate).
 struct Ligand {
     int atom = 0;           // index into Structure::atoms
     double distance = 0.0;  // angstroms from the metal
+    Tessary::Point3d position;  // where the donor stands: the atom's own place or its image's
+    // The symmetry operation that made the image, written as its triplet
+    // with the whole-cell shift folded into the constants ("-x+1,y+1/2,-z":
+    // the operation -x,y+1/2,-z, then one cell along a); empty for the atom itself.
+    std::string image;
+    bool FromImage() const { return !image.empty(); }
 };
 
 struct GeometryScore {
@@ -64,9 +72,27 @@ double LigandLimit(const std::string& metal, const std::string& donor);
 // nearer the metal (the second shell: a carboxylate carbon, a sulfonyl
 // sulfur), found by one neighbour-list query per metal; at most the 12
 // nearest count.
+//
+// Where the structure has a crystal, donors of symmetry mates count too:
+// every operation, with each whole-cell shift that can bring an image of the
+// model within reach of the metal, is searched by querying the same
+// neighbour list at the metal's inverse image. An image follows the same
+// rules (its bonded partners are the images of the atom's partners), and is
+// left out where it coincides (within kSameAtom) with an atom of the
+// structure (a special position, an assembly holding the copy already) or
+// with an image already taken. A model that spans more than kMaxCellSpan
+// cells along an edge is not a crystal's content (a placeholder cell), nor
+// is a cell narrower than half a bond's reach: no images are searched for
+// either. The image queries of a structure are capped at 64 per atom, far
+// beyond what real crystals ask; a hostile crowd of metals in a tiny cell
+// stops there.
+constexpr double kSameAtom = 0.5;
+constexpr double kMaxCellSpan = 3.0;
 std::vector<MetalSite> FindMetalSites(const Structure& structure);
 
-// The table of `tessary-scene metals`: one row per site. A best shape whose
+// The table of `tessary-scene metals`: one row per site, ligands written
+// "CYS 109 B SG 2.31", an image's with its operation after it ("GLU 44 B
+// OE1 2.05 [-x+1,y,-z]"). A best shape whose
 // runner-up is within kAmbiguousMargin ends in "?"; a count of two or more
 // ligands without a scored shape names the shapes the library has but
 // cannot score, or says it has none.

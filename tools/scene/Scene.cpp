@@ -25,6 +25,7 @@ constexpr double kBondTolerance = 0.45;   // added to the covalent radii
 constexpr double kBondRadius = 0.14;
 constexpr int kContactWidth = 2;          // pixels
 constexpr int kContactDashes = 5;
+constexpr double kImageScale = 0.6;        // a symmetry mate's donor beside the model's own atoms
 constexpr double kTraceBreak = 4.2;       // C-alpha gap that ends a trace
 constexpr double kNucleicTraceBreak = 8.0;  // the same between phosphates (about 7 A apart)
 constexpr unsigned char kPolyhedronTransparency = 150;
@@ -98,7 +99,7 @@ public:
         m_scene.bonds = FindBonds(m_s);
         m_scene.metals = FindMetalSites(m_s);
         for (const MetalSite& site : m_scene.metals)
-            for (const Ligand& l : site.ligands) m_scene.contacts.push_back({site.metal, l.atom});
+            for (const Ligand& l : site.ligands) m_scene.contacts.push_back({{site.metal, l.atom}, l.image});
         ChooseColors();
         std::vector<int> chainOf(m_s.atoms.size());
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
@@ -242,7 +243,7 @@ private:
         for (const MetalSite& site : m_scene.metals) {
             const Atom& metal = m_s.atoms[static_cast<std::size_t>(site.metal)];
             Point3d::Array corners;
-            for (const Ligand& l : site.ligands) corners.Add(m_s.atoms[static_cast<std::size_t>(l.atom)].position);
+            for (const Ligand& l : site.ligands) corners.Add(l.position);
             TetrahedronPrimitive::Array pieces;
             TetrahedronPrimitive::DecomposePolyhedron(pieces, corners);
             Color face = LookupElement(metal.element).GetColor();
@@ -256,8 +257,13 @@ private:
                 if (m_options.style == Style::BallAndStick) {
                     const auto ligand = static_cast<std::size_t>(l.atom);
                     list.Add(DashedLinePrimitive(metal.position, m_colors[static_cast<std::size_t>(site.metal)],
-                                                 m_s.atoms[ligand].position, m_colors[ligand], kContactWidth,
-                                                 kContactDashes, false, m_scene.ContactID(contact)));
+                                                 l.position, m_colors[ligand], kContactWidth, kContactDashes, false,
+                                                 m_scene.ContactID(contact)));
+                    if (l.FromImage())
+                        list.Add(SpherePrimitive(l.position,
+                                                 kImageScale * SphereRadius(LookupElement(m_s.atoms[ligand].element),
+                                                                            m_options.style),
+                                                 m_colors[ligand], m_scene.ContactID(contact)));
                 }
                 ++contact;
             }
@@ -433,8 +439,9 @@ std::string Scene::Describe(const Structure& s, unsigned id) const {
         return "bond " + std::to_string(b + 1) + ": " + atomText(bond.first) + " - " + atomText(bond.second);
     }
     if (const int c = ContactOf(id); c >= 0) {
-        const Bond& contact = contacts[static_cast<std::size_t>(c)];
-        return "contact " + std::to_string(c + 1) + ": " + atomText(contact.first) + " - " + atomText(contact.second);
+        const Contact& contact = contacts[static_cast<std::size_t>(c)];
+        return "contact " + std::to_string(c + 1) + ": " + atomText(contact.first) + " - " + atomText(contact.second) +
+               (contact.image.empty() ? "" : " (" + contact.image + ")");
     }
     return {};
 }

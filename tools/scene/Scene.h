@@ -8,11 +8,14 @@
 // B-factor, its legend.
 //
 // Metals take no covalent cylinders: each metal's coordination is drawn as
-// dashed lines to its ligands in the metal-site list.
+// dashed lines to its ligands in the metal-site list. A ligand from a
+// symmetry mate is drawn where its image stands, as a small sphere at the
+// end of its line.
 //
 // Object IDs: atom i has ID i + 1; bond j has ID atoms + 1 + j, and its
 // cylinder's end IDs are its two atoms; contact k (a dashed metal-ligand
-// line) has ID atoms + bonds + 1 + k. Everything else carries 0, so it yields
+// line, and the sphere of its ligand when that is an image) has ID
+// atoms + bonds + 1 + k. Everything else carries 0, so it yields
 // no pick dots and a pick finds only atoms, bonds and contacts.
 
 #include <string>
@@ -69,11 +72,17 @@ std::vector<Bond> FindBonds(const Structure& structure);
 // structures stay below it; it bounds what hostile ones can make.
 int MaxBonds(const std::string& element);
 
+// First the metal, second its ligand's atom; `image` is the operation when
+// the ligand is that atom's image in a symmetry mate (Ligand::image).
+struct Contact : Bond {
+    std::string image;
+};
+
 struct Scene {
     Tessary::DisplayList3D root;
     std::vector<Bond> bonds;
     std::vector<MetalSite> metals;
-    std::vector<Bond> contacts;  // first the metal, second its ligand; site by site, ligands in site order
+    std::vector<Contact> contacts;  // site by site, ligands in site order
     int atomCount = 0;
 
     unsigned AtomID(int atom) const { return static_cast<unsigned>(atom) + 1; }
@@ -86,7 +95,9 @@ struct Scene {
     int BondOf(unsigned id) const;
     int ContactOf(unsigned id) const;
     // "atom 123 CA HIS 96 A" / "bond 5: atom 123 CA HIS 96 A - atom 124 CB HIS 96 A" /
-    // "contact 2: atom 1 FE FE 1 A - atom 40 SG CYS 5 A"; empty for other IDs.
+    // "contact 2: atom 1 FE FE 1 A - atom 40 SG CYS 5 A", a ligand from a
+    // symmetry mate followed by its operation ("... OE1 GLU 44 B (-x+1,y,-z)");
+    // empty for other IDs.
     std::string Describe(const Structure& structure, unsigned id) const;
 };
 

@@ -17,7 +17,10 @@
 #include <utility>
 
 #define GEMMI_READ_COOR_IMPLEMENTATION
+#include <gemmi/assembly.hpp>
 #include <gemmi/read_coor.hpp>
+
+#include "AtomGrid.h"
 
 namespace TessaryScene {
 
@@ -201,8 +204,9 @@ Crystal CrystalOf(const gemmi::UnitCell& cell, const gemmi::SpaceGroup* group) {
     }
     for (const gemmi::Op& op : group->operations()) {
         const gemmi::Transform t = cell.op_as_transform(op);
+        static_assert(gemmi::Op::DEN == 24, "fractional operations are kept in 24ths");
         crystal.operations.push_back({op.triplet(), {Row(t.mat, 0), Row(t.mat, 1), Row(t.mat, 2)},
-                                      Point3d(t.vec.x, t.vec.y, t.vec.z)});
+                                      Point3d(t.vec.x, t.vec.y, t.vec.z), op.rot, op.tran});
     }
     return crystal;
 }
@@ -252,6 +256,73 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
         }
     }
     return s;
+}
+
+// The copies a file asks for beyond its coordinates. Assembly `assembly`
+// (from 1) is built from its operators, chains renamed apart; without one,
+// NCS operations whose copies are not given generate them (an assembly's
+// operators already include those). Returns whether copies were made.
+bool MakeCopies(gemmi::Structure& st, const std::string& path, int assembly) {
+    if (assembly > 0) {
+        const int count = static_cast<int>(st.assemblies.size());
+        if (assembly > count) {
+            std::string choices;
+            for (int k = 0; k < count; ++k) {
+                const gemmi::Assembly& a = st.assemblies[static_cast<std::size_t>(k)];
+                choices += (k ? ", " : "") + std::to_string(k + 1);
+                const std::string& details = a.oligomeric_details.empty() ? a.name : a.oligomeric_details;
+                if (!details.empty()) choices += " (" + TextAsUtf8(details) + ")";
+            }
+            throw InputError(count == 0 ? path + " lists no assemblies (REMARK 350 or pdbx_struct_assembly); assembly " +
+                                              std::to_string(assembly) + " was asked for"
+                                        : path + " has " + std::to_string(count) + " assemblies: " + choices +
+                                              "; assembly " + std::to_string(assembly) + " was asked for");
+        }
+        const gemmi::Assembly& chosen = st.assemblies[static_cast<std::size_t>(assembly - 1)];
+        for (gemmi::Model& model : st.models)
+            model = gemmi::make_assembly(chosen, model, gemmi::HowToNameCopiedChain::Short, nullptr);
+        return true;
+    }
+    // An identity left unmarked would copy the model onto itself.
+    for (gemmi::NcsOp& op : st.ncs)
+        if (op.tr.is_identity()) op.given = true;
+    const auto generated = std::count_if(st.ncs.begin(), st.ncs.end(), [](const gemmi::NcsOp& op) { return !op.given; });
+    if (generated == 0) return false;
+    gemmi::expand_ncs(st, gemmi::HowToNameCopiedChain::Short);
+    std::cerr << "tessary-scene: " << path << ": " << generated
+              << " NCS cop" << (generated == 1 ? "y" : "ies")
+              << " not given in the file generated from its operations, as chains of their own\n";
+    return true;
+}
+
+// Copies of an atom that lies on an axis of the copying operations land on
+// the atom itself (an ion on a five-fold axis five times over): one stays.
+void DropCoincidentCopies(Structure& s) {
+    constexpr double kSamePlace = 0.2;
+    AtomGrid grid(s, 1.0);
+    std::vector<bool> drop(s.atoms.size(), false);
+    std::vector<int> found;
+    for (std::size_t i = 0; i < s.atoms.size(); ++i) {
+        const Atom& a = s.atoms[i];
+        found.clear();
+        if (grid.Searched(static_cast<int>(i))) grid.Near(a.position, kSamePlace, found);
+        for (const int j : found) {
+            const Atom& b = s.atoms[static_cast<std::size_t>(j)];
+            if (static_cast<std::size_t>(j) < i && !drop[static_cast<std::size_t>(j)] && b.chain != a.chain &&
+                b.name == a.name && b.element == a.element && b.residueName == a.residueName &&
+                b.residueNumber == a.residueNumber && b.insertionCode == a.insertionCode) {
+                drop[i] = true;
+                break;
+            }
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < s.atoms.size(); ++i) {
+        if (drop[i]) continue;
+        if (kept != i) s.atoms[kept] = std::move(s.atoms[i]);
+        ++kept;
+    }
+    s.atoms.resize(kept);
 }
 
 std::string Megabytes(int megabytes) { return std::to_string(megabytes) + " MB"; }
@@ -360,7 +431,7 @@ std::string ReadInputText(const std::string& path, int maxInputMegabytes) {
 namespace {
 
 // Model `model` (from 1) of the file, or every model for model 0.
-std::vector<Structure> ReadModels(const std::string& path, int model, int maxInputMegabytes) {
+std::vector<Structure> ReadModels(const std::string& path, int model, int maxInputMegabytes, int assembly) {
     std::string name = Lower(path);
     if (EndsWith(name, ".gz")) name.resize(name.size() - 3);
     const bool xyz = EndsWith(name, ".xyz");
@@ -372,7 +443,11 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
     }
     std::string text = ReadInputText(path, maxInputMegabytes);
     std::vector<Structure> models;
+    bool copies = false;
     if (xyz) {
+        if (assembly > 0)
+            throw InputError(path + " lists no assemblies (an XYZ file); assembly " + std::to_string(assembly) +
+                             " was asked for");
         try {
             models = ParseXyzFrames(text, model);
         } catch (const InputError& e) {
@@ -393,6 +468,7 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
                 st = gemmi::make_structure(doc);
             }
             std::string().swap(text);
+            copies = MakeCopies(st, path, assembly);
             if (model != 0) models.push_back(FromGemmi(st, path, model));
             for (int k = 1; model == 0 && k <= std::max(static_cast<int>(st.models.size()), 1); ++k)
                 models.push_back(FromGemmi(st, path, k));
@@ -408,6 +484,7 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
     for (Structure& s : models) {
         if (s.atoms.empty())
             throw InputError("no atoms in " + path + (s.modelCount > 1 ? " (model " + std::to_string(s.model) + ")" : ""));
+        if (copies) DropCoincidentCopies(s);
         GroupChains(s);
         leftOut += s.alternativesLeftOut;
     }
@@ -419,14 +496,14 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
 
 }  // namespace
 
-Structure ReadStructure(const std::string& path, int model, int maxInputMegabytes) {
+Structure ReadStructure(const std::string& path, int model, int maxInputMegabytes, int assembly) {
     if (model < 1)
         throw InputError("model " + std::to_string(model) + " of " + path + " was asked for; models count from 1");
-    return std::move(ReadModels(path, model, maxInputMegabytes).front());
+    return std::move(ReadModels(path, model, maxInputMegabytes, assembly).front());
 }
 
-std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes) {
-    return ReadModels(path, 0, maxInputMegabytes);
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes, int assembly) {
+    return ReadModels(path, 0, maxInputMegabytes, assembly);
 }
 
 }  // namespace TessaryScene

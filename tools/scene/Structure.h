@@ -61,10 +61,18 @@ struct Crystal {
         std::string triplet;  // "-x,y+1/2,-z"
         std::array<Tessary::Point3d, 3> rotation;  // rows of R
         Tessary::Point3d translation;
+        // The same in fractions of the cell, in 24ths (a denominator every
+        // space group's operations share): f' = (R24 f + t24) / 24.
+        std::array<std::array<int, 3>, 3> rotation24{};
+        std::array<int, 3> translation24{};
 
         Tessary::Point3d Apply(const Tessary::Point3d& p) const {
             return Tessary::Point3d(rotation[0].Dot(p), rotation[1].Dot(p), rotation[2].Dot(p)) + translation;
         }
+        // The triplet of this operation followed by a shift of `cells` whole
+        // cells, the shift folded into the constant terms: "-x,y+1/2,-z"
+        // shifted by (1,0,0) is "-x+1,y+1/2,-z"; no shift gives `triplet`.
+        std::string Triplet(const std::array<int, 3>& cells) const;
     };
     std::string spaceGroup;                   // Hermann-Mauguin symbol, "P 21 21 21"
     std::array<Tessary::Point3d, 3> edges{};  // a, b, c
@@ -74,6 +82,11 @@ struct Crystal {
     bool Known() const { return !operations.empty(); }
     Tessary::Point3d Fractional(const Tessary::Point3d& p) const {
         return Tessary::Point3d(toFractional[0].Dot(p), toFractional[1].Dot(p), toFractional[2].Dot(p));
+    }
+    // Where operation `op` followed by a shift of `cells` takes `p`.
+    Tessary::Point3d Image(const Operation& op, const std::array<int, 3>& cells, const Tessary::Point3d& p) const {
+        return op.Apply(p) + edges[0] * static_cast<float>(cells[0]) + edges[1] * static_cast<float>(cells[1]) +
+               edges[2] * static_cast<float>(cells[2]);
     }
 };
 
@@ -126,10 +139,20 @@ void PrintChainSummaries(const std::vector<ChainSummary>& chains, std::size_t li
 // valid UTF-8. Throws InputError, also for a coordinate, B-factor or
 // displacement that is not a finite number and for text beyond
 // `maxInputMegabytes`.
-Structure ReadStructure(const std::string& path, int model = 1, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+//
+// Copies: `assembly` N (from 1) builds biological assembly N of the file
+// (REMARK 350, pdbx_struct_assembly), copies in chains renamed apart; N
+// beyond the file's assemblies is an InputError naming them. Without an
+// assembly, NCS copies the file describes (MTRIX, struct_ncs_oper) but does
+// not give are generated as chains of their own, with a note on stderr.
+// Copies of an atom on an axis of the copying that land on it are dropped.
+// The crystal stays as the file gives it.
+Structure ReadStructure(const std::string& path, int model = 1, int maxInputMegabytes = kDefaultMaxInputMegabytes,
+                        int assembly = 0);
 
 // Every model of the file, read once (an ensemble), as ReadStructure reads each.
-std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes = kDefaultMaxInputMegabytes);
+std::vector<Structure> ReadStructureModels(const std::string& path, int maxInputMegabytes = kDefaultMaxInputMegabytes,
+                                           int assembly = 0);
 
 // The text of a file, gunzipped when its name ends in .gz and it starts like
 // gzip data (several members follow each other; bytes after the last are

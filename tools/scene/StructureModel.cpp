@@ -21,6 +21,55 @@ std::string Atom::ResidueLabel() const {
     return label;
 }
 
+namespace {
+
+// n/24 in lowest terms.
+std::pair<int, int> Reduced24(int n) {
+    int a = n < 0 ? -n : n, b = 24;
+    while (b != 0) {
+        const int rest = a % b;
+        a = b;
+        b = rest;
+    }
+    const int divisor = a == 0 ? 1 : a;
+    return {n / divisor, 24 / divisor};
+}
+
+// One coordinate of a triplet as space groups are written: "x-y", "-z+1/2",
+// "2/3*x" for the rare fractional coefficient, a sign only between terms.
+std::string TripletPart(const std::array<int, 3>& row, int constant) {
+    std::string text;
+    const auto sign = [&](int n) {
+        if (n < 0) text += '-';
+        else if (!text.empty()) text += '+';
+    };
+    for (int j = 0; j < 3; ++j) {
+        const int c = row[static_cast<std::size_t>(j)];
+        if (c == 0) continue;
+        sign(c);
+        const auto [num, den] = Reduced24(c < 0 ? -c : c);
+        const char letter = "xyz"[j];
+        if (den == 1 && num == 1) text += letter;
+        else if (num == 1) text += std::string(1, letter) + '/' + std::to_string(den);
+        else text += std::to_string(num) + (den == 1 ? "" : "/" + std::to_string(den)) + '*' + letter;
+    }
+    if (constant != 0) {
+        sign(constant);
+        const auto [num, den] = Reduced24(constant < 0 ? -constant : constant);
+        text += std::to_string(num) + (den == 1 ? "" : "/" + std::to_string(den));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string Crystal::Operation::Triplet(const std::array<int, 3>& cells) const {
+    std::string text;
+    for (std::size_t i = 0; i < 3; ++i)
+        text += (i ? "," : "") + TripletPart(rotation24[i], translation24[i] + 24 * cells[i]);
+    return text;
+}
+
 Point3d::Array Structure::Positions() const {
     Point3d::Array points;
     points.SetSize(static_cast<int>(atoms.size()));

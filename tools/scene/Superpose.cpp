@@ -136,10 +136,10 @@ Superposition Superpose(const Structure& moving, const Structure& fixed, const C
 }
 
 std::vector<ModelSuperposition> SuperposeModels(const std::string& path, int maxInputMegabytes,
-                                                const std::string& chain) {
+                                                const std::string& chain, int assembly) {
     // One reading for all models: reading the file again for each would take
     // time growing with the square of its size.
-    const std::vector<Structure> models = ReadStructureModels(path, maxInputMegabytes);
+    const std::vector<Structure> models = ReadStructureModels(path, maxInputMegabytes, assembly);
     if (models.size() < 2) throw InputError(path + " has a single model; --models needs an ensemble");
     std::vector<ModelSuperposition> fits;
     for (std::size_t k = 1; k < models.size(); ++k) fits.push_back({models[k].model, Superpose(models[k], models[0], {chain, chain})});

@@ -50,11 +50,12 @@ struct ModelSuperposition {
 };
 
 // Models 2 to n of the file, each onto model 1, on chain `chain` alone when
-// one is named. Throws InputError for a file with a single model, or as
+// one is named, each model built as assembly `assembly` when one is asked
+// for. Throws InputError for a file with a single model, or as
 // ReadStructure and Superpose do.
 std::vector<ModelSuperposition> SuperposeModels(const std::string& path,
                                                 int maxInputMegabytes = kDefaultMaxInputMegabytes,
-                                                const std::string& chain = "");
+                                                const std::string& chain = "", int assembly = 0);
 
 // The report of `superpose A B`: what matched and the three RMSDs.
 void PrintSuperposition(const Structure& moving, const Structure& fixed, const Superposition& fit, std::ostream& out);

@@ -47,7 +47,8 @@ const char kUsage[] =
     "\n"
     "FILE is PDB (.pdb, .ent), mmCIF (.cif) or XYZ (.xyz), optionally gzipped.\n"
     "Every command reading FILE takes --max-input-mb N: the largest text read,\n"
-    "in MB once decompressed (default 1024).\n"
+    "in MB once decompressed (default 1024), and --assembly N: biological assembly N.\n"
+    "Metal shells are completed from symmetry mates where FILE has a crystal cell.\n"
     "Run tessary-scene COMMAND --help for the options of a command.\n";
 
 const char kSceneOptions[] =
@@ -59,7 +60,9 @@ const char kSceneOptions[] =
     "  --no-ellipsoids        spheres even where displacement tensors are given\n"
     "  --timings              print read, build, pick-dot and render times\n";
 const char kReadOptions[] =
-    "  --max-input-mb N       largest structure text read, in MB once decompressed (default 1024)\n";
+    "  --max-input-mb N       largest structure text read, in MB once decompressed (default 1024)\n"
+    "  --assembly N           build biological assembly N of the file, from 1 (REMARK 350,\n"
+    "                         pdbx_struct_assembly); copies get chain names of their own\n";
 const char kViewOptions[] =
     "  --view X,Y,Z           turn the structure about x, y, z in degrees, each within\n"
     "                         -36000..36000 (default 0,0,0)\n"
@@ -79,7 +82,10 @@ const std::map<std::string, CommandHelp> kCommands = {
                 "  archived with the same options it gives the structure's picture, pixel for pixel",
                 true, true}},
     {"pick", {"pick FILE --at X,Y [options]\n  exit code 1 when nothing lies under the pixel", true, true}},
-    {"metals", {"metals FILE [--model N]", false, false}},
+    {"metals", {"metals FILE [--model N] [--assembly N]\n"
+                "  a ligand from a symmetry mate of the crystal is followed by its operation:\n"
+                "  GLU 44 B OE1 2.05 [-x+1,y,-z] (the triplet, whole-cell shifts folded in)",
+                false, false}},
     {"superpose", {"superpose A B [--model N] [--chain ID | --chains IDA,IDB]  |  superpose FILE --models [--chain ID]\n"
                    "  C-alpha atoms pair by chain and residue number (by residue number in the first\n"
                    "  chain of each when no chain name is shared); XYZ frames pair all atoms by index\n"
@@ -111,6 +117,7 @@ struct Options {
     std::vector<std::string> files;
     std::string output;
     int model = 1;
+    int assembly = 0;  // none
     int maxInputMegabytes = kDefaultMaxInputMegabytes;
     SceneOptions scene;
     double view[3] = {0, 0, 0};
@@ -182,6 +189,9 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             o.output = value();
         } else if (arg == "--model") {
             o.model = ParseInt(value(), arg, 1, 1000000);
+            if (o.buildOption.empty()) o.buildOption = arg;
+        } else if (arg == "--assembly") {
+            o.assembly = ParseInt(value(), arg, 1, 1000000);
             if (o.buildOption.empty()) o.buildOption = arg;
         } else if (arg == "--max-input-mb") {
             o.maxInputMegabytes = ParseInt(value(), arg, 1, 1 << 20);
@@ -327,7 +337,7 @@ struct ViewedScene {
 
 ViewedScene ReadAndBuild(const Options& o, Timings& t, bool withView) {
     ViewedScene v;
-    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model, o.maxInputMegabytes); });
+    v.structure = t.Measure("read", [&] { return ReadStructure(o.files.front(), o.model, o.maxInputMegabytes, o.assembly); });
     v.scene = t.Measure("build", [&] { return BuildScene(v.structure, o.scene); });
     if (withView) {
         const auto fit = [&] {
@@ -456,7 +466,7 @@ int RunPick(const Options& o) {
 
 int RunMetals(const Options& o) {
     ExpectFiles(o, "metals", 1);
-    const Structure s = ReadStructure(o.files.front(), o.model, o.maxInputMegabytes);
+    const Structure s = ReadStructure(o.files.front(), o.model, o.maxInputMegabytes, o.assembly);
     PrintMetalTable(s, FindMetalSites(s), std::cout);
     return 0;
 }
@@ -465,13 +475,13 @@ int RunSuperpose(const Options& o) {
     if (o.models) {
         ExpectFiles(o, "superpose --models", 1);
         if (o.chains.fixed != o.chains.moving) throw InputError("superpose --models takes --chain ID, not --chains");
-        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes, o.chains.fixed),
+        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes, o.chains.fixed, o.assembly),
                                  std::cout);
         return 0;
     }
     ExpectFiles(o, "superpose", 2);
-    const Structure fixed = ReadStructure(o.files[0], o.model, o.maxInputMegabytes);
-    const Structure moving = ReadStructure(o.files[1], o.model, o.maxInputMegabytes);
+    const Structure fixed = ReadStructure(o.files[0], o.model, o.maxInputMegabytes, o.assembly);
+    const Structure moving = ReadStructure(o.files[1], o.model, o.maxInputMegabytes, o.assembly);
     PrintSuperposition(moving, fixed, Superpose(moving, fixed, o.chains), std::cout);
     return 0;
 }
