@@ -29,13 +29,22 @@ enum class Coloring { Element, Chain, BFactor };
 // Pixels at the top of the picture the title callout takes; views leave them free.
 constexpr int kTitleRoom = 44;
 
+// Atoms with anisotropic displacement as probability ellipsoids: ByKind
+// draws them for small-molecule files and spheres for macromolecules, where
+// they would bury the chain.
+enum class Ellipsoids { ByKind, On, Off };
+
 struct SceneOptions {
     Style style = Style::BallAndStick;
     Coloring coloring = Coloring::Element;
-    bool ellipsoids = true;   // atoms with anisotropic displacement as 50% ellipsoids
+    Ellipsoids ellipsoids = Ellipsoids::ByKind;
+    double probability = 0.5;  // of finding the atom inside its ellipsoid, 0 < P < 1
     int width = 1200;         // overlay size in pixels (the callout spans it)
     int height = 900;
 };
+
+// Two atoms bond within the sum of their covalent radii plus this (angstroms).
+constexpr double kBondTolerance = 0.45;
 
 struct Bond {
     int first = 0;
@@ -62,6 +71,9 @@ struct Scene {
     std::vector<MetalSite> metals;
     std::vector<Bond> contacts;  // first the metal, second its ligand; site by site, ligands in site order
     int atomCount = 0;
+    bool ellipsoids = false;      // displacement tensors drawn as ellipsoids
+    int tensors = 0;              // atoms with a displacement tensor
+    int nonPositiveDefinite = 0;  // of those, tensors that are no ellipsoid (drawn as spheres)
 
     unsigned AtomID(int atom) const { return static_cast<unsigned>(atom) + 1; }
     unsigned BondID(int bond) const { return static_cast<unsigned>(atomCount + bond) + 1; }
@@ -78,6 +90,12 @@ struct Scene {
 };
 
 Scene BuildScene(const Structure& structure, const SceneOptions& options);
+
+// The radius, in standard deviations, of the sphere holding `probability`
+// of a trivariate normal distribution: the square root of the chi-square
+// quantile with three degrees of freedom (1.5382 for 0.5). The semi-axes of
+// a probability ellipsoid are this times the square roots of U's eigenvalues.
+double ProbabilityScale(double probability);
 
 // A slab `thickness` angstroms thick around `centre`, across the direction
 // `towardsViewer` (world coordinates): two enabled clip planes on every list

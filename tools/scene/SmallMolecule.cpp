@@ -1,0 +1,310 @@
+// gemmi's small-molecule reader pulls in its number formatter, which warns
+// when built on the system's sprintf library; the reader never formats, so
+// the standard one stands in.
+#define USE_STD_SNPRINTF
+#include "SmallMolecule.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iostream>
+#include <map>
+#include <numeric>
+
+#include <gemmi/smcif.hpp>
+
+#include "Elements.h"
+#include "Scene.h"
+
+namespace TessaryScene {
+
+namespace {
+
+using Cell = std::array<long long, 3>;
+
+bool HasTag(const gemmi::cif::Block& block, const char* tag) {
+    return const_cast<gemmi::cif::Block&>(block).find_values(tag).item() != nullptr;
+}
+
+bool HasCoordinates(const gemmi::cif::Block& block) {
+    return HasTag(block, "_atom_site.Cartn_x") || HasTag(block, "_atom_site_fract_x");
+}
+
+// The first value of the first tag the block has, trimmed; "" without any
+// (or where the file writes "?" or ".", also as a text field).
+std::string FirstValue(const gemmi::cif::Block& block, std::initializer_list<const char*> tags) {
+    for (const char* tag : tags) {
+        gemmi::cif::Column column = const_cast<gemmi::cif::Block&>(block).find_values(tag);
+        if (column.item() == nullptr || column.length() == 0) continue;
+        std::string value = gemmi::cif::as_string(column[0]);
+        const std::size_t first = value.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos) continue;
+        value = value.substr(first, value.find_last_not_of(" \t\r\n") - first + 1);
+        if (value != "?" && value != ".") return value;
+    }
+    return {};
+}
+
+// The space group by its name, as gemmi reads it; else by the Hall symbol,
+// the listed operations or the number. Null when none of them gives a
+// tabulated group.
+const gemmi::SpaceGroup* SpaceGroupOf(const gemmi::cif::Block& block, const gemmi::SmallStructure& st) {
+    if (const gemmi::SpaceGroup* group = st.find_spacegroup()) return group;
+    try {
+        const std::string hall = FirstValue(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});
+        if (!hall.empty())
+            if (const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_ops(gemmi::symops_from_hall(hall.c_str())))
+                return group;
+        for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"}) {
+            gemmi::cif::Column column = const_cast<gemmi::cif::Block&>(block).find_values(tag);
+            if (column.item() == nullptr) continue;
+            std::vector<gemmi::Op> ops;
+            for (const std::string& value : column) ops.push_back(gemmi::parse_triplet(gemmi::cif::as_string(value)));
+            if (const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_ops(gemmi::split_centering_vectors(ops)))
+                return group;
+        }
+    } catch (const std::exception&) {
+        // A symbol or operation gemmi cannot parse leaves the group unknown.
+    }
+    const std::string number = FirstValue(block, {"_space_group_IT_number", "_symmetry_Int_Tables_number"});
+    return number.empty() ? nullptr : gemmi::find_spacegroup_by_name(number);
+}
+
+// Keeps sites outside disorder groups and those of the first group seen;
+// returns how many went.
+int KeepFirstDisorderGroup(std::vector<gemmi::SmallStructure::Site>& sites) {
+    int first = 0;
+    for (const auto& site : sites)
+        if (site.disorder_group != 0) {
+            first = site.disorder_group;
+            break;
+        }
+    const auto kept = std::remove_if(sites.begin(), sites.end(), [&](const gemmi::SmallStructure::Site& site) {
+        return site.disorder_group != 0 && site.disorder_group != first;
+    });
+    const int leftOut = static_cast<int>(sites.end() - kept);
+    sites.erase(kept, sites.end());
+    return leftOut;
+}
+
+// An atom of the completed structure: site `site` moved by operation `op`
+// and lattice translation `shift`.
+struct Placed {
+    int site;
+    int op;
+    std::array<int, 3> shift;
+    gemmi::Fractional fract;
+    gemmi::Position position;
+};
+
+// Union-find over placed atoms: its classes are the molecules.
+int Root(std::vector<int>& parent, int i) {
+    while (parent[static_cast<std::size_t>(i)] != i)
+        i = parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
+    return i;
+}
+
+class Completion {
+public:
+    Completion(const gemmi::SmallStructure& st, const gemmi::SpaceGroup* group) : m_st(st) {
+        if (group != nullptr)
+            for (const gemmi::Op& op : group->operations()) m_ops.push_back(op);
+        if (m_ops.empty()) m_ops.push_back(gemmi::Op::identity());
+        double largest = 0;
+        for (const auto& site : st.sites) {
+            m_radius.push_back(LookupElement(site.element.name()).covalentRadius);
+            largest = std::max(largest, m_radius.back());
+        }
+        m_reach = 2 * largest + kBondTolerance;
+        for (int i = 0; i < 3; ++i)
+            m_frac[i] = std::sqrt(gemmi::sq(st.cell.frac.mat[i][0]) + gemmi::sq(st.cell.frac.mat[i][1]) +
+                                  gemmi::sq(st.cell.frac.mat[i][2]));
+    }
+
+    // False when completion stopped at kMaxCompletionGrowth.
+    bool Run() {
+        const int n = static_cast<int>(m_st.sites.size());
+        for (int s = 0; s < n; ++s) Place({s, 0, {0, 0, 0}, m_st.sites[static_cast<std::size_t>(s)].fract, {}}, -1);
+        const std::size_t limit = static_cast<std::size_t>(kMaxCompletionGrowth) * static_cast<std::size_t>(n);
+        for (std::size_t next = 0; next < m_placed.size(); ++next) {
+            const Placed a = m_placed[next];
+            for (std::size_t op = 0; op < m_ops.size(); ++op) {
+                for (int s = 0; s < n; ++s) {
+                    const auto& site = m_st.sites[static_cast<std::size_t>(s)];
+                    const std::array<double, 3> image = m_ops[op].apply_to_xyz({site.fract.x, site.fract.y, site.fract.z});
+                    // The lattice translations that bring the image within reach of a.
+                    std::array<int, 3> low{}, high{};
+                    for (int i = 0; i < 3; ++i) {
+                        const double d = a.fract.at(i) - image[static_cast<std::size_t>(i)];
+                        low[static_cast<std::size_t>(i)] = static_cast<int>(std::ceil(d - m_reach * m_frac[i]));
+                        high[static_cast<std::size_t>(i)] = static_cast<int>(std::floor(d + m_reach * m_frac[i]));
+                    }
+                    for (int x = low[0]; x <= high[0]; ++x)
+                        for (int y = low[1]; y <= high[1]; ++y)
+                            for (int z = low[2]; z <= high[2]; ++z) {
+                                const gemmi::Fractional f(image[0] + x, image[1] + y, image[2] + z);
+                                const gemmi::Position p = m_st.cell.orthogonalize(f);
+                                const double d = p.dist(a.position);
+                                if (d <= kMinimumBondLength ||
+                                    d > m_radius[static_cast<std::size_t>(a.site)] + m_radius[static_cast<std::size_t>(s)] + kBondTolerance)
+                                    continue;
+                                if (m_placed.size() >= limit && Find(p) < 0) return false;
+                                Place({s, static_cast<int>(op), {x, y, z}, f, p}, static_cast<int>(next));
+                            }
+                }
+            }
+        }
+        return true;
+    }
+
+    const std::vector<Placed>& Atoms() const { return m_placed; }
+    const gemmi::Op& Operation(int op) const { return m_ops[static_cast<std::size_t>(op)]; }
+    int Molecule(int atom) { return Root(m_parent, atom); }
+
+private:
+    static constexpr double kMinimumBondLength = 0.4;  // as FindBonds
+
+    static Cell CellOf(const gemmi::Position& p) {
+        const auto index = [](double v) { return static_cast<long long>(std::floor(std::clamp(v, -1e15, 1e15))); };
+        return {index(p.x), index(p.y), index(p.z)};
+    }
+
+    // The placed atom within kCoincidence of p, or -1.
+    int Find(const gemmi::Position& p) const {
+        const Cell c = CellOf(p);
+        for (long long dx = -1; dx <= 1; ++dx)
+            for (long long dy = -1; dy <= 1; ++dy)
+                for (long long dz = -1; dz <= 1; ++dz) {
+                    const auto found = m_grid.find({c[0] + dx, c[1] + dy, c[2] + dz});
+                    if (found == m_grid.end()) continue;
+                    for (int i : found->second)
+                        if (m_placed[static_cast<std::size_t>(i)].position.dist_sq(p) < kCoincidence * kCoincidence) return i;
+                }
+        return -1;
+    }
+
+    // Adds the atom unless one is there already, and joins it to `bondedTo`.
+    void Place(Placed atom, int bondedTo) {
+        if (bondedTo < 0) atom.position = m_st.cell.orthogonalize(atom.fract);
+        int index = Find(atom.position);
+        if (index < 0) {
+            index = static_cast<int>(m_placed.size());
+            m_placed.push_back(atom);
+            m_parent.push_back(index);
+            m_grid[CellOf(atom.position)].push_back(index);
+        }
+        if (bondedTo >= 0) m_parent[static_cast<std::size_t>(Root(m_parent, index))] = Root(m_parent, bondedTo);
+    }
+
+    const gemmi::SmallStructure& m_st;
+    std::vector<gemmi::Op> m_ops;
+    std::vector<double> m_radius;  // covalent, by site
+    double m_reach = 0;            // the longest bond possible
+    double m_frac[3] = {1, 1, 1};  // lengths of the rows of the fractionalisation matrix
+    std::vector<Placed> m_placed;
+    std::vector<int> m_parent;
+    std::map<Cell, std::vector<int>> m_grid;  // placed atoms by 1-angstrom cell
+};
+
+// U of the site in Cartesian square angstroms: the CIF gives U relative to
+// the reciprocal axes, U_cart = A N U N^T A^T with N = diag(a*, b*, c*).
+gemmi::SMat33<double> CartesianU(const gemmi::UnitCell& cell, const gemmi::SMat33<double>& u) {
+    gemmi::Mat33 an = cell.orth.mat;
+    const double n[3] = {cell.ar, cell.br, cell.cr};
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) an[row][column] *= n[column];
+    return u.transformed_by(an);
+}
+
+}  // namespace
+
+const gemmi::cif::Block& CoordinateBlock(const gemmi::cif::Document& doc, const std::string& path) {
+    if (doc.blocks.empty()) throw InputError("no data block in " + path + " (not a CIF file?)");
+    const gemmi::cif::Block* first = nullptr;
+    int withCoordinates = 0;
+    for (const gemmi::cif::Block& block : doc.blocks)
+        if (HasCoordinates(block)) {
+            if (first == nullptr) first = &block;
+            ++withCoordinates;
+        }
+    if (first == nullptr)
+        throw InputError("no atom coordinates in " + path + " (neither _atom_site.Cartn_x nor _atom_site_fract_x)");
+    if (withCoordinates > 1)
+        std::cerr << "tessary-scene: " << path << ": " << withCoordinates << " data blocks hold atom coordinates; data_"
+                  << TextAsUtf8(first->name) << " (the first) is read\n";
+    return *first;
+}
+
+bool IsSmallMoleculeBlock(const gemmi::cif::Block& block) {
+    return !HasTag(block, "_atom_site.Cartn_x") && HasTag(block, "_atom_site_fract_x");
+}
+
+Structure ReadSmallMolecule(const gemmi::cif::Block& block, const std::string& path) {
+    gemmi::SmallStructure st = gemmi::make_small_structure_from_block(block);
+    if (!st.cell.is_crystal())
+        throw InputError(path + ": fractional coordinates without a cell (_cell_length_a, _b, _c and the angles)");
+    Structure s;
+    s.path = path;
+    s.modelCount = 1;
+    s.title = TextAsUtf8(FirstValue(block, {"_chemical_name_systematic", "_chemical_name_common", "_chemical_formula_sum"}));
+    if (s.title.empty()) s.title = TextAsUtf8(st.name);
+    s.alternativesLeftOut = KeepFirstDisorderGroup(st.sites);
+    if (st.sites.empty()) throw InputError("no atoms in " + path);
+    // Sites far outside the cell are broken input: their translations would not fit an int.
+    for (const auto& site : st.sites)
+        for (double f : {site.fract.x, site.fract.y, site.fract.z})
+            if (!(std::fabs(f) < 1000))
+                throw InputError(path + ": site " + TextAsUtf8(site.label) + " has a fractional coordinate beyond 1000");
+    const gemmi::SpaceGroup* group = SpaceGroupOf(block, st);
+    s.crystal = CrystalOf(st.cell, group);
+    if (group == nullptr)
+        std::cerr << "tessary-scene: " << path
+                  << ": space group unknown (no name, Hall symbol, operations or number gemmi knows); "
+                     "the asymmetric unit is drawn as it is\n";
+
+    Completion completion(st, group);
+    if (!completion.Run())
+        std::cerr << "tessary-scene: " << path << ": symmetry completion stopped at " << kMaxCompletionGrowth
+                  << " times the asymmetric unit (" << completion.Atoms().size()
+                  << " atoms): a polymeric structure?\n";
+    const std::vector<Placed>& placed = completion.Atoms();
+
+    // Molecules numbered in the order of their first site; atoms grouped by molecule.
+    std::vector<int> order(placed.size()), molecule(placed.size());
+    std::map<int, int> numbers;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        order[i] = static_cast<int>(i);
+        molecule[i] = numbers.emplace(completion.Molecule(static_cast<int>(i)), static_cast<int>(numbers.size()) + 1).first->second;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return molecule[static_cast<std::size_t>(a)] < molecule[static_cast<std::size_t>(b)];
+    });
+    for (const int i : order) {
+        const Placed& p = placed[static_cast<std::size_t>(i)];
+        const auto& site = st.sites[static_cast<std::size_t>(p.site)];
+        Atom atom;
+        atom.name = TextAsUtf8(site.label);
+        atom.element = ElementSymbolCase(site.element.name());
+        atom.residueNumber = molecule[static_cast<std::size_t>(i)];
+        atom.position = Tessary::Point3d(p.position.x, p.position.y, p.position.z);
+        atom.bFactor = gemmi::u_to_b() * site.u_iso;
+        atom.hasAniso = site.aniso.nonzero();
+        if (atom.hasAniso) {
+            const gemmi::Transform t = st.cell.op_as_transform(completion.Operation(p.op));
+            const gemmi::SMat33<double> u = CartesianU(st.cell, site.aniso).transformed_by(t.mat);
+            atom.u = {u.u11, u.u22, u.u33, u.u12, u.u13, u.u23};
+        }
+        if (p.op != 0 || p.shift != std::array<int, 3>{0, 0, 0}) {
+            gemmi::Op op = completion.Operation(p.op);
+            for (int k = 0; k < 3; ++k) op.tran[static_cast<std::size_t>(k)] += p.shift[static_cast<std::size_t>(k)] * gemmi::Op::DEN;
+            atom.symmetry = op.triplet();
+        }
+        RequireFiniteNumbers(atom, path + ": site " + atom.name);
+        s.atoms.push_back(std::move(atom));
+    }
+    s.asymmetricSites = static_cast<int>(st.sites.size());
+    s.molecules = static_cast<int>(numbers.size());
+    return s;
+}
+
+}  // namespace TessaryScene
