@@ -9,7 +9,6 @@
 #include <cmath>
 #include <iostream>
 #include <map>
-#include <numeric>
 
 #include <gemmi/smcif.hpp>
 
@@ -88,22 +87,20 @@ int KeepFirstDisorderGroup(std::vector<gemmi::SmallStructure::Site>& sites) {
 }
 
 // An atom of the completed structure: site `site` moved by operation `op`
-// and lattice translation `shift`.
+// and lattice translation `shift`, in molecule `molecule` (from 1).
 struct Placed {
     int site;
     int op;
     std::array<int, 3> shift;
     gemmi::Fractional fract;
     gemmi::Position position;
+    int molecule;
 };
 
-// Union-find over placed atoms: its classes are the molecules.
-int Root(std::vector<int>& parent, int i) {
-    while (parent[static_cast<std::size_t>(i)] != i)
-        i = parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
-    return i;
-}
-
+// Grows one molecule at a time from the first site no molecule holds yet,
+// adding images bonded to its atoms until none is left: a molecule the
+// asymmetric unit cuts in pieces (across a cell edge, or two halves of one
+// molecule chosen apart) is drawn once, whole.
 class Completion {
 public:
     Completion(const gemmi::SmallStructure& st, const gemmi::SpaceGroup* group) : m_st(st) {
@@ -121,48 +118,70 @@ public:
                                   gemmi::sq(st.cell.frac.mat[i][2]));
     }
 
-    // False when completion stopped at kMaxCompletionGrowth.
+    // Lattice planes closer than two thirds of the longest bond: no real
+    // crystal (metals come near 1.2 bonds), and each atom would reach
+    // many translations of every site.
+    bool CellTooSmall() const { return m_reach * std::max({m_frac[0], m_frac[1], m_frac[2]}) > 1.5; }
+
+    // False when completion stopped at kMaxCompletionGrowth or the work allowed.
     bool Run() {
         const int n = static_cast<int>(m_st.sites.size());
-        for (int s = 0; s < n; ++s) Place({s, 0, {0, 0, 0}, m_st.sites[static_cast<std::size_t>(s)].fract, {}}, -1);
         const std::size_t limit = static_cast<std::size_t>(kMaxCompletionGrowth) * static_cast<std::size_t>(n);
-        for (std::size_t next = 0; next < m_placed.size(); ++next) {
-            const Placed a = m_placed[next];
-            for (std::size_t op = 0; op < m_ops.size(); ++op) {
-                for (int s = 0; s < n; ++s) {
-                    const auto& site = m_st.sites[static_cast<std::size_t>(s)];
-                    const std::array<double, 3> image = m_ops[op].apply_to_xyz({site.fract.x, site.fract.y, site.fract.z});
-                    // The lattice translations that bring the image within reach of a.
-                    std::array<int, 3> low{}, high{};
-                    for (int i = 0; i < 3; ++i) {
-                        const double d = a.fract.at(i) - image[static_cast<std::size_t>(i)];
-                        low[static_cast<std::size_t>(i)] = static_cast<int>(std::ceil(d - m_reach * m_frac[i]));
-                        high[static_cast<std::size_t>(i)] = static_cast<int>(std::floor(d + m_reach * m_frac[i]));
-                    }
-                    for (int x = low[0]; x <= high[0]; ++x)
-                        for (int y = low[1]; y <= high[1]; ++y)
-                            for (int z = low[2]; z <= high[2]; ++z) {
-                                const gemmi::Fractional f(image[0] + x, image[1] + y, image[2] + z);
-                                const gemmi::Position p = m_st.cell.orthogonalize(f);
-                                const double d = p.dist(a.position);
-                                if (d <= kMinimumBondLength ||
-                                    d > m_radius[static_cast<std::size_t>(a.site)] + m_radius[static_cast<std::size_t>(s)] + kBondTolerance)
-                                    continue;
-                                if (m_placed.size() >= limit && Find(p) < 0) return false;
-                                Place({s, static_cast<int>(op), {x, y, z}, f, p}, static_cast<int>(next));
-                            }
-                }
-            }
+        m_siteUsed.assign(m_st.sites.size(), false);
+        std::size_t next = 0;
+        for (int seed = 0; seed < n; ++seed) {
+            if (m_siteUsed[static_cast<std::size_t>(seed)]) continue;
+            const gemmi::Fractional f = m_st.sites[static_cast<std::size_t>(seed)].fract;
+            const gemmi::Position p = m_st.cell.orthogonalize(f);
+            if (m_placed.size() >= limit) return false;
+            ++m_molecules;
+            Place({seed, 0, {0, 0, 0}, f, p, m_molecules});
+            for (; next < m_placed.size(); ++next)
+                if (!Grow(m_placed[next], limit)) return false;
         }
         return true;
     }
 
     const std::vector<Placed>& Atoms() const { return m_placed; }
+    int Molecules() const { return m_molecules; }
     const gemmi::Op& Operation(int op) const { return m_ops[static_cast<std::size_t>(op)]; }
-    int Molecule(int atom) { return Root(m_parent, atom); }
 
 private:
     static constexpr double kMinimumBondLength = 0.4;  // as FindBonds
+    // Images looked at, at most: a second or so, whatever the file.
+    static constexpr std::size_t kWorkLimit = std::size_t(100) << 20;
+
+    // Adds the images of every site bonded to `a` that are not there yet.
+    bool Grow(const Placed a, std::size_t limit) {
+        const int n = static_cast<int>(m_st.sites.size());
+        for (std::size_t op = 0; op < m_ops.size(); ++op) {
+            m_work += static_cast<std::size_t>(n);
+            if (m_work > kWorkLimit) return false;
+            for (int s = 0; s < n; ++s) {
+                const auto& site = m_st.sites[static_cast<std::size_t>(s)];
+                const std::array<double, 3> image = m_ops[op].apply_to_xyz({site.fract.x, site.fract.y, site.fract.z});
+                const double bond = m_radius[static_cast<std::size_t>(a.site)] + m_radius[static_cast<std::size_t>(s)] + kBondTolerance;
+                // The lattice translations that bring the image within a bond of a.
+                std::array<int, 3> low{}, high{};
+                for (std::size_t i = 0; i < 3; ++i) {
+                    const double d = a.fract.at(static_cast<int>(i)) - image[i];
+                    low[i] = static_cast<int>(std::ceil(d - bond * m_frac[i]));
+                    high[i] = static_cast<int>(std::floor(d + bond * m_frac[i]));
+                }
+                for (int x = low[0]; x <= high[0]; ++x)
+                    for (int y = low[1]; y <= high[1]; ++y)
+                        for (int z = low[2]; z <= high[2]; ++z) {
+                            const gemmi::Fractional f(image[0] + x, image[1] + y, image[2] + z);
+                            const gemmi::Position p = m_st.cell.orthogonalize(f);
+                            const double d = p.dist(a.position);
+                            if (d <= kMinimumBondLength || d > bond || Find(p) >= 0) continue;
+                            if (m_placed.size() >= limit) return false;
+                            Place({s, static_cast<int>(op), {x, y, z}, f, p, a.molecule});
+                        }
+            }
+        }
+        return true;
+    }
 
     static Cell CellOf(const gemmi::Position& p) {
         const auto index = [](double v) { return static_cast<long long>(std::floor(std::clamp(v, -1e15, 1e15))); };
@@ -183,17 +202,10 @@ private:
         return -1;
     }
 
-    // Adds the atom unless one is there already, and joins it to `bondedTo`.
-    void Place(Placed atom, int bondedTo) {
-        if (bondedTo < 0) atom.position = m_st.cell.orthogonalize(atom.fract);
-        int index = Find(atom.position);
-        if (index < 0) {
-            index = static_cast<int>(m_placed.size());
-            m_placed.push_back(atom);
-            m_parent.push_back(index);
-            m_grid[CellOf(atom.position)].push_back(index);
-        }
-        if (bondedTo >= 0) m_parent[static_cast<std::size_t>(Root(m_parent, index))] = Root(m_parent, bondedTo);
+    void Place(const Placed& atom) {
+        m_grid[CellOf(atom.position)].push_back(static_cast<int>(m_placed.size()));
+        m_placed.push_back(atom);
+        m_siteUsed[static_cast<std::size_t>(atom.site)] = true;
     }
 
     const gemmi::SmallStructure& m_st;
@@ -202,7 +214,9 @@ private:
     double m_reach = 0;            // the longest bond possible
     double m_frac[3] = {1, 1, 1};  // lengths of the rows of the fractionalisation matrix
     std::vector<Placed> m_placed;
-    std::vector<int> m_parent;
+    std::vector<bool> m_siteUsed;  // some image of the site is placed
+    int m_molecules = 0;
+    std::size_t m_work = 0;  // images looked at
     std::map<Cell, std::vector<int>> m_grid;  // placed atoms by 1-angstrom cell
 };
 
@@ -243,6 +257,10 @@ Structure ReadSmallMolecule(const gemmi::cif::Block& block, const std::string& p
     gemmi::SmallStructure st = gemmi::make_small_structure_from_block(block);
     if (!st.cell.is_crystal())
         throw InputError(path + ": fractional coordinates without a cell (_cell_length_a, _b, _c and the angles)");
+    bool finite = std::isfinite(st.cell.volume) && st.cell.volume > 0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) finite = finite && std::isfinite(st.cell.orth.mat[i][j]) && std::isfinite(st.cell.frac.mat[i][j]);
+    if (!finite) throw InputError(path + ": the cell has no volume (check _cell_length_* and _cell_angle_*)");
     Structure s;
     s.path = path;
     s.modelCount = 1;
@@ -257,35 +275,24 @@ Structure ReadSmallMolecule(const gemmi::cif::Block& block, const std::string& p
                 throw InputError(path + ": site " + TextAsUtf8(site.label) + " has a fractional coordinate beyond 1000");
     const gemmi::SpaceGroup* group = SpaceGroupOf(block, st);
     s.crystal = CrystalOf(st.cell, group);
+    Completion completion(st, group);
+    if (completion.CellTooSmall())
+        throw InputError(path + ": the cell is too small for its atoms (lattice planes closer than two thirds of a bond)");
     if (group == nullptr)
         std::cerr << "tessary-scene: " << path
                   << ": space group unknown (no name, Hall symbol, operations or number gemmi knows); "
                      "the asymmetric unit is drawn as it is\n";
-
-    Completion completion(st, group);
     if (!completion.Run())
-        std::cerr << "tessary-scene: " << path << ": symmetry completion stopped at " << kMaxCompletionGrowth
-                  << " times the asymmetric unit (" << completion.Atoms().size()
-                  << " atoms): a polymeric structure?\n";
-    const std::vector<Placed>& placed = completion.Atoms();
-
-    // Molecules numbered in the order of their first site; atoms grouped by molecule.
-    std::vector<int> order(placed.size()), molecule(placed.size());
-    std::map<int, int> numbers;
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-        order[i] = static_cast<int>(i);
-        molecule[i] = numbers.emplace(completion.Molecule(static_cast<int>(i)), static_cast<int>(numbers.size()) + 1).first->second;
-    }
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return molecule[static_cast<std::size_t>(a)] < molecule[static_cast<std::size_t>(b)];
-    });
-    for (const int i : order) {
-        const Placed& p = placed[static_cast<std::size_t>(i)];
+        std::cerr << "tessary-scene: " << path << ": symmetry completion stopped at " << completion.Atoms().size()
+                  << " atoms (at most " << kMaxCompletionGrowth
+                  << " times the asymmetric unit, and bounded work): a polymeric structure?\n";
+    // A molecule's atoms are placed together, so the atoms come grouped by molecule.
+    for (const Placed& p : completion.Atoms()) {
         const auto& site = st.sites[static_cast<std::size_t>(p.site)];
         Atom atom;
         atom.name = TextAsUtf8(site.label);
         atom.element = ElementSymbolCase(site.element.name());
-        atom.residueNumber = molecule[static_cast<std::size_t>(i)];
+        atom.residueNumber = p.molecule;
         atom.position = Tessary::Point3d(p.position.x, p.position.y, p.position.z);
         atom.bFactor = gemmi::u_to_b() * site.u_iso;
         atom.hasAniso = site.aniso.nonzero();
@@ -303,7 +310,7 @@ Structure ReadSmallMolecule(const gemmi::cif::Block& block, const std::string& p
         s.atoms.push_back(std::move(atom));
     }
     s.asymmetricSites = static_cast<int>(st.sites.size());
-    s.molecules = static_cast<int>(numbers.size());
+    s.molecules = completion.Molecules();
     return s;
 }
 

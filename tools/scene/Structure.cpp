@@ -393,10 +393,9 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
                 const gemmi::cif::Document doc = gemmi::cif::read_memory(text.data(), text.size(), path.c_str());
                 const gemmi::cif::Block& block = CoordinateBlock(doc, path);
                 if (IsSmallMoleculeBlock(block)) {
-                    Structure s = ReadSmallMolecule(block, path);
                     if (model > 1)
                         throw InputError(path + " has 1 model(s); model " + std::to_string(model) + " was asked for");
-                    models.push_back(std::move(s));
+                    models.push_back(ReadSmallMolecule(block, path));
                 } else {
                     st = gemmi::make_structure_from_block(block);
                 }
