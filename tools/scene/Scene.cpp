@@ -362,6 +362,8 @@ int Scene::ContactOf(unsigned id) const {
 std::string Scene::Describe(const Structure& s, unsigned id) const {
     auto atomText = [&](int i) {
         const Atom& a = s.atoms[static_cast<std::size_t>(i)];
+        // A small-molecule site's label is its name already.
+        if (a.residueName.empty() && a.name != a.element) return "atom " + std::to_string(i + 1) + " " + a.ResidueLabel();
         return "atom " + std::to_string(i + 1) + " " + a.name + " " + a.ResidueLabel();
     };
     if (const int a = AtomOf(id); a >= 0) return atomText(a);

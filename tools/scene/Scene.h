@@ -85,7 +85,8 @@ struct Scene {
     int BondOf(unsigned id) const;
     int ContactOf(unsigned id) const;
     // "atom 123 CA HIS 96 A" / "bond 5: atom 123 CA HIS 96 A - atom 124 CB HIS 96 A" /
-    // "contact 2: atom 1 FE FE 1 A - atom 40 SG CYS 5 A"; empty for other IDs.
+    // "contact 2: atom 1 FE FE 1 A - atom 40 SG CYS 5 A"; a small-molecule site
+    // by its label ("atom 7 S(1)", "atom 9 Cl1 -x,y,-z+1/2"); empty for other IDs.
     std::string Describe(const Structure& structure, unsigned id) const;
 };
 

@@ -252,6 +252,10 @@ TEST(SmallMolecule, MoleculeAcrossATwoFoldAxisIsCompleted) {
     for (std::size_t k = 0; k < 6; ++k) EXPECT_NEAR(image->u[k], rotated[k], 1e-9) << k;
     EXPECT_EQ(image->ResidueLabel(), "C1 -x,y,-z+1/2");
     EXPECT_EQ(c1->ResidueLabel(), "C1");
+    // Picked, a site reads by its label, once.
+    const Scene scene = BuildScene(s, SceneOptions());
+    const int i = static_cast<int>(image - s.atoms.data());
+    EXPECT_EQ(scene.Describe(s, scene.AtomID(i)), "atom " + std::to_string(i + 1) + " C1 -x,y,-z+1/2");
 }
 
 // A water cut by the cell edge, its hydrogen listed first: the molecule is
