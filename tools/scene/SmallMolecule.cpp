@@ -100,7 +100,10 @@ struct Placed {
 // Grows one molecule at a time from the first site no molecule holds yet,
 // adding images bonded to its atoms until none is left: a molecule the
 // asymmetric unit cuts in pieces (across a cell edge, or two halves of one
-// molecule chosen apart) is drawn once, whole.
+// molecule chosen apart) is drawn once, whole. The images of every site
+// under every operation, moved into the cell, sit in a periodic grid of
+// buckets at least a bond wide, so an atom's bonded images are found in
+// the 27 buckets around it.
 class Completion {
 public:
     Completion(const gemmi::SmallStructure& st, const gemmi::SpaceGroup* group) : m_st(st) {
@@ -123,8 +126,13 @@ public:
     // many translations of every site.
     bool CellTooSmall() const { return m_reach * std::max({m_frac[0], m_frac[1], m_frac[2]}) > 1.5; }
 
+    // More images than a small molecule's crystal has: completion would
+    // cost more memory than the file is worth.
+    bool TooManyImages() const { return m_ops.size() * m_st.sites.size() > kMaxImages; }
+
     // False when completion stopped at kMaxCompletionGrowth or the work allowed.
     bool Run() {
+        Index();
         const int n = static_cast<int>(m_st.sites.size());
         const std::size_t limit = static_cast<std::size_t>(kMaxCompletionGrowth) * static_cast<std::size_t>(n);
         m_siteUsed.assign(m_st.sites.size(), false);
@@ -132,10 +140,9 @@ public:
         for (int seed = 0; seed < n; ++seed) {
             if (m_siteUsed[static_cast<std::size_t>(seed)]) continue;
             const gemmi::Fractional f = m_st.sites[static_cast<std::size_t>(seed)].fract;
-            const gemmi::Position p = m_st.cell.orthogonalize(f);
             if (m_placed.size() >= limit) return false;
             ++m_molecules;
-            Place({seed, 0, {0, 0, 0}, f, p, m_molecules});
+            Place({seed, 0, {0, 0, 0}, f, m_st.cell.orthogonalize(f), m_molecules});
             for (; next < m_placed.size(); ++next)
                 if (!Grow(m_placed[next], limit)) return false;
         }
@@ -148,38 +155,99 @@ public:
 
 private:
     static constexpr double kMinimumBondLength = 0.4;  // as FindBonds
+    static constexpr std::size_t kMaxImages = std::size_t(1) << 22;
     // Images looked at, at most: a second or so, whatever the file.
-    static constexpr std::size_t kWorkLimit = std::size_t(100) << 20;
+    static constexpr std::size_t kWorkLimit = std::size_t(50) << 20;
+    static constexpr int kMaxBuckets = 64;  // along each axis
+
+    // An image of a site moved into the cell: fractional coordinates in
+    // [0, 1) and the lattice translation that moved it there.
+    struct Image {
+        int site;
+        int op;
+        std::array<double, 3> wrapped;
+        std::array<int, 3> moved;
+    };
+
+    int Bucket(double wrapped, std::size_t axis) const {
+        return std::clamp(static_cast<int>(wrapped * m_buckets[axis]), 0, m_buckets[axis] - 1);
+    }
+
+    void Index() {
+        for (std::size_t i = 0; i < 3; ++i)
+            m_buckets[i] = std::clamp(static_cast<int>(1.0 / (m_reach * m_frac[i])), 1, kMaxBuckets);
+        std::vector<Image> images;
+        images.reserve(m_ops.size() * m_st.sites.size());
+        for (std::size_t op = 0; op < m_ops.size(); ++op)
+            for (std::size_t s = 0; s < m_st.sites.size(); ++s) {
+                const gemmi::Fractional& f = m_st.sites[s].fract;
+                const std::array<double, 3> image = m_ops[op].apply_to_xyz({f.x, f.y, f.z});
+                Image entry{static_cast<int>(s), static_cast<int>(op), {}, {}};
+                for (std::size_t i = 0; i < 3; ++i) {
+                    const double whole = std::floor(image[i]);
+                    entry.wrapped[i] = std::min(image[i] - whole, std::nextafter(1.0, 0.0));
+                    entry.moved[i] = -static_cast<int>(whole);
+                }
+                images.push_back(entry);
+            }
+        // Sorted into buckets (counting sort): m_start[b] is the first of bucket b.
+        const auto bucketOf = [&](const Image& image) {
+            return (Bucket(image.wrapped[0], 0) * m_buckets[1] + Bucket(image.wrapped[1], 1)) * m_buckets[2] +
+                   Bucket(image.wrapped[2], 2);
+        };
+        m_start.assign(static_cast<std::size_t>(m_buckets[0] * m_buckets[1] * m_buckets[2]) + 1, 0);
+        for (const Image& image : images) ++m_start[static_cast<std::size_t>(bucketOf(image)) + 1];
+        for (std::size_t b = 1; b < m_start.size(); ++b) m_start[b] += m_start[b - 1];
+        m_images.resize(images.size());
+        std::vector<int> fill(m_start.begin(), m_start.end() - 1);
+        for (const Image& image : images) m_images[static_cast<std::size_t>(fill[static_cast<std::size_t>(bucketOf(image))]++)] = image;
+    }
 
     // Adds the images of every site bonded to `a` that are not there yet.
     bool Grow(const Placed a, std::size_t limit) {
-        const int n = static_cast<int>(m_st.sites.size());
-        for (std::size_t op = 0; op < m_ops.size(); ++op) {
-            m_work += static_cast<std::size_t>(n);
-            if (m_work > kWorkLimit) return false;
-            for (int s = 0; s < n; ++s) {
-                const auto& site = m_st.sites[static_cast<std::size_t>(s)];
-                const std::array<double, 3> image = m_ops[op].apply_to_xyz({site.fract.x, site.fract.y, site.fract.z});
-                const double bond = m_radius[static_cast<std::size_t>(a.site)] + m_radius[static_cast<std::size_t>(s)] + kBondTolerance;
-                // The lattice translations that bring the image within a bond of a.
-                std::array<int, 3> low{}, high{};
-                for (std::size_t i = 0; i < 3; ++i) {
-                    const double d = a.fract.at(static_cast<int>(i)) - image[i];
-                    low[i] = static_cast<int>(std::ceil(d - bond * m_frac[i]));
-                    high[i] = static_cast<int>(std::floor(d + bond * m_frac[i]));
-                }
-                for (int x = low[0]; x <= high[0]; ++x)
-                    for (int y = low[1]; y <= high[1]; ++y)
-                        for (int z = low[2]; z <= high[2]; ++z) {
-                            const gemmi::Fractional f(image[0] + x, image[1] + y, image[2] + z);
-                            const gemmi::Position p = m_st.cell.orthogonalize(f);
-                            const double d = p.dist(a.position);
-                            if (d <= kMinimumBondLength || d > bond || Find(p) >= 0) continue;
-                            if (m_placed.size() >= limit) return false;
-                            Place({s, static_cast<int>(op), {x, y, z}, f, p, a.molecule});
-                        }
+        // The buckets around a's place in the cell, each once however few there are.
+        std::array<std::vector<int>, 3> around;
+        for (std::size_t i = 0; i < 3; ++i) {
+            const double f = a.fract.at(static_cast<int>(i));
+            const int centre = Bucket(f - std::floor(f), i);
+            for (int k = -1; k <= 1; ++k) {
+                const int b = ((centre + k) % m_buckets[i] + m_buckets[i]) % m_buckets[i];
+                if (std::find(around[i].begin(), around[i].end(), b) == around[i].end()) around[i].push_back(b);
             }
         }
+        for (const int bx : around[0])
+            for (const int by : around[1])
+                for (const int bz : around[2]) {
+                    const auto bucket = static_cast<std::size_t>((bx * m_buckets[1] + by) * m_buckets[2] + bz);
+                    m_work += static_cast<std::size_t>(m_start[bucket + 1] - m_start[bucket]) + 1;
+                    if (m_work > kWorkLimit) return false;
+                    for (int e = m_start[bucket]; e < m_start[bucket + 1]; ++e)
+                        if (!Join(a, m_images[static_cast<std::size_t>(e)], limit)) return false;
+                }
+        return true;
+    }
+
+    // Places the translations of `image` bonded to `a`.
+    bool Join(const Placed& a, const Image& image, std::size_t limit) {
+        const auto s = static_cast<std::size_t>(image.site);
+        const double bond = m_radius[static_cast<std::size_t>(a.site)] + m_radius[s] + kBondTolerance;
+        std::array<int, 3> low{}, high{};
+        for (std::size_t i = 0; i < 3; ++i) {
+            const double d = a.fract.at(static_cast<int>(i)) - image.wrapped[i];
+            low[i] = static_cast<int>(std::ceil(d - bond * m_frac[i]));
+            high[i] = static_cast<int>(std::floor(d + bond * m_frac[i]));
+        }
+        for (int x = low[0]; x <= high[0]; ++x)
+            for (int y = low[1]; y <= high[1]; ++y)
+                for (int z = low[2]; z <= high[2]; ++z) {
+                    const gemmi::Fractional f(image.wrapped[0] + x, image.wrapped[1] + y, image.wrapped[2] + z);
+                    const gemmi::Position p = m_st.cell.orthogonalize(f);
+                    const double d = p.dist(a.position);
+                    if (d <= kMinimumBondLength || d > bond || Find(p) >= 0) continue;
+                    if (m_placed.size() >= limit) return false;
+                    const std::array<int, 3> shift = {image.moved[0] + x, image.moved[1] + y, image.moved[2] + z};
+                    Place({image.site, image.op, shift, f, p, a.molecule});
+                }
         return true;
     }
 
@@ -213,6 +281,9 @@ private:
     std::vector<double> m_radius;  // covalent, by site
     double m_reach = 0;            // the longest bond possible
     double m_frac[3] = {1, 1, 1};  // lengths of the rows of the fractionalisation matrix
+    int m_buckets[3] = {1, 1, 1};
+    std::vector<int> m_start;      // of each bucket in m_images, and the end
+    std::vector<Image> m_images;
     std::vector<Placed> m_placed;
     std::vector<bool> m_siteUsed;  // some image of the site is placed
     int m_molecules = 0;
@@ -278,6 +349,9 @@ Structure ReadSmallMolecule(const gemmi::cif::Block& block, const std::string& p
     Completion completion(st, group);
     if (completion.CellTooSmall())
         throw InputError(path + ": the cell is too small for its atoms (lattice planes closer than two thirds of a bond)");
+    if (completion.TooManyImages())
+        throw InputError(path + ": " + std::to_string(st.sites.size()) + " sites in " + s.crystal.spaceGroup +
+                         " are more than a small-molecule crystal holds (read it as mmCIF)");
     if (group == nullptr)
         std::cerr << "tessary-scene: " << path
                   << ": space group unknown (no name, Hall symbol, operations or number gemmi knows); "
