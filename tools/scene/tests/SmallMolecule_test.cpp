@@ -504,8 +504,8 @@ TEST(SmallMolecule, ProbabilityScaleFollowsTheChiSquareTable) {
         SceneOptions options;
         options.ellipsoids = Ellipsoids::On;
         options.probability = row.probability;
-        const auto& e = BuildScene(s, options).root.GetDisplayList(0).GetOpaqueEllipsoid(0);
-        EXPECT_NEAR(e.GetSize().x, 0.2 * std::sqrt(row.quantile), 1e-3);
+        const Scene scene = BuildScene(s, options);
+        EXPECT_NEAR(scene.root.GetDisplayList(0).GetOpaqueEllipsoid(0).GetSize().x, 0.2 * std::sqrt(row.quantile), 1e-3);
     }
     EXPECT_NEAR(ProbabilityScale(0.5), 1.5382, 1e-4);
 }
