@@ -86,6 +86,21 @@ int KeepFirstDisorderGroup(std::vector<gemmi::SmallStructure::Site>& sites) {
     return leftOut;
 }
 
+// gemmi reads anisotropic U alone; files written with B_ij (U times 8 pi^2)
+// give the same tensor.
+void ReadAnisotropicB(const gemmi::cif::Block& block, gemmi::SmallStructure& st) {
+    gemmi::cif::Block& b = const_cast<gemmi::cif::Block&>(block);
+    for (auto row : b.find("_atom_site_aniso_", {"label", "B_11", "B_22", "B_33", "B_12", "B_13", "B_23"})) {
+        const std::string label = row.str(0);
+        for (gemmi::SmallStructure::Site& site : st.sites) {
+            if (site.label != label || site.aniso.nonzero()) continue;
+            double u[6];
+            for (int k = 0; k < 6; ++k) u[k] = gemmi::cif::as_number(row[k + 1], 0.0) / gemmi::u_to_b();
+            site.aniso = {u[0], u[1], u[2], u[3], u[4], u[5]};
+        }
+    }
+}
+
 // An atom of the completed structure: site `site` moved by operation `op`
 // and lattice translation `shift`, in molecule `molecule` (from 1).
 struct Placed {
@@ -203,7 +218,8 @@ private:
         for (const Image& image : images) m_images[static_cast<std::size_t>(fill[static_cast<std::size_t>(bucketOf(image))]++)] = image;
     }
 
-    // Adds the images of every site bonded to `a` that are not there yet.
+    // Adds the images of every site bonded to `a` that are not there yet
+    // (`a` is a copy: placing atoms may move the one it came from).
     bool Grow(const Placed a, std::size_t limit) {
         // The buckets around a's place in the cell, each once however few there are.
         std::array<std::vector<int>, 3> around;
@@ -326,6 +342,7 @@ bool IsSmallMoleculeBlock(const gemmi::cif::Block& block) {
 
 Structure ReadSmallMolecule(const gemmi::cif::Block& block, const std::string& path) {
     gemmi::SmallStructure st = gemmi::make_small_structure_from_block(block);
+    ReadAnisotropicB(block, st);
     if (!st.cell.is_crystal())
         throw InputError(path + ": fractional coordinates without a cell (_cell_length_a, _b, _c and the angles)");
     bool finite = std::isfinite(st.cell.volume) && st.cell.volume > 0;

@@ -277,13 +277,21 @@ TEST(SmallMolecule, MoleculeAcrossACellEdgeIsDrawnOnce) {
 }
 
 // ZnCl2 with zinc on the two-fold axis (exactly, and a little off it): zinc
-// once, both chlorides, and the metal table names the image.
+// once, both chlorides, and the metal table names the image. The group
+// comes by name, Hall symbol or number alike.
 TEST(SmallMolecule, AtomOnASpecialPositionIsKeptOnce) {
-    for (const char* zinc : {"0", "0.002"}) {
-        SCOPED_TRACE(zinc);
-        const Structure s = ReadCif("data_zncl2\n" + CellText(10, 10, 10, 90) +
-                                    "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n" +
-                                    SiteLoop(std::string("Zn1 Zn ") + zinc + " 0.2 0.25 0.02\nCl1 Cl 0.17 0.28 0.32 0.03\n"));
+    const struct {
+        const char* zinc;
+        const char* group;
+    } cases[] = {{"0", "_symmetry_space_group_name_H-M 'C 1 2/c 1'"},
+                 {"0.002", "_space_group_name_H-M_alt 'C 1 2/c 1'"},
+                 {"0", "_symmetry_space_group_name_Hall '-C 2yc'"},
+                 {"0.002", "_space_group_IT_number 15"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.zinc) + " " + c.group);
+        const Structure s = ReadCif("data_zncl2\n" + CellText(10, 10, 10, 90) + c.group + "\n" +
+                                    SiteLoop(std::string("Zn1 Zn ") + c.zinc + " 0.2 0.25 0.02\nCl1 Cl 0.17 0.28 0.32 0.03\n"));
+        EXPECT_EQ(s.crystal.spaceGroup, "C 1 2/c 1");
         ASSERT_EQ(s.atoms.size(), 3u);
         EXPECT_EQ(std::count_if(s.atoms.begin(), s.atoms.end(), [](const Atom& a) { return a.element == "Zn"; }), 1);
         const std::vector<MetalSite> sites = FindMetalSites(s);
@@ -301,8 +309,8 @@ TEST(SmallMolecule, AtomOnASpecialPositionIsKeptOnce) {
 // U of a monoclinic cell (a 10, b 12, c 15, beta 120) worked by hand:
 // A N = [[2/sqrt3, 0, -1/sqrt3], [0, 1, 0], [0, 0, 1]] (a along x, b along y),
 // and U_cart = (A N) U (A N)^T for U11 .02, U22 .03, U33 .04, U13 .01 gives
-// U11 = (2 * .03 + .02) / 3, U33 = .04, U13 = -.02 / sqrt3. U_iso and B_iso
-// give the B-factor.
+// U11 = (2 * .03 + .02) / 3, U33 = .04, U13 = -.02 / sqrt3, whether the
+// file writes U_ij or B_ij. U_iso and B_iso give the B-factor.
 TEST(SmallMolecule, DisplacementsBecomeCartesian) {
     const Structure s = ReadCif("data_mono\n" + CellText(10, 12, 15, 120) + "_symmetry_space_group_name_H-M 'P 1'\n" +
                                 SiteLoop("C1 C 0.1 0.1 0.1 0.05\n") + AnisoLoop("C1 0.02 0.03 0.04 0 0.01 0\n"));
@@ -311,7 +319,18 @@ TEST(SmallMolecule, DisplacementsBecomeCartesian) {
     ASSERT_TRUE(a.hasAniso);
     const std::array<double, 6> expected = {0.08 / 3, 0.03, 0.04, 0, -0.02 / std::sqrt(3.0), 0};
     for (std::size_t k = 0; k < 6; ++k) EXPECT_NEAR(a.u[k], expected[k], 1e-9) << k;
-    EXPECT_NEAR(a.bFactor, 8 * std::pow(std::acos(-1.0), 2) * 0.05, 1e-9);
+    const double uToB = 8 * std::pow(std::acos(-1.0), 2);
+    EXPECT_NEAR(a.bFactor, uToB * 0.05, 1e-9);
+    // The same tensor written as B_ij.
+    std::ostringstream bRows;
+    bRows << "loop_\n_atom_site_aniso_label\n_atom_site_aniso_B_11\n_atom_site_aniso_B_22\n_atom_site_aniso_B_33\n"
+             "_atom_site_aniso_B_12\n_atom_site_aniso_B_13\n_atom_site_aniso_B_23\nC1 "
+          << 0.02 * uToB << " " << 0.03 * uToB << " " << 0.04 * uToB << " 0 " << 0.01 * uToB << " 0\n";
+    const Structure fromB = ReadCif("data_monob\n" + CellText(10, 12, 15, 120) +
+                                    "_symmetry_space_group_name_H-M 'P 1'\n" + SiteLoop("C1 C 0.1 0.1 0.1 0.05\n") + bRows.str());
+    ASSERT_EQ(fromB.atoms.size(), 1u);
+    ASSERT_TRUE(fromB.atoms[0].hasAniso);
+    for (std::size_t k = 0; k < 6; ++k) EXPECT_NEAR(fromB.atoms[0].u[k], expected[k], 1e-6) << k;
     const Structure b = ReadCif("data_b\n" + CellText(10, 12, 15, 120) + "_symmetry_space_group_name_H-M 'P 1'\n" +
                                 "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
                                 "_atom_site_B_iso_or_equiv\nO1 0.1 0.2 0.3 2.5\n");
