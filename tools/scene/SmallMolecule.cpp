@@ -170,7 +170,7 @@ public:
 
 private:
     static constexpr double kMinimumBondLength = 0.4;  // as FindBonds
-    static constexpr std::size_t kMaxImages = std::size_t(1) << 22;
+    static constexpr std::size_t kMaxImages = std::size_t(1) << 20;  // 48 MB
     // Images looked at, at most: a second or so, whatever the file.
     static constexpr std::size_t kWorkLimit = std::size_t(50) << 20;
     static constexpr int kMaxBuckets = 64;  // along each axis
