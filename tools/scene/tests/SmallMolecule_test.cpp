@@ -380,6 +380,8 @@ std::string Gzip(const std::string& text) {
 TEST(SmallMolecule, ErrorsNameWhatToMend) {
     const std::string water =
         "data_w\n" + CellText(8, 9, 10, 90) + "_symmetry_space_group_name_H-M 'P 1'\n" + SiteLoop("O1 O 0.5 0.5 0.5 0.04\n");
+    std::string crowd;  // 5500 sites under the 192 operations of F m -3 m: over a million images
+    for (int k = 0; k < 5500; ++k) crowd += "C" + std::to_string(k) + " C 0." + std::to_string(1000 + k) + " 0.1 0.1 0.03\n";
     std::filesystem::create_directories(Temp("folder.cif"));
     const struct {
         const char* name;
@@ -397,6 +399,8 @@ TEST(SmallMolecule, ErrorsNameWhatToMend) {
          "PATH: the cell is too small"},
         {"far.cif", "data_x\n" + CellText(8, 9, 10, 90) + SiteLoop("O1 O 5000 0.5 0.5 0.04\n"), "",
          "PATH: site O1 has a fractional coordinate beyond 1000"},
+        {"crowd.cif", "data_x\n" + CellText(500, 500, 500, 90) + "_symmetry_space_group_name_H-M 'F m -3 m'\n" + SiteLoop(crowd),
+         "", "PATH: 5500 sites in F m -3 m are more than a small-molecule crystal holds"},
         {"water.cif", water, " --model 2", "PATH has 1 model(s); model 2 was asked for"},
         {"cut.cif.gz", Gzip(water).substr(0, 40), "", "PATH: the compressed data ends early"},
         {"folder.cif", "", "", "PATH is a directory"},
