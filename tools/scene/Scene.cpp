@@ -21,7 +21,6 @@ using namespace Tessary;
 
 namespace {
 
-constexpr double kBondTolerance = 0.45;   // added to the covalent radii
 constexpr double kBondRadius = 0.14;
 constexpr int kContactWidth = 2;          // pixels
 constexpr int kContactDashes = 5;
@@ -29,8 +28,6 @@ constexpr double kImageScale = 0.6;        // a symmetry mate's donor beside the
 constexpr double kTraceBreak = 4.2;       // C-alpha gap that ends a trace
 constexpr double kNucleicTraceBreak = 8.0;  // the same between phosphates (about 7 A apart)
 constexpr unsigned char kPolyhedronTransparency = 150;
-// The radius of the sphere that holds 50% of a trivariate normal distribution.
-constexpr double kHalfProbabilityScale = 1.5382;
 
 // Twenty colours told apart at a glance on white, so chains repeat a colour
 // only past twenty.
@@ -59,9 +56,10 @@ double SphereRadius(const ElementInfo& e, Style style) {
     return e.vdwRadius * (e.metal ? 0.35 : 0.22);
 }
 
-// Semi-axes and axis matrix of the 50% probability ellipsoid of U (rows of
-// the matrix are the unit axes); false when U is not positive definite.
-bool DisplacementEllipsoid(const Atom& atom, Point3d& size, Matrix4x4& axes) {
+// Semi-axes and axis matrix of the probability ellipsoid of U for `scale`
+// (see ProbabilityScale; rows of the matrix are the unit axes); false when U
+// is not positive definite.
+bool DisplacementEllipsoid(const Atom& atom, double scale, Point3d& size, Matrix4x4& axes) {
     const auto& u = atom.u;
     const AnisotropicDisplacement adp(static_cast<float>(u[0]), static_cast<float>(u[1]), static_cast<float>(u[2]),
                                       static_cast<float>(u[3]), static_cast<float>(u[4]), static_cast<float>(u[5]),
@@ -81,8 +79,7 @@ bool DisplacementEllipsoid(const Atom& atom, Point3d& size, Matrix4x4& axes) {
             if (!(std::fabs(product - values[axis] * vectors(row, axis)) <= 1e-6 * values[0])) return false;
         }
     }
-    size = Point3d(kHalfProbabilityScale * std::sqrt(values[0]), kHalfProbabilityScale * std::sqrt(values[1]),
-                   kHalfProbabilityScale * std::sqrt(values[2]));
+    size = Point3d(scale * std::sqrt(values[0]), scale * std::sqrt(values[1]), scale * std::sqrt(values[2]));
     // Eigenvectors are the columns of `vectors`; the axis matrix holds them as rows.
     axes = Matrix4x4(vectors(0, 0), vectors(1, 0), vectors(2, 0), 0, vectors(0, 1), vectors(1, 1), vectors(2, 1), 0,
                      vectors(0, 2), vectors(1, 2), vectors(2, 2), 0, 0, 0, 0, 1);
@@ -92,10 +89,14 @@ bool DisplacementEllipsoid(const Atom& atom, Point3d& size, Matrix4x4& axes) {
 class SceneBuilder {
 public:
     SceneBuilder(const Structure& s, const SceneOptions& o, Scene& scene)
-        : m_s(s), m_options(o), m_scene(scene), m_chainColors(ChainColors(s)) {}
+        : m_s(s), m_options(o), m_scene(scene), m_chainColors(ChainColors(s)),
+          m_scale(ProbabilityScale(o.probability)) {}
 
     void Build() {
         m_scene.atomCount = static_cast<int>(m_s.atoms.size());
+        m_scene.ellipsoids = m_options.style == Style::BallAndStick &&
+                             (m_options.ellipsoids == Ellipsoids::On ||
+                              (m_options.ellipsoids == Ellipsoids::ByKind && m_s.SmallMolecule()));
         m_scene.bonds = FindBonds(m_s);
         m_scene.metals = FindMetalSites(m_s);
         for (const MetalSite& site : m_scene.metals)
@@ -159,8 +160,10 @@ private:
             const Color color = m_colors[static_cast<std::size_t>(i)];
             Point3d size;
             Matrix4x4 axes;
-            if (m_options.ellipsoids && m_options.style == Style::BallAndStick && a.hasAniso &&
-                DisplacementEllipsoid(a, size, axes)) {
+            const bool ellipsoid = a.hasAniso && DisplacementEllipsoid(a, m_scale, size, axes);
+            m_scene.tensors += a.hasAniso ? 1 : 0;
+            m_scene.nonPositiveDefinite += a.hasAniso && !ellipsoid ? 1 : 0;
+            if (m_scene.ellipsoids && ellipsoid) {
                 list.Add(EllipsoidPrimitive(a.position, size, axes, color, id));
             } else {
                 list.Add(SpherePrimitive(a.position, SphereRadius(LookupElement(a.element), m_options.style), color, id));
@@ -345,6 +348,7 @@ private:
     std::vector<Color> m_colors;
     std::vector<Color> m_chainColors;  // by chain part
     ColorMapParameters m_ramp{"Blue-White-Red", false, 0.0, 1.0, 32};  // B-factor colours, shown by the legend
+    double m_scale;                    // of the ellipsoids' semi-axes
 };
 
 }  // namespace
@@ -431,6 +435,8 @@ int Scene::ContactOf(unsigned id) const {
 std::string Scene::Describe(const Structure& s, unsigned id) const {
     auto atomText = [&](int i) {
         const Atom& a = s.atoms[static_cast<std::size_t>(i)];
+        // A small-molecule site's label is its name already.
+        if (a.residueName.empty() && a.name != a.element) return "atom " + std::to_string(i + 1) + " " + a.ResidueLabel();
         return "atom " + std::to_string(i + 1) + " " + a.name + " " + a.ResidueLabel();
     };
     if (const int a = AtomOf(id); a >= 0) return atomText(a);
@@ -444,6 +450,19 @@ std::string Scene::Describe(const Structure& s, unsigned id) const {
                (contact.image.empty() ? "" : " (" + contact.image + ")");
     }
     return {};
+}
+
+double ProbabilityScale(double probability) {
+    // The chi-square distribution with three degrees of freedom at r^2:
+    // erf(r / sqrt 2) - sqrt(2 / pi) r exp(-r^2 / 2), rising in r; bisection
+    // to double precision. P outside (0, 1) gives the ends of the range.
+    const auto cdf = [](double r) { return std::erf(r / std::sqrt(2.0)) - std::sqrt(2.0 / std::acos(-1.0)) * r * std::exp(-r * r / 2); };
+    double low = 0.0, high = 40.0;
+    for (int step = 0; step < 200 && high - low > 1e-15; ++step) {
+        const double middle = (low + high) / 2;
+        (cdf(middle) < probability ? low : high) = middle;
+    }
+    return (low + high) / 2;
 }
 
 Scene BuildScene(const Structure& structure, const SceneOptions& options) {

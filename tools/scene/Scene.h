@@ -44,14 +44,23 @@ constexpr int kTitleRoom = 44;
 constexpr char kLegendTitle[] = "B-factor (A^2)";
 constexpr int kLegendSamples = 32;
 
+// Atoms with anisotropic displacement as probability ellipsoids: ByKind
+// draws them for small-molecule files and spheres for macromolecules, where
+// they would bury the chain.
+enum class Ellipsoids { ByKind, On, Off };
+
 struct SceneOptions {
     Style style = Style::BallAndStick;
     Coloring coloring = Coloring::Element;
-    bool ellipsoids = true;   // atoms with anisotropic displacement as 50% ellipsoids
+    Ellipsoids ellipsoids = Ellipsoids::ByKind;
+    double probability = 0.5;  // of finding the atom inside its ellipsoid, 0 < P < 1
     LabelSet labels = LabelSet::Metals;
     int width = 1200;         // overlay size in pixels (the callout spans it)
     int height = 900;
 };
+
+// Two atoms bond within the sum of their covalent radii plus this (angstroms).
+constexpr double kBondTolerance = 0.45;
 
 struct Bond {
     int first = 0;
@@ -84,6 +93,9 @@ struct Scene {
     std::vector<MetalSite> metals;
     std::vector<Contact> contacts;  // site by site, ligands in site order
     int atomCount = 0;
+    bool ellipsoids = false;      // displacement tensors drawn as ellipsoids
+    int tensors = 0;              // atoms with a displacement tensor
+    int nonPositiveDefinite = 0;  // of those, tensors that are no ellipsoid (drawn as spheres)
 
     unsigned AtomID(int atom) const { return static_cast<unsigned>(atom) + 1; }
     unsigned BondID(int bond) const { return static_cast<unsigned>(atomCount + bond) + 1; }
@@ -97,6 +109,7 @@ struct Scene {
     // "atom 123 CA HIS 96 A" / "bond 5: atom 123 CA HIS 96 A - atom 124 CB HIS 96 A" /
     // "contact 2: atom 1 FE FE 1 A - atom 40 SG CYS 5 A", a ligand from a
     // symmetry mate followed by its operation ("... OE1 GLU 44 B (-x+1,y,-z)");
+    // a small-molecule site by its label ("atom 7 S(1)", "atom 9 Cl1 -x,y,-z+1/2");
     // empty for other IDs.
     std::string Describe(const Structure& structure, unsigned id) const;
 };
@@ -108,6 +121,12 @@ Scene BuildScene(const Structure& structure, const SceneOptions& options);
 // legend does): views leave them free, as they leave the title's room. A
 // stored scene gives the same room as the structure it was built from.
 int BottomRoom(const Tessary::DisplayList3D& root, int height);
+
+// The radius, in standard deviations, of the sphere holding `probability`
+// of a trivariate normal distribution: the square root of the chi-square
+// quantile with three degrees of freedom (1.5382 for 0.5). The semi-axes of
+// a probability ellipsoid are this times the square roots of U's eigenvalues.
+double ProbabilityScale(double probability);
 
 // A slab `thickness` angstroms thick around `centre`, across the direction
 // `towardsViewer` (world coordinates): two enabled clip planes on every list

@@ -21,6 +21,7 @@
 #include <gemmi/read_coor.hpp>
 
 #include "AtomGrid.h"
+#include "SmallMolecule.h"
 
 namespace TessaryScene {
 
@@ -193,7 +194,8 @@ int KeepFirstConformation(gemmi::Model& model) {
 
 Point3d Row(const gemmi::Mat33& m, int i) { return Point3d(m[i][0], m[i][1], m[i][2]); }
 
-// The cell and space group in Cartesian terms; empty without both.
+}  // namespace
+
 Crystal CrystalOf(const gemmi::UnitCell& cell, const gemmi::SpaceGroup* group) {
     Crystal crystal;
     if (!cell.is_crystal() || group == nullptr) return crystal;
@@ -210,6 +212,8 @@ Crystal CrystalOf(const gemmi::UnitCell& cell, const gemmi::SpaceGroup* group) {
     }
     return crystal;
 }
+
+namespace {
 
 Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     Structure s;
@@ -464,13 +468,23 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
                 RestoreFourthLetters(st, fourth);
             } else {
                 const gemmi::cif::Document doc = gemmi::cif::read_memory(text.data(), text.size(), path.c_str());
-                if (doc.blocks.empty()) throw InputError("no atoms in " + path);
-                st = gemmi::make_structure(doc);
+                const gemmi::cif::Block& block = CoordinateBlock(doc, path);
+                if (IsSmallMoleculeBlock(block)) {
+                    if (model > 1)
+                        throw InputError(path + " has 1 model(s); model " + std::to_string(model) + " was asked for");
+                    models.push_back(ReadSmallMolecule(block, path));
+                } else {
+                    st = gemmi::make_structure_from_block(block);
+                }
             }
             std::string().swap(text);
-            copies = MakeCopies(st, path, assembly);
-            if (model != 0) models.push_back(FromGemmi(st, path, model));
-            for (int k = 1; model == 0 && k <= std::max(static_cast<int>(st.models.size()), 1); ++k)
+            const bool read = !models.empty();  // a small molecule, read already
+            if (read && assembly != 0)
+                throw InputError(path + " lists no assemblies (a small-molecule crystal); assembly " +
+                                 std::to_string(assembly) + " was asked for");
+            if (!read) copies = MakeCopies(st, path, assembly);
+            if (!read && model != 0) models.push_back(FromGemmi(st, path, model));
+            for (int k = 1; !read && model == 0 && k <= std::max(static_cast<int>(st.models.size()), 1); ++k)
                 models.push_back(FromGemmi(st, path, k));
         } catch (const InputError&) {
             throw;

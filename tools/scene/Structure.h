@@ -41,8 +41,12 @@ struct Atom {
     // Anisotropic displacement U11 U22 U33 U12 U13 U23 in square angstroms.
     bool hasAniso = false;
     std::array<double, 6> u{};
+    // A symmetry image of a small-molecule site: the operation that made it
+    // ("-x+1,y,-z+1/2"); empty for the site itself and other files' atoms.
+    std::string symmetry;
 
-    // "HIS 96 A" (or the element and number for molecules without residues).
+    // "HIS 96 A" (or the element and number for molecules without residues;
+    // the site label, and the operation of an image, for small-molecule sites).
     std::string ResidueLabel() const;
 };
 
@@ -99,7 +103,12 @@ struct Structure {
     std::vector<Chain> chains;
     int alternativesLeftOut = 0;  // atoms of later alternative conformations not read
     Crystal crystal;
+    // Small-molecule CIF files: the asymmetric unit's sites read, and the
+    // whole molecules the symmetry completed them to; 0 for other files.
+    int asymmetricSites = 0;
+    int molecules = 0;
 
+    bool SmallMolecule() const { return asymmetricSites > 0; }
     Tessary::Point3d::Array Positions() const;
 };
 
@@ -129,8 +138,9 @@ std::vector<ChainSummary> SummariseChains(const Structure& structure);
 // beyond `limit` names, one line counts the chains and atoms left.
 void PrintChainSummaries(const std::vector<ChainSummary>& chains, std::size_t limit, std::ostream& out);
 
-// Reads model `model` (from 1) of a PDB (.pdb, .ent), mmCIF (.cif, .mmcif)
-// or XYZ (.xyz) file, each possibly gzipped (.gz). PDB files written by
+// Reads model `model` (from 1) of a PDB (.pdb, .ent), mmCIF or small-molecule
+// CIF (.cif, .mmcif; told apart by their coordinates, see SmallMolecule.h) or
+// XYZ (.xyz) file, each possibly gzipped (.gz). PDB files written by
 // simulation programs are read as those programs mean them: a residue name
 // running into column 21 is four letters long when column 22 is blank, and a
 // blank chain takes the segment ID of columns 73-76. Alternative conformations

@@ -14,6 +14,9 @@ namespace TessaryScene {
 using Tessary::Point3d;
 
 std::string Atom::ResidueLabel() const {
+    // A small-molecule site goes by its label (an XYZ atom's name is its element).
+    if (residueName.empty() && chain.empty() && residueKind == ResidueKind::None && name != element && !name.empty())
+        return symmetry.empty() ? name : name + " " + symmetry;
     std::string label = residueName.empty() ? element : residueName;
     label += ' ' + std::to_string(residueNumber);
     if (insertionCode != ' ') label += insertionCode;

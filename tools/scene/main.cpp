@@ -45,7 +45,8 @@ const char kUsage[] =
     "  archive --check SCENE  reload a stored scene and store it again\n"
     "  info FILE              chains, atoms, bonds, metal sites, primitive counts\n"
     "\n"
-    "FILE is PDB (.pdb, .ent), mmCIF (.cif) or XYZ (.xyz), optionally gzipped.\n"
+    "FILE is PDB (.pdb, .ent), mmCIF or small-molecule CIF (.cif) or XYZ (.xyz),\n"
+    "optionally gzipped.\n"
     "Every command reading FILE takes --max-input-mb N: the largest text read,\n"
     "in MB once decompressed (default 1024), and --assembly N: biological assembly N.\n"
     "Metal shells are completed from symmetry mates where FILE has a crystal cell.\n"
@@ -57,7 +58,11 @@ const char kSceneOptions[] =
     "  --color SCHEME         element (default), chain or bfactor (with a legend of the colours)\n"
     "  --labels SET           metals (default), all (metals and their ligands' donor atoms) or none;\n"
     "                         labels that find no free spot beside their atom are left out (counted on stderr)\n"
-    "  --no-ellipsoids        spheres even where displacement tensors are given\n"
+    "  --ellipsoids           displacement tensors as probability ellipsoids (the default\n"
+    "                         for small-molecule CIF files)\n"
+    "  --no-ellipsoids        spheres even where tensors are given (the default for\n"
+    "                         macromolecules)\n"
+    "  --probability P        of the atom lying inside its ellipsoid, 0 < P < 1 (default 0.5)\n"
     "  --timings              print read, build, pick-dot and render times\n";
 const char kReadOptions[] =
     "  --max-input-mb N       largest structure text read, in MB once decompressed (default 1024)\n"
@@ -218,10 +223,17 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             else if (v == "all") o.scene.labels = LabelSet::All;
             else if (v == "none") o.scene.labels = LabelSet::None;
             else throw InputError("bad value for --labels: '" + v + "' (all, metals or none)");
-        } else if (arg == "--no-ellipsoids") {
+        } else if (arg == "--ellipsoids" || arg == "--no-ellipsoids") {
             sceneOnly();
             if (o.buildOption.empty()) o.buildOption = arg;
-            o.scene.ellipsoids = false;
+            o.scene.ellipsoids = arg == "--ellipsoids" ? Ellipsoids::On : Ellipsoids::Off;
+        } else if (arg == "--probability") {
+            sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
+            const std::string text = value();
+            o.scene.probability = ParseNumber(text, arg);
+            if (!(o.scene.probability > 0 && o.scene.probability < 1))
+                throw InputError("bad value for --probability: '" + text + "' (above 0 and below 1, e.g. 0.5)");
         } else if (arg == "--timings") {
             sceneOnly();
             o.timings = true;
@@ -435,6 +447,9 @@ int RunRender(const Options& o) {
     Picker picker;
     PickDots(v.scene, picker, t);
     RenderAndReport(v.scene.root, v.view, o.output, t);
+    if (v.scene.ellipsoids && v.scene.nonPositiveDefinite > 0)
+        std::cerr << "tessary-scene: " << o.files.front() << ": " << v.scene.nonPositiveDefinite
+                  << " displacement tensor(s) not positive definite, drawn as spheres\n";
     std::cout << "wrote " << o.output << " (" << v.structure.atoms.size() << " atoms, " << v.scene.bonds.size()
               << " bonds)\n";
     t.Print();
@@ -536,8 +551,15 @@ int RunInfo(const Options& o) {
     const std::vector<ChainSummary> chains = SummariseChains(s);
     std::cout << "chains  " << chains.size() << "\n";
     PrintChainSummaries(chains, kInfoChainLines, std::cout);
-    std::cout << "atoms   " << s.atoms.size() << "\nbonds   " << v.scene.bonds.size() << "\nmetals  "
-              << v.scene.metals.size() << "\nprimitives\n";
+    std::cout << "atoms   " << s.atoms.size() << "\n";
+    if (s.SmallMolecule())
+        std::cout << "sites   " << s.asymmetricSites << " in the asymmetric unit ("
+                  << (s.crystal.Known() ? s.crystal.spaceGroup : "space group unknown") << "), completed to "
+                  << s.molecules << (s.molecules == 1 ? " molecule\n" : " molecules\n");
+    if (v.scene.tensors > 0)
+        std::cout << "tensors " << v.scene.tensors << " (" << v.scene.nonPositiveDefinite << " not positive definite), drawn as "
+                  << (v.scene.ellipsoids ? "ellipsoids" : "spheres") << "\n";
+    std::cout << "bonds   " << v.scene.bonds.size() << "\nmetals  " << v.scene.metals.size() << "\nprimitives\n";
     for (const auto& [kind, count] : CountPrimitives(v.scene.root)) std::cout << "  " << kind << " " << count << "\n";
     t.Print();
     return 0;

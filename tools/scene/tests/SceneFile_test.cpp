@@ -131,8 +131,8 @@ TEST(SceneFile, KeepsTheLegend) {
 TEST(SceneFile, RenderRefusesWhatOnlyBuildsAScene) {
     const std::string scene = Temp("water.bin"), out = Temp("never.png");
     ASSERT_EQ(RunScene("archive " + MoleculePath("water_cluster_Mg.xyz") + " -o " + scene).exitCode, 0);
-    for (const char* option :
-         {"--style spacefill", "--color chain", "--no-ellipsoids", "--model 1", "--slab 5", "--labels none"}) {
+    for (const char* option : {"--style spacefill", "--color chain", "--no-ellipsoids", "--ellipsoids", "--probability 0.9",
+                               "--model 1", "--slab 5", "--labels none"}) {
         SCOPED_TRACE(option);
         const Outcome o = RunScene("render " + scene + " -o " + out + " " + option);
         EXPECT_EQ(o.exitCode, 2);

@@ -100,11 +100,17 @@ TEST(Scene, StylesEllipsoidsAndColours) {
     ASSERT_GT(aniso, 300);
 
     SceneOptions options;
+    // A macromolecule: spheres unless ellipsoids are asked for.
+    EXPECT_EQ(Count(BuildScene(s, options).root, "OpaqueEllipsoids"), 0);
+    options.ellipsoids = Ellipsoids::On;
     const Scene withEllipsoids = BuildScene(s, options);
     EXPECT_EQ(Count(withEllipsoids.root, "OpaqueEllipsoids"), aniso);
     EXPECT_EQ(Count(withEllipsoids.root, "OpaqueSpheres"), static_cast<int>(s.atoms.size()) - aniso);
+    EXPECT_EQ(withEllipsoids.nonPositiveDefinite, std::count_if(s.atoms.begin(), s.atoms.end(), [](const Atom& a) {
+                  return a.hasAniso;
+              }) - aniso);
 
-    options.ellipsoids = false;
+    options.ellipsoids = Ellipsoids::Off;
     options.style = Style::Spacefill;
     const Scene spacefill = BuildScene(s, options);
     EXPECT_EQ(Count(spacefill.root, "OpaqueEllipsoids"), 0);
@@ -162,9 +168,12 @@ TEST(Scene, IsotropicTensorGivesASphereOfTheHalfProbabilityRadius) {
     atom.u = {0.04, 0.04, 0.04, 0, 0, 0};
     s.atoms = {atom};
     s.chains = {{"A", 0, 1}};
-    const Scene scene = BuildScene(s, SceneOptions());
+    SceneOptions options;
+    options.ellipsoids = Ellipsoids::On;
+    const Scene scene = BuildScene(s, options);
     const auto& e = scene.root.GetDisplayList(0).GetOpaqueEllipsoid(0);
-    for (double axis : {e.GetSize().x, e.GetSize().y, e.GetSize().z}) EXPECT_NEAR(axis, 1.5382 * 0.2, 1e-6);
+    // 1.5382 to its four decimals (the square root of 2.36597).
+    for (double axis : {e.GetSize().x, e.GetSize().y, e.GetSize().z}) EXPECT_NEAR(axis, 1.5382 * 0.2, 2e-5);
 }
 
 TEST(Scene, ObjectIDsMapBackToAtomsAndBonds) {
