@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <iterator>
+#include <limits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -28,11 +28,203 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 
 }  // namespace
 
-// The decomposition's working state: the faces of `result` that are still
-// visible, in (tetrahedron, face) order, with copies of their centroids and
-// normals side by side. Scanning this short contiguous list instead of every
-// face of every tetrahedron finds the same faces in the same order (a hidden
-// face is never external), which is what the step-by-step description asks.
+// The points still to come, in a k-d tree. Each node bounds its points by
+// their box and by a slab across the direction from the centre of all points
+// to the node's centre; on a shell of points the slab is thin, and it alone
+// keeps a search for the points beyond a face from wandering over the boxes
+// whose corners stick out past the face's plane. Each node also knows its
+// highest point number, so the points already added are skipped.
+class PointsAhead {
+public:
+    PointsAhead(const Point3d* points, std::int32_t count) : m_all(points), m_count(count) { Build(0); }
+
+    // Calls found(i) for every point numbered `from` or above that lies
+    // beyond the face, in no particular order.
+    template <class Found>
+    void Search(const Point3d& centroid, const Point3d& normal, std::int32_t from, Found&& found) {
+        // Once half the points are in, a tree of the rest is worth building.
+        if (m_count - from < m_boxed / 2 && m_boxed > 64) Build(from);
+        // A NaN in the face leaves nothing beyond it.
+        for (int a = 0; a < 3; ++a)
+            if (std::isnan(centroid[a]) || std::isnan(normal[a])) return;
+        for (std::int32_t i : m_unboxed)
+            if (i >= from && Beyond(centroid, normal, m_all[i])) found(i);
+        if (m_nodes.empty()) return;
+        const Plane plane(centroid, normal, m_extent);
+        std::uint32_t stack[64];
+        int depth = 0;
+        stack[depth++] = 0;
+        while (depth > 0) {
+            const Node& node = m_nodes[stack[--depth]];
+            if (node.last < from || plane.Behind(node)) continue;
+            if (node.child == 0) {
+                for (std::uint32_t k = node.begin; k < node.end; ++k)
+                    if (m_points[k].index >= from && Beyond(centroid, normal, m_points[k].point))
+                        found(m_points[k].index);
+            } else {
+                stack[depth++] = node.child + 1;
+                stack[depth++] = node.child;
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kLeafSize = 8;
+
+    struct Node {
+        float lo[3], hi[3];
+        float axis[3];           // direction across the slab
+        double low, high;        // the points' extent along it
+        std::int32_t last;       // highest point number in the subtree
+        std::uint32_t child;     // first of two children; 0 for a leaf
+        std::uint32_t begin, end;
+    };
+    struct Entry {
+        Point3d point;
+        std::int32_t index;
+    };
+
+    // A face's plane, as the search tests nodes against it.
+    class Plane {
+    public:
+        Plane(const Point3d& centroid, const Point3d& normal, const double* extent) {
+            double scale = 0.0, size = 0.0;
+            m_offset = 0.0;
+            for (int a = 0; a < 3; ++a) {
+                m_n[a] = normal[a];
+                m_offset += m_n[a] * centroid[a];
+                const double reach = std::fabs(double(centroid[a])) + extent[a];
+                scale += reach * std::fabs(m_n[a]);
+                size += reach;
+            }
+            // Points lie beyond when their distance, computed from rounded
+            // differences, exceeds the tolerance. The bounds below are of the
+            // exact distance, so the margin takes in that rounding (within
+            // 2^-24 of each difference) and the bounds' own, with room to spare.
+            // Non-finite numbers leave no margin that passes, and prune nothing.
+            m_limit = m_offset + kTolerance - scale * 2.5e-7 - size * 1e-12;
+        }
+
+        // True when no point of the node can lie beyond the plane: by the
+        // node's box, or else by its slab and its box across the slab.
+        bool Behind(const Node& node) const {
+            double box = 0.0;
+            for (int a = 0; a < 3; ++a) box += m_n[a] * (m_n[a] >= 0.0 ? node.hi[a] : node.lo[a]);
+            if (box <= m_limit) return true;
+            const double along = m_n[0] * node.axis[0] + m_n[1] * node.axis[1] + m_n[2] * node.axis[2];
+            double slab = along * (along >= 0.0 ? node.high : node.low);
+            for (int a = 0; a < 3; ++a) {
+                const double w = m_n[a] - along * node.axis[a];
+                slab += w * (w >= 0.0 ? node.hi[a] : node.lo[a]);
+            }
+            return slab <= m_limit;
+        }
+
+    private:
+        double m_n[3];
+        double m_offset;
+        double m_limit;
+    };
+
+    // Takes the finite points numbered `from` on.
+    void Build(std::int32_t from) {
+        m_nodes.clear();
+        m_points.clear();
+        m_unboxed.clear();
+        std::vector<std::int32_t> order;
+        for (std::int32_t i = from; i < m_count; ++i) {
+            const Point3d& p = m_all[i];
+            // A non-finite point cannot be boxed; every search tests it.
+            if (std::isfinite(p.GetX()) && std::isfinite(p.GetY()) && std::isfinite(p.GetZ())) order.push_back(i);
+            else m_unboxed.push_back(i);
+        }
+        m_boxed = static_cast<std::int32_t>(order.size());
+        if (order.empty()) return;
+        for (std::int32_t i : order)
+            for (int a = 0; a < 3; ++a) m_extent[a] = std::max(m_extent[a], std::fabs(double(m_all[i][a])));
+        m_nodes.reserve(2 * order.size() / kLeafSize + 2);
+        m_nodes.push_back({});
+        Split(0, order, 0, order.size());
+        m_points.reserve(order.size());
+        for (std::int32_t i : order) m_points.push_back({m_all[i], i});
+    }
+
+    // Splits the points at the median of the box's longest side until a few remain.
+    void Split(std::uint32_t at, std::vector<std::int32_t>& order, std::size_t begin, std::size_t end) {
+        Node node{};
+        double sum[3] = {0.0, 0.0, 0.0};
+        for (int a = 0; a < 3; ++a) {
+            node.lo[a] = std::numeric_limits<float>::infinity();
+            node.hi[a] = -std::numeric_limits<float>::infinity();
+        }
+        node.last = -1;
+        for (std::size_t k = begin; k < end; ++k) {
+            const Point3d& p = m_all[order[k]];
+            for (int a = 0; a < 3; ++a) {
+                node.lo[a] = std::min(node.lo[a], p[a]);
+                node.hi[a] = std::max(node.hi[a], p[a]);
+                sum[a] += p[a];
+            }
+            node.last = std::max(node.last, order[k]);
+        }
+        if (at == 0) {
+            for (int a = 0; a < 3; ++a) m_centre[a] = 0.5 * (node.lo[a] + node.hi[a]);
+        }
+        // The slab: across the direction from the centre of all points.
+        Point3d across(sum[0] / static_cast<double>(end - begin) - m_centre[0],
+                     sum[1] / static_cast<double>(end - begin) - m_centre[1],
+                     sum[2] / static_cast<double>(end - begin) - m_centre[2]);
+        across.Normalize();
+        for (int a = 0; a < 3; ++a) node.axis[a] = across[a];
+        node.low = std::numeric_limits<double>::infinity();
+        node.high = -std::numeric_limits<double>::infinity();
+        for (std::size_t k = begin; k < end; ++k) {
+            const Point3d& p = m_all[order[k]];
+            const double d = double(node.axis[0]) * p[0] + double(node.axis[1]) * p[1] + double(node.axis[2]) * p[2];
+            node.low = std::min(node.low, d);
+            node.high = std::max(node.high, d);
+        }
+        node.begin = static_cast<std::uint32_t>(begin);
+        node.end = static_cast<std::uint32_t>(end);
+        if (end - begin <= kLeafSize) {
+            m_nodes[at] = node;
+            return;
+        }
+        int axis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (node.hi[a] - node.lo[a] > node.hi[axis] - node.lo[axis]) axis = a;
+        const std::size_t middle = begin + (end - begin) / 2;
+        const Point3d* all = m_all;
+        std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                         order.begin() + static_cast<std::ptrdiff_t>(middle),
+                         order.begin() + static_cast<std::ptrdiff_t>(end),
+                         [all, axis](std::int32_t i, std::int32_t j) { return all[i][axis] < all[j][axis]; });
+        node.child = static_cast<std::uint32_t>(m_nodes.size());
+        m_nodes.push_back({});
+        m_nodes.push_back({});
+        m_nodes[at] = node;
+        Split(node.child, order, begin, middle);
+        Split(node.child + 1, order, middle, end);
+    }
+
+    const Point3d* m_all;
+    std::int32_t m_count;
+    std::int32_t m_boxed = 0;
+    double m_centre[3] = {0.0, 0.0, 0.0};
+    double m_extent[3] = {0.0, 0.0, 0.0};  // largest magnitude of each coordinate
+    std::vector<Node> m_nodes;
+    std::vector<Entry> m_points;  // in leaf order
+    std::vector<std::int32_t> m_unboxed;
+};
+
+// The decomposition's working state. Each point still to come keeps the list
+// of faces it lies beyond (its conflicts), filled in when a face is made:
+// a point's turn then looks at those faces alone instead of every visible
+// face, and finds the same faces, in the same (tetrahedron, face) order, as
+// a scan of them all would. The conflicts of a new face are found by a search
+// of the points ahead rather than inherited from the faces it replaces,
+// because the 0.001 tolerance lets a point lie beyond a new face but beyond
+// neither of the two faces whose edge it was built on.
 //
 // One departure: the faces a point lies beyond must form one edge-connected
 // patch, or the tetrahedra built on them overlap and the hull tears (a point
@@ -42,18 +234,37 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 // connected, as on every well-spread point set, nothing changes.
 class TetrahedronDecomposition {
 public:
-    explicit TetrahedronDecomposition(TetrahedronPrimitive::Array& result) : m_result(result) { Collect(0); }
+    // The points are added in order, after every visible face of `result`
+    // has been seen.
+    TetrahedronDecomposition(TetrahedronPrimitive::Array& result, const Point3d* points, std::int32_t count)
+        : m_result(result), m_points(points), m_ahead(points, count), m_lists(static_cast<std::size_t>(count)) {
+        for (int t = 0; t < m_result.GetSize(); ++t)
+            for (bool hidden : m_result[t].m_hiddenFaces) m_hidden.push_back(hidden);
+        FindConflicts(0);
+    }
 
-    void Add(const Point3d& point) {
+    void Add(std::int32_t index) {
+        const Point3d& point = m_points[index];
+        m_next = index + 1;
         const int firstNew = m_result.GetSize();
-        // Faces the point lies beyond become hidden, so they leave the list.
+        // Its faces still visible, newest first; its blocks are free after.
         m_beyond.clear();
-        std::size_t kept = 0;
-        for (const VisibleFace& f : m_faces) {
-            if (Beyond(f.centroid, f.normal, point)) m_beyond.push_back(f);
-            else m_faces[kept++] = f;
+        List& list = m_lists[static_cast<std::size_t>(index)];
+        for (std::int32_t b = list.head, used = list.used; b != kNone; used = Block::kSize) {
+            Block& block = m_blocks[static_cast<std::size_t>(b)];
+            for (std::int32_t k = used - 1; k >= 0; --k) {
+                const std::int32_t id = block.faces[k];
+                if (m_hidden[static_cast<std::size_t>(id)]) continue;
+                const TetrahedronPrimitive& t = m_result[id / 4];
+                m_beyond.push_back({t.m_faceCentroids[id % 4], t.m_faceNormals[id % 4], id / 4, id % 4});
+            }
+            const std::int32_t next = block.next;
+            block.next = m_freeBlock;
+            m_freeBlock = b;
+            b = next;
         }
-        m_faces.resize(kept);
+        list = List{};
+        std::reverse(m_beyond.begin(), m_beyond.end());
         KeepConnectedPatch(point);
 
         for (const VisibleFace& f : m_beyond) {
@@ -61,14 +272,31 @@ public:
             m_result[f.tet].GetFaceVertices(f.face, a, b, c);
             m_result.Add(TetrahedronPrimitive(a, b, c, point));
             m_result[f.tet].m_hiddenFaces[f.face] = true;
+            m_hidden[static_cast<std::size_t>(4 * f.tet + f.face)] = true;
             // Face 0 of the new one is the face it was built on.
             m_result[m_result.GetSize() - 1].m_hiddenFaces[0] = true;
         }
         HideSharedFaces(firstNew);
-        Collect(firstNew);
+        for (int t = firstNew; t < m_result.GetSize(); ++t)
+            for (bool hidden : m_result[t].m_hiddenFaces) m_hidden.push_back(hidden);
+        FindConflicts(firstNew);
     }
 
 private:
+    static constexpr std::int32_t kNone = -1;
+
+    // A point's faces (as 4 * tetrahedron + face) sit in a chain of blocks,
+    // newest block first, so that reading them touches little memory.
+    struct Block {
+        static constexpr std::int32_t kSize = 7;
+        std::int32_t faces[kSize];
+        std::int32_t next;
+    };
+    struct List {
+        std::int32_t head = kNone;
+        std::int32_t used = 0;  // entries in the head block
+    };
+
     struct VisibleFace {
         Point3d centroid;
         Point3d normal;
@@ -125,25 +353,12 @@ private:
         std::sort(m_edges.begin(), m_edges.end());
         for (std::size_t e = 1; e < m_edges.size(); ++e)
             if (m_edges[e].SameEdge(m_edges[e - 1])) m_parent[Root(m_edges[e].face)] = Root(m_edges[e - 1].face);
+        // The faces left out stay visible.
         const std::uint32_t patchRoot = Root(static_cast<std::uint32_t>(seed));
-        m_inPatch.resize(n);
-        std::size_t reached = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            m_inPatch[i] = Root(static_cast<std::uint32_t>(i)) == patchRoot;
-            reached += m_inPatch[i] ? 1 : 0;
-        }
-        if (reached == n) return;
-        // The faces left out return to the visible list, which stays in order.
-        std::vector<VisibleFace> patch, back;
-        for (std::size_t i = 0; i < n; ++i) (m_inPatch[i] ? patch : back).push_back(m_beyond[i]);
-        m_beyond.swap(patch);
-        std::vector<VisibleFace> merged;
-        merged.reserve(m_faces.size() + back.size());
-        std::merge(m_faces.begin(), m_faces.end(), back.begin(), back.end(), std::back_inserter(merged),
-                   [](const VisibleFace& a, const VisibleFace& b) {
-                       return a.tet != b.tet ? a.tet < b.tet : a.face < b.face;
-                   });
-        m_faces.swap(merged);
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            if (Root(static_cast<std::uint32_t>(i)) == patchRoot) m_beyond[kept++] = m_beyond[i];
+        m_beyond.resize(kept);
     }
 
     // New tetrahedra that share a face (centroids closer than the tolerance)
@@ -167,21 +382,49 @@ private:
         }
     }
 
-    void Collect(int firstTet) {
+    // Records the visible faces of the tetrahedra from `firstTet` on with
+    // every point ahead that lies beyond them. Faces are taken in order, and
+    // each list is built from its head, so a list runs newest first.
+    void FindConflicts(int firstTet) {
         for (int t = firstTet; t < m_result.GetSize(); ++t) {
             const TetrahedronPrimitive& tet = m_result[t];
-            for (int f = 0; f < 4; ++f)
-                if (!tet.m_hiddenFaces[f]) m_faces.push_back({tet.m_faceCentroids[f], tet.m_faceNormals[f], t, f});
+            for (int f = 0; f < 4; ++f) {
+                if (tet.m_hiddenFaces[f]) continue;
+                const std::int32_t id = 4 * t + f;
+                m_ahead.Search(tet.m_faceCentroids[f], tet.m_faceNormals[f], m_next,
+                               [this, id](std::int32_t i) { Record(m_lists[static_cast<std::size_t>(i)], id); });
+            }
         }
     }
 
+    void Record(List& list, std::int32_t face) {
+        if (list.head == kNone || list.used == Block::kSize) {
+            std::int32_t b = m_freeBlock;
+            if (b != kNone) {
+                m_freeBlock = m_blocks[static_cast<std::size_t>(b)].next;
+            } else {
+                b = static_cast<std::int32_t>(m_blocks.size());
+                m_blocks.emplace_back();
+            }
+            m_blocks[static_cast<std::size_t>(b)].next = list.head;
+            list.head = b;
+            list.used = 0;
+        }
+        m_blocks[static_cast<std::size_t>(list.head)].faces[list.used++] = face;
+    }
+
     TetrahedronPrimitive::Array& m_result;
-    std::vector<VisibleFace> m_faces;
+    const Point3d* m_points;
+    PointsAhead m_ahead;
+    std::int32_t m_next = 0;  // the first point not yet added
+    std::vector<List> m_lists;    // per point
+    std::vector<Block> m_blocks;
+    std::int32_t m_freeBlock = kNone;
+    std::vector<char> m_hidden;   // the faces' hidden flags, by 4 * tetrahedron + face
     // Scratch of one step.
     std::vector<VisibleFace> m_beyond;
     std::vector<EdgeRef> m_edges;
     std::vector<std::uint32_t> m_parent;
-    std::vector<char> m_inPatch;
 };
 
 TetrahedronPrimitive::TetrahedronPrimitive(const Point3d& p1, const Point3d& p2, const Point3d& p3,
@@ -245,7 +488,7 @@ bool TetrahedronPrimitive::PointIsExternal(int face, const Point3d& point) const
 }
 
 void TetrahedronPrimitive::AddNthPointTetrahedra(Array& result, const Point3d& point) {
-    TetrahedronDecomposition(result).Add(point);
+    TetrahedronDecomposition(result, &point, 1).Add(0);
 }
 
 void TetrahedronPrimitive::DecomposePolyhedron(Array& result, const Point3d::Array& points) {
@@ -254,8 +497,8 @@ void TetrahedronPrimitive::DecomposePolyhedron(Array& result, const Point3d::Arr
     result.Add(TetrahedronPrimitive(points[0], points[1], points[2], points[3]));
     // The recursive description bottoms out at the first four points and
     // then adds the rest one by one in order: this loop does the same.
-    TetrahedronDecomposition decomposition(result);
-    for (int i = 4; i < count; ++i) decomposition.Add(points[i]);
+    TetrahedronDecomposition decomposition(result, points.GetData() + 4, count - 4);
+    for (int i = 0; i < count - 4; ++i) decomposition.Add(i);
 }
 
 void TetrahedronPrimitive::Serialize(CArchive& ar) {
