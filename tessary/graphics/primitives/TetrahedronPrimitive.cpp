@@ -28,203 +28,213 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 
 }  // namespace
 
-// The points still to come, in a k-d tree. Each node bounds its points by
-// their box and by a slab across the direction from the centre of all points
-// to the node's centre; on a shell of points the slab is thin, and it alone
-// keeps a search for the points beyond a face from wandering over the boxes
-// whose corners stick out past the face's plane. Each node also knows its
-// highest point number, so the points already added are skipped.
-class PointsAhead {
+// The visible faces, filed by the direction of their normals: the six sides
+// of a cube around the unit sphere, each cut into a quadtree of cells. A cell
+// knows the cone its normals lie in and the least plane offset among the
+// faces ever filed under it, which bounds how far beyond any of them a point
+// can lie; a search for the faces a point lies beyond skips every cell whose
+// bound stays within the tolerance. On a round hull a point only nears the
+// faces that turn towards it, so a search looks at a few cells per level.
+// Hidden faces leave their leaves when a search meets them.
+class FacesByNormal {
 public:
-    PointsAhead(const Point3d* points, std::int32_t count) : m_all(points), m_count(count) { Build(0); }
+    // `extent` bounds the magnitude of every coordinate to come; `centre`
+    // is the middle of the points, so that the planes' offsets are small.
+    FacesByNormal(const double* centre, const double* extent, std::size_t faces) {
+        for (int a = 0; a < 3; ++a) {
+            m_centre[a] = centre[a];
+            m_extent += extent[a];
+        }
+        // About two faces a leaf on a round hull, within limits.
+        while (m_depth < 8 && 6u << (2 * m_depth) < faces / 2) ++m_depth;
+        m_levelStart.push_back(0);
+        for (int level = 0; level <= m_depth; ++level)
+            m_levelStart.push_back(m_levelStart.back() + (std::size_t{1} << (2 * level)));
+        const std::size_t cells = m_levelStart.back();
+        m_cones.resize(cells);
+        for (int level = 0; level <= m_depth; ++level) {
+            const int side = 1 << level;
+            for (int i = 0; i < side; ++i)
+                for (int j = 0; j < side; ++j) m_cones[Cell(level, i, j)] = MakeCone(level, i, j);
+        }
+        m_least.assign(6 * cells, std::numeric_limits<double>::infinity());
+        m_leaves.resize(6 * (std::size_t{1} << (2 * m_depth)));
+    }
 
-    // Calls found(i) for every point numbered `from` or above that lies
-    // beyond the face, in no particular order.
-    template <class Found>
-    void Search(const Point3d& centroid, const Point3d& normal, std::int32_t from, Found&& found) {
-        // Once half the points are in, a tree of the rest is worth building.
-        if (m_count - from < m_boxed / 2 && m_boxed > 64) Build(from);
-        // A NaN in the face leaves nothing beyond it.
-        for (int a = 0; a < 3; ++a)
+    void Insert(std::int32_t id, const Point3d& centroid, const Point3d& normal) {
+        bool finite = true;
+        for (int a = 0; a < 3; ++a) {
+            // Nothing lies beyond a face with a NaN or a zero normal.
             if (std::isnan(centroid[a]) || std::isnan(normal[a])) return;
-        for (std::int32_t i : m_unboxed)
-            if (i >= from && Beyond(centroid, normal, m_all[i])) found(i);
-        if (m_nodes.empty()) return;
-        const Plane plane(centroid, normal, m_extent);
-        std::uint32_t stack[64];
-        int depth = 0;
-        stack[depth++] = 0;
-        while (depth > 0) {
-            const Node& node = m_nodes[stack[--depth]];
-            if (node.last < from || plane.Behind(node)) continue;
-            if (node.child == 0) {
-                for (std::uint32_t k = node.begin; k < node.end; ++k)
-                    if (m_points[k].index >= from && Beyond(centroid, normal, m_points[k].point))
-                        found(m_points[k].index);
-            } else {
-                stack[depth++] = node.child + 1;
-                stack[depth++] = node.child;
+            finite = finite && std::isfinite(centroid[a]);
+        }
+        if (normal[0] == 0.0f && normal[1] == 0.0f && normal[2] == 0.0f) return;
+        if (!finite) {
+            m_unfiled.push_back({centroid, normal, id, 0.0});
+            return;
+        }
+        double local[3];
+        const int side = SideOf(normal, local);
+        const int cells = 1 << m_depth;
+        const int i = std::min(cells - 1, static_cast<int>((local[1] / local[0] + 1.0) * 0.5 * cells));
+        const int j = std::min(cells - 1, static_cast<int>((local[2] / local[0] + 1.0) * 0.5 * cells));
+        const double offset = normal[0] * (centroid[0] - m_centre[0]) + normal[1] * (centroid[1] - m_centre[1]) +
+                              normal[2] * (centroid[2] - m_centre[2]);
+        double* least = &m_least[static_cast<std::size_t>(side) * m_levelStart.back()];
+        for (int level = 0; level <= m_depth; ++level) {
+            double& l = least[Cell(level, i >> (m_depth - level), j >> (m_depth - level))];
+            l = std::min(l, offset);
+        }
+        m_leaves[(static_cast<std::size_t>(side) << (2 * m_depth)) + static_cast<std::size_t>(i) * static_cast<std::size_t>(cells) + static_cast<std::size_t>(j)]
+            .push_back({centroid, normal, id, offset});
+    }
+
+    // Calls found(id) for every face not hidden that the point lies beyond,
+    // in no particular order.
+    template <class Found>
+    void Find(const Point3d& point, const std::vector<char>& hidden, Found&& found) {
+        // Tests a leaf's faces; true when hidden ones left it.
+        const auto visit = [&](std::vector<Entry>& faces) {
+            const std::size_t size = faces.size();
+            for (std::size_t k = 0; k < faces.size();) {
+                if (hidden[static_cast<std::size_t>(faces[k].id)]) {
+                    faces[k] = faces.back();
+                    faces.pop_back();
+                    continue;
+                }
+                if (Beyond(faces[k].centroid, faces[k].normal, point)) found(faces[k].id);
+                ++k;
+            }
+            return faces.size() != size;
+        };
+        visit(m_unfiled);
+        const double x[3] = {point[0] - m_centre[0], point[1] - m_centre[1], point[2] - m_centre[2]};
+        const double length = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+        // The search bounds the exact distance (n . (p - c)) of unit normals;
+        // the test rounds each difference to a float (within 2^-24) and the
+        // normals are unit to a few float steps. The margin takes in both,
+        // and the bounds' own rounding, many times over; a non-finite point
+        // gets no margin that passes and is tested against every face.
+        const double reach = std::fabs(double(point[0])) + std::fabs(double(point[1])) + std::fabs(double(point[2])) + m_extent;
+        const double margin = length * 1e-6 + reach * 2.5e-7;
+        const std::size_t cells = m_levelStart.back();
+        for (int side = 0; side < 6; ++side) {
+            const int a = side / 2;
+            const double local[3] = {side % 2 ? -x[a] : x[a], x[(a + 1) % 3], x[(a + 2) % 3]};
+            const double* least = &m_least[static_cast<std::size_t>(side) * cells];
+            std::vector<Entry>* leaves = &m_leaves[static_cast<std::size_t>(side) << (2 * m_depth)];
+            struct Item {
+                int level, i, j;
+            };
+            Item stack[4 * 9 + 4];
+            int depth = 0;
+            stack[depth++] = {0, 0, 0};
+            while (depth > 0) {
+                const Item item = stack[--depth];
+                const std::size_t cell = Cell(item.level, item.i, item.j);
+                if (m_cones[cell].Reach(local, length) + margin - least[cell] <= kTolerance) continue;
+                if (item.level == m_depth) {
+                    std::vector<Entry>& faces = leaves[(static_cast<std::size_t>(item.i) << m_depth) + static_cast<std::size_t>(item.j)];
+                    if (visit(faces)) Tighten(side, item.i, item.j, faces);
+                    continue;
+                }
+                for (int k = 0; k < 4; ++k) stack[depth++] = {item.level + 1, 2 * item.i + k / 2, 2 * item.j + k % 2};
             }
         }
     }
 
 private:
-    static constexpr std::size_t kLeafSize = 8;
-
-    struct Node {
-        float lo[3], hi[3];
-        float axis[3];           // direction across the slab
-        double low, high;        // the points' extent along it
-        std::int32_t last;       // highest point number in the subtree
-        std::uint32_t child;     // first of two children; 0 for a leaf
-        std::uint32_t begin, end;
-    };
     struct Entry {
-        Point3d point;
-        std::int32_t index;
+        Point3d centroid;
+        Point3d normal;
+        std::int32_t id;
+        double offset;  // of the plane, from the centre
+    };
+    // The unit vectors of a cell lie within `angle` of `axis`, in the side's
+    // own frame (its axis first).
+    struct Cone {
+        double axis[3];
+        double cosAngle, sinAngle;
+        // The most that a unit vector of the cone reaches along x (of length `length`).
+        double Reach(const double* x, double length) const {
+            const double along = axis[0] * x[0] + axis[1] * x[1] + axis[2] * x[2];
+            if (along >= length * cosAngle) return length;
+            return along * cosAngle + std::sqrt(std::max(0.0, length * length - along * along)) * sinAngle;
+        }
     };
 
-    // A face's plane, as the search tests nodes against it.
-    class Plane {
-    public:
-        Plane(const Point3d& centroid, const Point3d& normal, const double* extent) {
-            double scale = 0.0, size = 0.0;
-            m_offset = 0.0;
-            for (int a = 0; a < 3; ++a) {
-                m_n[a] = normal[a];
-                m_offset += m_n[a] * centroid[a];
-                const double reach = std::fabs(double(centroid[a])) + extent[a];
-                scale += reach * std::fabs(m_n[a]);
-                size += reach;
-            }
-            // Points lie beyond when their distance, computed from rounded
-            // differences, exceeds the tolerance. The bounds below are of the
-            // exact distance, so the margin takes in that rounding (within
-            // 2^-24 of each difference) and the bounds' own, with room to spare.
-            // Non-finite numbers leave no margin that passes, and prune nothing.
-            m_limit = m_offset + kTolerance - scale * 2.5e-7 - size * 1e-12;
+    // A leaf lost faces: its least offset, and its ancestors', are now
+    // those of the faces still filed, which keeps the bounds close.
+    void Tighten(int side, int i, int j, const std::vector<Entry>& faces) {
+        double* least = &m_least[static_cast<std::size_t>(side) * m_levelStart.back()];
+        double l = std::numeric_limits<double>::infinity();
+        for (const Entry& e : faces) l = std::min(l, e.offset);
+        least[Cell(m_depth, i, j)] = l;
+        for (int level = m_depth - 1; level >= 0; --level) {
+            i >>= 1;
+            j >>= 1;
+            const std::size_t child = Cell(level + 1, 2 * i, 2 * j);
+            const std::size_t stride = std::size_t{1} << (level + 1);
+            least[Cell(level, i, j)] = std::min(std::min(least[child], least[child + 1]),
+                                                std::min(least[child + stride], least[child + stride + 1]));
         }
-
-        // True when no point of the node can lie beyond the plane: by the
-        // node's box, or else by its slab and its box across the slab.
-        bool Behind(const Node& node) const {
-            double box = 0.0;
-            for (int a = 0; a < 3; ++a) box += m_n[a] * (m_n[a] >= 0.0 ? node.hi[a] : node.lo[a]);
-            if (box <= m_limit) return true;
-            const double along = m_n[0] * node.axis[0] + m_n[1] * node.axis[1] + m_n[2] * node.axis[2];
-            double slab = along * (along >= 0.0 ? node.high : node.low);
-            for (int a = 0; a < 3; ++a) {
-                const double w = m_n[a] - along * node.axis[a];
-                slab += w * (w >= 0.0 ? node.hi[a] : node.lo[a]);
-            }
-            return slab <= m_limit;
-        }
-
-    private:
-        double m_n[3];
-        double m_offset;
-        double m_limit;
-    };
-
-    // Takes the finite points numbered `from` on.
-    void Build(std::int32_t from) {
-        m_nodes.clear();
-        m_points.clear();
-        m_unboxed.clear();
-        std::vector<std::int32_t> order;
-        for (std::int32_t i = from; i < m_count; ++i) {
-            const Point3d& p = m_all[i];
-            // A non-finite point cannot be boxed; every search tests it.
-            if (std::isfinite(p.GetX()) && std::isfinite(p.GetY()) && std::isfinite(p.GetZ())) order.push_back(i);
-            else m_unboxed.push_back(i);
-        }
-        m_boxed = static_cast<std::int32_t>(order.size());
-        if (order.empty()) return;
-        for (std::int32_t i : order)
-            for (int a = 0; a < 3; ++a) m_extent[a] = std::max(m_extent[a], std::fabs(double(m_all[i][a])));
-        m_nodes.reserve(2 * order.size() / kLeafSize + 2);
-        m_nodes.push_back({});
-        Split(0, order, 0, order.size());
-        m_points.reserve(order.size());
-        for (std::int32_t i : order) m_points.push_back({m_all[i], i});
     }
 
-    // Splits the points at the median of the box's longest side until a few remain.
-    void Split(std::uint32_t at, std::vector<std::int32_t>& order, std::size_t begin, std::size_t end) {
-        Node node{};
-        double sum[3] = {0.0, 0.0, 0.0};
-        for (int a = 0; a < 3; ++a) {
-            node.lo[a] = std::numeric_limits<float>::infinity();
-            node.hi[a] = -std::numeric_limits<float>::infinity();
-        }
-        node.last = -1;
-        for (std::size_t k = begin; k < end; ++k) {
-            const Point3d& p = m_all[order[k]];
-            for (int a = 0; a < 3; ++a) {
-                node.lo[a] = std::min(node.lo[a], p[a]);
-                node.hi[a] = std::max(node.hi[a], p[a]);
-                sum[a] += p[a];
-            }
-            node.last = std::max(node.last, order[k]);
-        }
-        if (at == 0) {
-            for (int a = 0; a < 3; ++a) m_centre[a] = 0.5 * (node.lo[a] + node.hi[a]);
-        }
-        // The slab: across the direction from the centre of all points.
-        Point3d across(sum[0] / static_cast<double>(end - begin) - m_centre[0],
-                     sum[1] / static_cast<double>(end - begin) - m_centre[1],
-                     sum[2] / static_cast<double>(end - begin) - m_centre[2]);
-        across.Normalize();
-        for (int a = 0; a < 3; ++a) node.axis[a] = across[a];
-        node.low = std::numeric_limits<double>::infinity();
-        node.high = -std::numeric_limits<double>::infinity();
-        for (std::size_t k = begin; k < end; ++k) {
-            const Point3d& p = m_all[order[k]];
-            const double d = double(node.axis[0]) * p[0] + double(node.axis[1]) * p[1] + double(node.axis[2]) * p[2];
-            node.low = std::min(node.low, d);
-            node.high = std::max(node.high, d);
-        }
-        node.begin = static_cast<std::uint32_t>(begin);
-        node.end = static_cast<std::uint32_t>(end);
-        if (end - begin <= kLeafSize) {
-            m_nodes[at] = node;
-            return;
-        }
-        int axis = 0;
-        for (int a = 1; a < 3; ++a)
-            if (node.hi[a] - node.lo[a] > node.hi[axis] - node.lo[axis]) axis = a;
-        const std::size_t middle = begin + (end - begin) / 2;
-        const Point3d* all = m_all;
-        std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
-                         order.begin() + static_cast<std::ptrdiff_t>(middle),
-                         order.begin() + static_cast<std::ptrdiff_t>(end),
-                         [all, axis](std::int32_t i, std::int32_t j) { return all[i][axis] < all[j][axis]; });
-        node.child = static_cast<std::uint32_t>(m_nodes.size());
-        m_nodes.push_back({});
-        m_nodes.push_back({});
-        m_nodes[at] = node;
-        Split(node.child, order, begin, middle);
-        Split(node.child + 1, order, middle, end);
+    std::size_t Cell(int level, int i, int j) const {
+        return m_levelStart[static_cast<std::size_t>(level)] + (static_cast<std::size_t>(i) << level) + static_cast<std::size_t>(j);
     }
 
-    const Point3d* m_all;
-    std::int32_t m_count;
-    std::int32_t m_boxed = 0;
-    double m_centre[3] = {0.0, 0.0, 0.0};
-    double m_extent[3] = {0.0, 0.0, 0.0};  // largest magnitude of each coordinate
-    std::vector<Node> m_nodes;
-    std::vector<Entry> m_points;  // in leaf order
-    std::vector<std::int32_t> m_unboxed;
+    // The side of the cube a direction points to (0..5: +x, -x, +y, -y, +z,
+    // -z), and the direction in that side's frame.
+    static int SideOf(const Point3d& n, double* local) {
+        int a = 0;
+        for (int b = 1; b < 3; ++b)
+            if (std::fabs(n[b]) > std::fabs(n[a])) a = b;
+        const bool negative = n[a] < 0.0f;
+        local[0] = negative ? -double(n[a]) : double(n[a]);
+        local[1] = n[(a + 1) % 3];
+        local[2] = n[(a + 2) % 3];
+        return 2 * a + (negative ? 1 : 0);
+    }
+
+    static Cone MakeCone(int level, int i, int j) {
+        const double step = 2.0 / (1 << level);
+        const auto unit = [](double u, double v, double* out) {
+            const double l = std::sqrt(1.0 + u * u + v * v);
+            out[0] = 1.0 / l;
+            out[1] = u / l;
+            out[2] = v / l;
+        };
+        Cone cone;
+        unit(-1.0 + (i + 0.5) * step, -1.0 + (j + 0.5) * step, cone.axis);
+        // A cell is bounded by great circles, so its farthest point is a corner.
+        double cosAngle = 1.0;
+        for (int k = 0; k < 4; ++k) {
+            double corner[3];
+            unit(-1.0 + (i + k / 2) * step, -1.0 + (j + k % 2) * step, corner);
+            cosAngle = std::min(cosAngle, cone.axis[0] * corner[0] + cone.axis[1] * corner[1] + cone.axis[2] * corner[2]);
+        }
+        // Widened a little for the rounding of the filing and of this.
+        const double angle = std::acos(std::min(1.0, cosAngle)) + 1e-9;
+        cone.cosAngle = std::cos(angle);
+        cone.sinAngle = std::sin(angle);
+        return cone;
+    }
+
+    double m_centre[3];
+    double m_extent = 0.0;  // bounds the sum of a centroid's coordinates' magnitudes
+    int m_depth = 0;
+    std::vector<std::size_t> m_levelStart;  // first cell of each level, per side
+    std::vector<Cone> m_cones;              // per cell, the same on every side
+    std::vector<double> m_least;            // per side and cell: least offset filed
+    std::vector<std::vector<Entry>> m_leaves;
+    std::vector<Entry> m_unfiled;  // faces with a non-finite centroid: always tested
 };
 
-// The decomposition's working state. Each point still to come keeps the list
-// of faces it lies beyond (its conflicts), filled in when a face is made:
-// a point's turn then looks at those faces alone instead of every visible
-// face, and finds the same faces, in the same (tetrahedron, face) order, as
-// a scan of them all would. The conflicts of a new face are found by a search
-// of the points ahead rather than inherited from the faces it replaces,
-// because the 0.001 tolerance lets a point lie beyond a new face but beyond
-// neither of the two faces whose edge it was built on.
+// The decomposition's working state: the visible faces, filed by normal so
+// that each point looks at the faces turned towards it instead of all of
+// them. It finds the same faces as a scan of every visible face, and takes
+// them in the same (tetrahedron, face) order, so the result is the same.
 //
 // One departure: the faces a point lies beyond must form one edge-connected
 // patch, or the tetrahedra built on them overlap and the hull tears (a point
@@ -234,37 +244,23 @@ private:
 // connected, as on every well-spread point set, nothing changes.
 class TetrahedronDecomposition {
 public:
-    // The points are added in order, after every visible face of `result`
-    // has been seen.
-    TetrahedronDecomposition(TetrahedronPrimitive::Array& result, const Point3d* points, std::int32_t count)
-        : m_result(result), m_points(points), m_ahead(points, count), m_lists(static_cast<std::size_t>(count)) {
-        for (int t = 0; t < m_result.GetSize(); ++t)
-            for (bool hidden : m_result[t].m_hiddenFaces) m_hidden.push_back(hidden);
-        FindConflicts(0);
+    // Takes in the visible faces of `result`; the points to come bound the
+    // coordinates of the faces to come.
+    TetrahedronDecomposition(TetrahedronPrimitive::Array& result, const Point3d* points, int count)
+        : m_result(result), m_faces(MakeFaces(result, points, count)) {
+        File(0);
     }
 
-    void Add(std::int32_t index) {
-        const Point3d& point = m_points[index];
-        m_next = index + 1;
+    void Add(const Point3d& point) {
         const int firstNew = m_result.GetSize();
-        // Its faces still visible, newest first; its blocks are free after.
+        m_found.clear();
+        m_faces.Find(point, m_hidden, [this](std::int32_t id) { m_found.push_back(id); });
+        std::sort(m_found.begin(), m_found.end());
         m_beyond.clear();
-        List& list = m_lists[static_cast<std::size_t>(index)];
-        for (std::int32_t b = list.head, used = list.used; b != kNone; used = Block::kSize) {
-            Block& block = m_blocks[static_cast<std::size_t>(b)];
-            for (std::int32_t k = used - 1; k >= 0; --k) {
-                const std::int32_t id = block.faces[k];
-                if (m_hidden[static_cast<std::size_t>(id)]) continue;
-                const TetrahedronPrimitive& t = m_result[id / 4];
-                m_beyond.push_back({t.m_faceCentroids[id % 4], t.m_faceNormals[id % 4], id / 4, id % 4});
-            }
-            const std::int32_t next = block.next;
-            block.next = m_freeBlock;
-            m_freeBlock = b;
-            b = next;
+        for (std::int32_t id : m_found) {
+            const TetrahedronPrimitive& t = m_result[id / 4];
+            m_beyond.push_back({t.m_faceCentroids[id % 4], t.m_faceNormals[id % 4], id / 4, id % 4});
         }
-        list = List{};
-        std::reverse(m_beyond.begin(), m_beyond.end());
         KeepConnectedPatch(point);
 
         for (const VisibleFace& f : m_beyond) {
@@ -277,32 +273,41 @@ public:
             m_result[m_result.GetSize() - 1].m_hiddenFaces[0] = true;
         }
         HideSharedFaces(firstNew);
-        for (int t = firstNew; t < m_result.GetSize(); ++t)
-            for (bool hidden : m_result[t].m_hiddenFaces) m_hidden.push_back(hidden);
-        FindConflicts(firstNew);
+        File(firstNew);
     }
 
 private:
-    static constexpr std::int32_t kNone = -1;
-
-    // A point's faces (as 4 * tetrahedron + face) sit in a chain of blocks,
-    // newest block first, so that reading them touches little memory.
-    struct Block {
-        static constexpr std::int32_t kSize = 7;
-        std::int32_t faces[kSize];
-        std::int32_t next;
-    };
-    struct List {
-        std::int32_t head = kNone;
-        std::int32_t used = 0;  // entries in the head block
-    };
-
     struct VisibleFace {
         Point3d centroid;
         Point3d normal;
         std::int32_t tet;
         std::int32_t face;
     };
+
+    static FacesByNormal MakeFaces(const TetrahedronPrimitive::Array& result, const Point3d* points, int count) {
+        double lo[3], hi[3], extent[3] = {0.0, 0.0, 0.0};
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::numeric_limits<double>::infinity();
+            hi[a] = -lo[a];
+        }
+        const auto take = [&](const Point3d& p) {
+            for (int a = 0; a < 3; ++a) {
+                if (!std::isfinite(p[a])) continue;
+                lo[a] = std::min(lo[a], double(p[a]));
+                hi[a] = std::max(hi[a], double(p[a]));
+                extent[a] = std::max(extent[a], std::fabs(double(p[a])));
+            }
+        };
+        for (int i = 0; i < count; ++i) take(points[i]);
+        std::size_t faces = 2 * static_cast<std::size_t>(count);
+        for (int t = 0; t < result.GetSize(); ++t) {
+            for (const Point3d& v : result[t].m_vertices) take(v);
+            faces += 4;
+        }
+        double centre[3];
+        for (int a = 0; a < 3; ++a) centre[a] = lo[a] <= hi[a] ? 0.5 * (lo[a] + hi[a]) : 0.0;
+        return FacesByNormal(centre, extent, faces);
+    }
 
     // A corner by its coordinates' bits: corners are copies of the same
     // input points, and bits give a total order even for NaNs.
@@ -382,46 +387,22 @@ private:
         }
     }
 
-    // Records the visible faces of the tetrahedra from `firstTet` on with
-    // every point ahead that lies beyond them. Faces are taken in order, and
-    // each list is built from its head, so a list runs newest first.
-    void FindConflicts(int firstTet) {
+    // Files the visible faces of the tetrahedra from `firstTet` on.
+    void File(int firstTet) {
         for (int t = firstTet; t < m_result.GetSize(); ++t) {
             const TetrahedronPrimitive& tet = m_result[t];
             for (int f = 0; f < 4; ++f) {
-                if (tet.m_hiddenFaces[f]) continue;
-                const std::int32_t id = 4 * t + f;
-                m_ahead.Search(tet.m_faceCentroids[f], tet.m_faceNormals[f], m_next,
-                               [this, id](std::int32_t i) { Record(m_lists[static_cast<std::size_t>(i)], id); });
+                m_hidden.push_back(tet.m_hiddenFaces[f]);
+                if (!tet.m_hiddenFaces[f]) m_faces.Insert(4 * t + f, tet.m_faceCentroids[f], tet.m_faceNormals[f]);
             }
         }
-    }
-
-    void Record(List& list, std::int32_t face) {
-        if (list.head == kNone || list.used == Block::kSize) {
-            std::int32_t b = m_freeBlock;
-            if (b != kNone) {
-                m_freeBlock = m_blocks[static_cast<std::size_t>(b)].next;
-            } else {
-                b = static_cast<std::int32_t>(m_blocks.size());
-                m_blocks.emplace_back();
-            }
-            m_blocks[static_cast<std::size_t>(b)].next = list.head;
-            list.head = b;
-            list.used = 0;
-        }
-        m_blocks[static_cast<std::size_t>(list.head)].faces[list.used++] = face;
     }
 
     TetrahedronPrimitive::Array& m_result;
-    const Point3d* m_points;
-    PointsAhead m_ahead;
-    std::int32_t m_next = 0;  // the first point not yet added
-    std::vector<List> m_lists;    // per point
-    std::vector<Block> m_blocks;
-    std::int32_t m_freeBlock = kNone;
-    std::vector<char> m_hidden;   // the faces' hidden flags, by 4 * tetrahedron + face
+    FacesByNormal m_faces;
+    std::vector<char> m_hidden;  // every face's hidden flag, by 4 * tetrahedron + face
     // Scratch of one step.
+    std::vector<std::int32_t> m_found;
     std::vector<VisibleFace> m_beyond;
     std::vector<EdgeRef> m_edges;
     std::vector<std::uint32_t> m_parent;
@@ -488,7 +469,7 @@ bool TetrahedronPrimitive::PointIsExternal(int face, const Point3d& point) const
 }
 
 void TetrahedronPrimitive::AddNthPointTetrahedra(Array& result, const Point3d& point) {
-    TetrahedronDecomposition(result, &point, 1).Add(0);
+    TetrahedronDecomposition(result, &point, 1).Add(point);
 }
 
 void TetrahedronPrimitive::DecomposePolyhedron(Array& result, const Point3d::Array& points) {
@@ -498,7 +479,7 @@ void TetrahedronPrimitive::DecomposePolyhedron(Array& result, const Point3d::Arr
     // The recursive description bottoms out at the first four points and
     // then adds the rest one by one in order: this loop does the same.
     TetrahedronDecomposition decomposition(result, points.GetData() + 4, count - 4);
-    for (int i = 0; i < count - 4; ++i) decomposition.Add(i);
+    for (int i = 4; i < count; ++i) decomposition.Add(points[i]);
 }
 
 void TetrahedronPrimitive::Serialize(CArchive& ar) {
