@@ -38,15 +38,16 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 // Hidden faces leave their leaves when a search meets them.
 class FacesByNormal {
 public:
-    // `extent` bounds the magnitude of every coordinate to come; `centre`
-    // is the middle of the points, so that the planes' offsets are small.
+    // `extent` bounds the magnitude of each coordinate of every point and
+    // centroid to come; `centre` is the middle of the points, so that the
+    // planes' offsets are small.
     FacesByNormal(const double* centre, const double* extent, std::size_t faces) {
         for (int a = 0; a < 3; ++a) {
             m_centre[a] = centre[a];
             m_extent += extent[a];
         }
-        // About two faces a leaf on a round hull, within limits.
-        while (m_depth < 8 && 6u << (2 * m_depth) < faces / 2) ++m_depth;
+        // About four faces a leaf on a round hull, within limits.
+        while (m_depth < 8 && 6u << (2 * m_depth) < faces / 4) ++m_depth;
         m_levelStart.push_back(0);
         for (int level = 0; level <= m_depth; ++level)
             m_levelStart.push_back(m_levelStart.back() + (std::size_t{1} << (2 * level)));
@@ -68,8 +69,11 @@ public:
             if (std::isnan(centroid[a]) || std::isnan(normal[a])) return;
             finite = finite && std::isfinite(centroid[a]);
         }
-        if (normal[0] == 0.0f && normal[1] == 0.0f && normal[2] == 0.0f) return;
-        if (!finite) {
+        const double length2 = normal.SumSquares();
+        if (length2 == 0.0) return;
+        // The cones bound unit normals; others (a loaded tetrahedron's, or
+        // a face with a far-off centroid) are tested for every point.
+        if (!finite || std::fabs(length2 - 1.0) > 1e-6) {
             m_unfiled.push_back({centroid, normal, id, 0.0});
             return;
         }
@@ -302,6 +306,7 @@ private:
         std::size_t faces = 2 * static_cast<std::size_t>(count);
         for (int t = 0; t < result.GetSize(); ++t) {
             for (const Point3d& v : result[t].m_vertices) take(v);
+            for (const Point3d& c : result[t].m_faceCentroids) take(c);
             faces += 4;
         }
         double centre[3];

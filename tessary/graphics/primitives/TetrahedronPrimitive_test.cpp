@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <map>
@@ -468,10 +469,20 @@ TEST(TetrahedronPrimitive, DecomposeFindsTheFacesAScanFinds) {
         }
         ExpectSameTetrahedra(result, scanned);
 
-        // Appended to what a result held, which takes part.
+        // Appended to what a result held, which takes part: one face hidden,
+        // and a loaded one whose normals are not unit (one long, one short).
         Tetrahedra held, heldScanned;
         held.Add(TetrahedronPrimitive(kO, kX * 30, kY * 30, kZ * 30));
         held[0].SetHiddenFace(2, true);
+        TetrahedronPrimitive loaded(Point3d(-20, -20, -20), Point3d(-20, 20, 0), Point3d(20, 0, 0), Point3d(0, 0, 20));
+        Bytes form = StoreBytes(loaded, 7);
+        for (int face : {0, 3}) {
+            const Point3d n = loaded.GetFaceNormal(face) * (face == 0 ? 3.0 : 0.25);
+            const float xyz[3] = {static_cast<float>(n.GetX()), static_cast<float>(n.GetY()), static_cast<float>(n.GetZ())};
+            std::memcpy(&form[12 + 40 * face + 28], xyz, sizeof xyz);
+        }
+        LoadBytes(loaded, form, 7);
+        held.Add(loaded);
         heldScanned = held;
         TetrahedronPrimitive::DecomposePolyhedron(held, points);
         TessaryTest::ScanDecompose(heldScanned, points);
