@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "tessary/frame/Serialization.h"
@@ -41,25 +41,12 @@ public:
     // `extent` bounds the magnitude of each coordinate of every point and
     // centroid to come; `centre` is the middle of the points, so that the
     // planes' offsets are small.
-    FacesByNormal(const double* centre, const double* extent, std::size_t faces) {
+    FacesByNormal(const double* centre, const double* extent) {
         for (int a = 0; a < 3; ++a) {
             m_centre[a] = centre[a];
             m_extent += extent[a];
         }
-        // About four faces a leaf on a round hull, within limits.
-        while (m_depth < 8 && 6u << (2 * m_depth) < faces / 4) ++m_depth;
-        m_levelStart.push_back(0);
-        for (int level = 0; level <= m_depth; ++level)
-            m_levelStart.push_back(m_levelStart.back() + (std::size_t{1} << (2 * level)));
-        const std::size_t cells = m_levelStart.back();
-        m_cones.resize(cells);
-        for (int level = 0; level <= m_depth; ++level) {
-            const int side = 1 << level;
-            for (int i = 0; i < side; ++i)
-                for (int j = 0; j < side; ++j) m_cones[Cell(level, i, j)] = MakeCone(level, i, j);
-        }
-        m_least.assign(6 * cells, std::numeric_limits<double>::infinity());
-        m_leaves.resize(6 * (std::size_t{1} << (2 * m_depth)));
+        Grow(2);
     }
 
     void Insert(std::int32_t id, const Point3d& centroid, const Point3d& normal) {
@@ -91,13 +78,16 @@ public:
         }
         m_leaves[(static_cast<std::size_t>(side) << (2 * m_depth)) + static_cast<std::size_t>(i) * static_cast<std::size_t>(cells) + static_cast<std::size_t>(j)]
             .push_back({centroid, normal, id, offset});
+        // About four faces a leaf at most, within limits: a finer level
+        // once they crowd.
+        if (++m_filed > 4 * m_leaves.size() && m_depth < 8) Grow(m_depth + 1);
     }
 
     // Calls found(id) for every face not hidden that the point lies beyond,
     // in no particular order.
     template <class Found>
     void Find(const Point3d& point, const std::vector<char>& hidden, Found&& found) {
-        // Tests a leaf's faces; true when hidden ones left it.
+        // Tests a list of faces; says how many hidden ones left it.
         const auto visit = [&](std::vector<Entry>& faces) {
             const std::size_t size = faces.size();
             for (std::size_t k = 0; k < faces.size();) {
@@ -109,7 +99,7 @@ public:
                 if (Beyond(faces[k].centroid, faces[k].normal, point)) found(faces[k].id);
                 ++k;
             }
-            return faces.size() != size;
+            return size - faces.size();
         };
         visit(m_unfiled);
         const double x[3] = {point[0] - m_centre[0], point[1] - m_centre[1], point[2] - m_centre[2]};
@@ -139,7 +129,10 @@ public:
                 if (m_cones[cell].Reach(local, length) + margin - least[cell] <= kTolerance) continue;
                 if (item.level == m_depth) {
                     std::vector<Entry>& faces = leaves[(static_cast<std::size_t>(item.i) << m_depth) + static_cast<std::size_t>(item.j)];
-                    if (visit(faces)) Tighten(side, item.i, item.j, faces);
+                    if (const std::size_t removed = visit(faces)) {
+                        m_filed -= removed;
+                        Tighten(side, item.i, item.j, faces);
+                    }
                     continue;
                 }
                 for (int k = 0; k < 4; ++k) stack[depth++] = {item.level + 1, 2 * item.i + k / 2, 2 * item.j + k % 2};
@@ -166,6 +159,28 @@ private:
             return along * cosAngle + std::sqrt(std::max(0.0, length * length - along * along)) * sinAngle;
         }
     };
+
+    // Files every face anew at the given depth.
+    void Grow(int depth) {
+        std::vector<std::vector<Entry>> leaves;
+        leaves.swap(m_leaves);
+        m_depth = depth;
+        m_levelStart.assign(1, 0);
+        for (int level = 0; level <= m_depth; ++level)
+            m_levelStart.push_back(m_levelStart.back() + (std::size_t{1} << (2 * level)));
+        const std::size_t cells = m_levelStart.back();
+        m_cones.resize(cells);
+        for (int level = 0; level <= m_depth; ++level) {
+            const int side = 1 << level;
+            for (int i = 0; i < side; ++i)
+                for (int j = 0; j < side; ++j) m_cones[Cell(level, i, j)] = MakeCone(level, i, j);
+        }
+        m_least.assign(6 * cells, std::numeric_limits<double>::infinity());
+        m_leaves.resize(6 * (std::size_t{1} << (2 * m_depth)));
+        m_filed = 0;
+        for (const std::vector<Entry>& leaf : leaves)
+            for (const Entry& e : leaf) Insert(e.id, e.centroid, e.normal);
+    }
 
     // A leaf lost faces: its least offset, and its ancestors', are now
     // those of the faces still filed, which keeps the bounds close.
@@ -228,11 +243,12 @@ private:
     double m_centre[3];
     double m_extent = 0.0;  // bounds the sum of a centroid's coordinates' magnitudes
     int m_depth = 0;
+    std::size_t m_filed = 0;                // faces in the leaves
     std::vector<std::size_t> m_levelStart;  // first cell of each level, per side
     std::vector<Cone> m_cones;              // per cell, the same on every side
     std::vector<double> m_least;            // per side and cell: least offset filed
     std::vector<std::vector<Entry>> m_leaves;
-    std::vector<Entry> m_unfiled;  // faces with a non-finite centroid: always tested
+    std::vector<Entry> m_unfiled;  // faces that no cone bounds: always tested
 };
 
 // The decomposition's working state: the visible faces, filed by normal so
@@ -303,15 +319,13 @@ private:
             }
         };
         for (int i = 0; i < count; ++i) take(points[i]);
-        std::size_t faces = 2 * static_cast<std::size_t>(count);
         for (int t = 0; t < result.GetSize(); ++t) {
             for (const Point3d& v : result[t].m_vertices) take(v);
             for (const Point3d& c : result[t].m_faceCentroids) take(c);
-            faces += 4;
         }
         double centre[3];
         for (int a = 0; a < 3; ++a) centre[a] = lo[a] <= hi[a] ? 0.5 * (lo[a] + hi[a]) : 0.0;
-        return FacesByNormal(centre, extent, faces);
+        return FacesByNormal(centre, extent);
     }
 
     // A corner by its coordinates' bits: corners are copies of the same
@@ -360,9 +374,17 @@ private:
                 seed = i;
             }
         }
-        std::sort(m_edges.begin(), m_edges.end());
-        for (std::size_t e = 1; e < m_edges.size(); ++e)
-            if (m_edges[e].SameEdge(m_edges[e - 1])) m_parent[Root(m_edges[e].face)] = Root(m_edges[e - 1].face);
+        // Join the faces of equal edges: a few faces, as most points see,
+        // pair by pair; many, through the sorted edges.
+        if (n <= 16) {
+            for (std::size_t e = 0; e < m_edges.size(); ++e)
+                for (std::size_t f = e + 3 - e % 3; f < m_edges.size(); ++f)
+                    if (m_edges[e].SameEdge(m_edges[f])) m_parent[Root(m_edges[f].face)] = Root(m_edges[e].face);
+        } else {
+            std::sort(m_edges.begin(), m_edges.end());
+            for (std::size_t e = 1; e < m_edges.size(); ++e)
+                if (m_edges[e].SameEdge(m_edges[e - 1])) m_parent[Root(m_edges[e].face)] = Root(m_edges[e - 1].face);
+        }
         // The faces left out stay visible.
         const std::uint32_t patchRoot = Root(static_cast<std::uint32_t>(seed));
         std::size_t kept = 0;
