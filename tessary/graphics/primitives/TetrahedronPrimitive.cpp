@@ -341,7 +341,9 @@ private:
         CornerKey a, b;  // a < b
         std::uint32_t face;
         bool operator<(const EdgeRef& o) const { return a != o.a ? a < o.a : b < o.b; }
-        bool SameEdge(const EdgeRef& o) const { return a == o.a && b == o.b; }
+        bool SameEdge(const EdgeRef& o) const {
+            return a[0] == o.a[0] && a[1] == o.a[1] && a[2] == o.a[2] && b[0] == o.b[0] && b[1] == o.b[1] && b[2] == o.b[2];
+        }
     };
 
     std::uint32_t Root(std::uint32_t i) {
