@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <iterator>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "tessary/frame/Serialization.h"
@@ -28,11 +28,233 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 
 }  // namespace
 
-// The decomposition's working state: the faces of `result` that are still
-// visible, in (tetrahedron, face) order, with copies of their centroids and
-// normals side by side. Scanning this short contiguous list instead of every
-// face of every tetrahedron finds the same faces in the same order (a hidden
-// face is never external), which is what the step-by-step description asks.
+// The visible faces, filed by the direction of their normals: the six sides
+// of a cube around the unit sphere, each cut into a quadtree of cells. A cell
+// knows the cone its normals lie in and the least plane offset among the
+// faces ever filed under it, which bounds how far beyond any of them a point
+// can lie; a search for the faces a point lies beyond skips every cell whose
+// bound stays within the tolerance. On a round hull a point only nears the
+// faces that turn towards it, so a search looks at a few cells per level.
+// Hidden faces leave their leaves when a search meets them.
+class FacesByNormal {
+public:
+    // `extent` bounds the magnitude of each coordinate of every point and
+    // centroid to come; `centre` is the middle of the points, so that the
+    // planes' offsets are small.
+    FacesByNormal(const double* centre, const double* extent) {
+        for (int a = 0; a < 3; ++a) {
+            m_centre[a] = centre[a];
+            m_extent += extent[a];
+        }
+        Grow(2);
+    }
+
+    void Insert(std::int32_t id, const Point3d& centroid, const Point3d& normal) {
+        bool finite = true;
+        for (int a = 0; a < 3; ++a) {
+            // Nothing lies beyond a face with a NaN or a zero normal.
+            if (std::isnan(centroid[a]) || std::isnan(normal[a])) return;
+            finite = finite && std::isfinite(centroid[a]);
+        }
+        const double length2 = normal.SumSquares();
+        if (length2 == 0.0) return;
+        // The cones bound unit normals; others (a loaded tetrahedron's, or
+        // a face with a far-off centroid) are tested for every point.
+        if (!finite || std::fabs(length2 - 1.0) > 1e-6) {
+            m_unfiled.push_back({centroid, normal, id, 0.0});
+            return;
+        }
+        double local[3];
+        const int side = SideOf(normal, local);
+        const int cells = 1 << m_depth;
+        const int i = std::min(cells - 1, static_cast<int>((local[1] / local[0] + 1.0) * 0.5 * cells));
+        const int j = std::min(cells - 1, static_cast<int>((local[2] / local[0] + 1.0) * 0.5 * cells));
+        const double offset = normal[0] * (centroid[0] - m_centre[0]) + normal[1] * (centroid[1] - m_centre[1]) +
+                              normal[2] * (centroid[2] - m_centre[2]);
+        double* least = &m_least[static_cast<std::size_t>(side) * m_levelStart.back()];
+        for (int level = 0; level <= m_depth; ++level) {
+            double& l = least[Cell(level, i >> (m_depth - level), j >> (m_depth - level))];
+            l = std::min(l, offset);
+        }
+        m_leaves[(static_cast<std::size_t>(side) << (2 * m_depth)) + static_cast<std::size_t>(i) * static_cast<std::size_t>(cells) + static_cast<std::size_t>(j)]
+            .push_back({centroid, normal, id, offset});
+        // About four faces a leaf at most, within limits: a finer level
+        // once they crowd.
+        if (++m_filed > 4 * m_leaves.size() && m_depth < 8) Grow(m_depth + 1);
+    }
+
+    // Calls found(id) for every face not hidden that the point lies beyond,
+    // in no particular order.
+    template <class Found>
+    void Find(const Point3d& point, const std::vector<char>& hidden, Found&& found) {
+        // Tests a list of faces; says how many hidden ones left it.
+        const auto visit = [&](std::vector<Entry>& faces) {
+            const std::size_t size = faces.size();
+            for (std::size_t k = 0; k < faces.size();) {
+                if (hidden[static_cast<std::size_t>(faces[k].id)]) {
+                    faces[k] = faces.back();
+                    faces.pop_back();
+                    continue;
+                }
+                if (Beyond(faces[k].centroid, faces[k].normal, point)) found(faces[k].id);
+                ++k;
+            }
+            return size - faces.size();
+        };
+        visit(m_unfiled);
+        const double x[3] = {point[0] - m_centre[0], point[1] - m_centre[1], point[2] - m_centre[2]};
+        const double length = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+        // The search bounds the exact distance (n . (p - c)) of unit normals;
+        // the test rounds each difference to a float (within 2^-24) and the
+        // normals are unit to a few float steps. The margin takes in both,
+        // and the bounds' own rounding, many times over; a non-finite point
+        // gets no margin that passes and is tested against every face.
+        const double reach = std::fabs(double(point[0])) + std::fabs(double(point[1])) + std::fabs(double(point[2])) + m_extent;
+        const double margin = length * 1e-6 + reach * 2.5e-7;
+        const std::size_t cells = m_levelStart.back();
+        for (int side = 0; side < 6; ++side) {
+            const int a = side / 2;
+            const double local[3] = {side % 2 ? -x[a] : x[a], x[(a + 1) % 3], x[(a + 2) % 3]};
+            const double* least = &m_least[static_cast<std::size_t>(side) * cells];
+            std::vector<Entry>* leaves = &m_leaves[static_cast<std::size_t>(side) << (2 * m_depth)];
+            struct Item {
+                int level, i, j;
+            };
+            Item stack[4 * 9 + 4];
+            int depth = 0;
+            stack[depth++] = {0, 0, 0};
+            while (depth > 0) {
+                const Item item = stack[--depth];
+                const std::size_t cell = Cell(item.level, item.i, item.j);
+                if (m_cones[cell].Reach(local, length) + margin - least[cell] <= kTolerance) continue;
+                if (item.level == m_depth) {
+                    std::vector<Entry>& faces = leaves[(static_cast<std::size_t>(item.i) << m_depth) + static_cast<std::size_t>(item.j)];
+                    if (const std::size_t removed = visit(faces)) {
+                        m_filed -= removed;
+                        Tighten(side, item.i, item.j, faces);
+                    }
+                    continue;
+                }
+                for (int k = 0; k < 4; ++k) stack[depth++] = {item.level + 1, 2 * item.i + k / 2, 2 * item.j + k % 2};
+            }
+        }
+    }
+
+private:
+    struct Entry {
+        Point3d centroid;
+        Point3d normal;
+        std::int32_t id;
+        double offset;  // of the plane, from the centre
+    };
+    // The unit vectors of a cell lie within `angle` of `axis`, in the side's
+    // own frame (its axis first).
+    struct Cone {
+        double axis[3];
+        double cosAngle, sinAngle;
+        // The most that a unit vector of the cone reaches along x (of length `length`).
+        double Reach(const double* x, double length) const {
+            const double along = axis[0] * x[0] + axis[1] * x[1] + axis[2] * x[2];
+            if (along >= length * cosAngle) return length;
+            return along * cosAngle + std::sqrt(std::max(0.0, length * length - along * along)) * sinAngle;
+        }
+    };
+
+    // Files every face anew at the given depth.
+    void Grow(int depth) {
+        std::vector<std::vector<Entry>> leaves;
+        leaves.swap(m_leaves);
+        m_depth = depth;
+        m_levelStart.assign(1, 0);
+        for (int level = 0; level <= m_depth; ++level)
+            m_levelStart.push_back(m_levelStart.back() + (std::size_t{1} << (2 * level)));
+        const std::size_t cells = m_levelStart.back();
+        m_cones.resize(cells);
+        for (int level = 0; level <= m_depth; ++level) {
+            const int side = 1 << level;
+            for (int i = 0; i < side; ++i)
+                for (int j = 0; j < side; ++j) m_cones[Cell(level, i, j)] = MakeCone(level, i, j);
+        }
+        m_least.assign(6 * cells, std::numeric_limits<double>::infinity());
+        m_leaves.resize(6 * (std::size_t{1} << (2 * m_depth)));
+        m_filed = 0;
+        for (const std::vector<Entry>& leaf : leaves)
+            for (const Entry& e : leaf) Insert(e.id, e.centroid, e.normal);
+    }
+
+    // A leaf lost faces: its least offset, and its ancestors', are now
+    // those of the faces still filed, which keeps the bounds close.
+    void Tighten(int side, int i, int j, const std::vector<Entry>& faces) {
+        double* least = &m_least[static_cast<std::size_t>(side) * m_levelStart.back()];
+        double l = std::numeric_limits<double>::infinity();
+        for (const Entry& e : faces) l = std::min(l, e.offset);
+        least[Cell(m_depth, i, j)] = l;
+        for (int level = m_depth - 1; level >= 0; --level) {
+            i >>= 1;
+            j >>= 1;
+            const std::size_t child = Cell(level + 1, 2 * i, 2 * j);
+            const std::size_t stride = std::size_t{1} << (level + 1);
+            least[Cell(level, i, j)] = std::min(std::min(least[child], least[child + 1]),
+                                                std::min(least[child + stride], least[child + stride + 1]));
+        }
+    }
+
+    std::size_t Cell(int level, int i, int j) const {
+        return m_levelStart[static_cast<std::size_t>(level)] + (static_cast<std::size_t>(i) << level) + static_cast<std::size_t>(j);
+    }
+
+    // The side of the cube a direction points to (0..5: +x, -x, +y, -y, +z,
+    // -z), and the direction in that side's frame.
+    static int SideOf(const Point3d& n, double* local) {
+        int a = 0;
+        for (int b = 1; b < 3; ++b)
+            if (std::fabs(n[b]) > std::fabs(n[a])) a = b;
+        const bool negative = n[a] < 0.0f;
+        local[0] = negative ? -double(n[a]) : double(n[a]);
+        local[1] = n[(a + 1) % 3];
+        local[2] = n[(a + 2) % 3];
+        return 2 * a + (negative ? 1 : 0);
+    }
+
+    static Cone MakeCone(int level, int i, int j) {
+        const double step = 2.0 / (1 << level);
+        const auto unit = [](double u, double v, double* out) {
+            const double l = std::sqrt(1.0 + u * u + v * v);
+            out[0] = 1.0 / l;
+            out[1] = u / l;
+            out[2] = v / l;
+        };
+        Cone cone;
+        unit(-1.0 + (i + 0.5) * step, -1.0 + (j + 0.5) * step, cone.axis);
+        // A cell is bounded by great circles, so its farthest point is a corner.
+        double cosAngle = 1.0;
+        for (int k = 0; k < 4; ++k) {
+            double corner[3];
+            unit(-1.0 + (i + k / 2) * step, -1.0 + (j + k % 2) * step, corner);
+            cosAngle = std::min(cosAngle, cone.axis[0] * corner[0] + cone.axis[1] * corner[1] + cone.axis[2] * corner[2]);
+        }
+        // Widened a little for the rounding of the filing and of this.
+        const double angle = std::acos(std::min(1.0, cosAngle)) + 1e-9;
+        cone.cosAngle = std::cos(angle);
+        cone.sinAngle = std::sin(angle);
+        return cone;
+    }
+
+    double m_centre[3];
+    double m_extent = 0.0;  // bounds the sum of a centroid's coordinates' magnitudes
+    int m_depth = 0;
+    std::size_t m_filed = 0;                // faces in the leaves
+    std::vector<std::size_t> m_levelStart;  // first cell of each level, per side
+    std::vector<Cone> m_cones;              // per cell, the same on every side
+    std::vector<double> m_least;            // per side and cell: least offset filed
+    std::vector<std::vector<Entry>> m_leaves;
+    std::vector<Entry> m_unfiled;  // faces that no cone bounds: always tested
+};
+
+// The decomposition's working state: the visible faces, filed by normal so
+// that each point looks at the faces turned towards it instead of all of
+// them. It finds the same faces as a scan of every visible face, and takes
+// them in the same (tetrahedron, face) order, so the result is the same.
 //
 // One departure: the faces a point lies beyond must form one edge-connected
 // patch, or the tetrahedra built on them overlap and the hull tears (a point
@@ -42,18 +264,23 @@ bool Beyond(const Point3d& centroid, const Point3d& normal, const Point3d& point
 // connected, as on every well-spread point set, nothing changes.
 class TetrahedronDecomposition {
 public:
-    explicit TetrahedronDecomposition(TetrahedronPrimitive::Array& result) : m_result(result) { Collect(0); }
+    // Takes in the visible faces of `result`; the points to come bound the
+    // coordinates of the faces to come.
+    TetrahedronDecomposition(TetrahedronPrimitive::Array& result, const Point3d* points, int count)
+        : m_result(result), m_faces(MakeFaces(result, points, count)) {
+        File(0);
+    }
 
     void Add(const Point3d& point) {
         const int firstNew = m_result.GetSize();
-        // Faces the point lies beyond become hidden, so they leave the list.
+        m_found.clear();
+        m_faces.Find(point, m_hidden, [this](std::int32_t id) { m_found.push_back(id); });
+        std::sort(m_found.begin(), m_found.end());
         m_beyond.clear();
-        std::size_t kept = 0;
-        for (const VisibleFace& f : m_faces) {
-            if (Beyond(f.centroid, f.normal, point)) m_beyond.push_back(f);
-            else m_faces[kept++] = f;
+        for (std::int32_t id : m_found) {
+            const TetrahedronPrimitive& t = m_result[id / 4];
+            m_beyond.push_back({t.m_faceCentroids[id % 4], t.m_faceNormals[id % 4], id / 4, id % 4});
         }
-        m_faces.resize(kept);
         KeepConnectedPatch(point);
 
         for (const VisibleFace& f : m_beyond) {
@@ -61,11 +288,12 @@ public:
             m_result[f.tet].GetFaceVertices(f.face, a, b, c);
             m_result.Add(TetrahedronPrimitive(a, b, c, point));
             m_result[f.tet].m_hiddenFaces[f.face] = true;
+            m_hidden[static_cast<std::size_t>(4 * f.tet + f.face)] = true;
             // Face 0 of the new one is the face it was built on.
             m_result[m_result.GetSize() - 1].m_hiddenFaces[0] = true;
         }
         HideSharedFaces(firstNew);
-        Collect(firstNew);
+        File(firstNew);
     }
 
 private:
@@ -75,6 +303,30 @@ private:
         std::int32_t tet;
         std::int32_t face;
     };
+
+    static FacesByNormal MakeFaces(const TetrahedronPrimitive::Array& result, const Point3d* points, int count) {
+        double lo[3], hi[3], extent[3] = {0.0, 0.0, 0.0};
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::numeric_limits<double>::infinity();
+            hi[a] = -lo[a];
+        }
+        const auto take = [&](const Point3d& p) {
+            for (int a = 0; a < 3; ++a) {
+                if (!std::isfinite(p[a])) continue;
+                lo[a] = std::min(lo[a], double(p[a]));
+                hi[a] = std::max(hi[a], double(p[a]));
+                extent[a] = std::max(extent[a], std::fabs(double(p[a])));
+            }
+        };
+        for (int i = 0; i < count; ++i) take(points[i]);
+        for (int t = 0; t < result.GetSize(); ++t) {
+            for (const Point3d& v : result[t].m_vertices) take(v);
+            for (const Point3d& c : result[t].m_faceCentroids) take(c);
+        }
+        double centre[3];
+        for (int a = 0; a < 3; ++a) centre[a] = lo[a] <= hi[a] ? 0.5 * (lo[a] + hi[a]) : 0.0;
+        return FacesByNormal(centre, extent);
+    }
 
     // A corner by its coordinates' bits: corners are copies of the same
     // input points, and bits give a total order even for NaNs.
@@ -89,7 +341,9 @@ private:
         CornerKey a, b;  // a < b
         std::uint32_t face;
         bool operator<(const EdgeRef& o) const { return a != o.a ? a < o.a : b < o.b; }
-        bool SameEdge(const EdgeRef& o) const { return a == o.a && b == o.b; }
+        bool SameEdge(const EdgeRef& o) const {
+            return a[0] == o.a[0] && a[1] == o.a[1] && a[2] == o.a[2] && b[0] == o.b[0] && b[1] == o.b[1] && b[2] == o.b[2];
+        }
     };
 
     std::uint32_t Root(std::uint32_t i) {
@@ -122,28 +376,23 @@ private:
                 seed = i;
             }
         }
-        std::sort(m_edges.begin(), m_edges.end());
-        for (std::size_t e = 1; e < m_edges.size(); ++e)
-            if (m_edges[e].SameEdge(m_edges[e - 1])) m_parent[Root(m_edges[e].face)] = Root(m_edges[e - 1].face);
-        const std::uint32_t patchRoot = Root(static_cast<std::uint32_t>(seed));
-        m_inPatch.resize(n);
-        std::size_t reached = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            m_inPatch[i] = Root(static_cast<std::uint32_t>(i)) == patchRoot;
-            reached += m_inPatch[i] ? 1 : 0;
+        // Join the faces of equal edges: a few faces, as most points see,
+        // pair by pair; many, through the sorted edges.
+        if (n <= 16) {
+            for (std::size_t e = 0; e < m_edges.size(); ++e)
+                for (std::size_t f = e + 3 - e % 3; f < m_edges.size(); ++f)
+                    if (m_edges[e].SameEdge(m_edges[f])) m_parent[Root(m_edges[f].face)] = Root(m_edges[e].face);
+        } else {
+            std::sort(m_edges.begin(), m_edges.end());
+            for (std::size_t e = 1; e < m_edges.size(); ++e)
+                if (m_edges[e].SameEdge(m_edges[e - 1])) m_parent[Root(m_edges[e].face)] = Root(m_edges[e - 1].face);
         }
-        if (reached == n) return;
-        // The faces left out return to the visible list, which stays in order.
-        std::vector<VisibleFace> patch, back;
-        for (std::size_t i = 0; i < n; ++i) (m_inPatch[i] ? patch : back).push_back(m_beyond[i]);
-        m_beyond.swap(patch);
-        std::vector<VisibleFace> merged;
-        merged.reserve(m_faces.size() + back.size());
-        std::merge(m_faces.begin(), m_faces.end(), back.begin(), back.end(), std::back_inserter(merged),
-                   [](const VisibleFace& a, const VisibleFace& b) {
-                       return a.tet != b.tet ? a.tet < b.tet : a.face < b.face;
-                   });
-        m_faces.swap(merged);
+        // The faces left out stay visible.
+        const std::uint32_t patchRoot = Root(static_cast<std::uint32_t>(seed));
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            if (Root(static_cast<std::uint32_t>(i)) == patchRoot) m_beyond[kept++] = m_beyond[i];
+        m_beyond.resize(kept);
     }
 
     // New tetrahedra that share a face (centroids closer than the tolerance)
@@ -167,21 +416,25 @@ private:
         }
     }
 
-    void Collect(int firstTet) {
+    // Files the visible faces of the tetrahedra from `firstTet` on.
+    void File(int firstTet) {
         for (int t = firstTet; t < m_result.GetSize(); ++t) {
             const TetrahedronPrimitive& tet = m_result[t];
-            for (int f = 0; f < 4; ++f)
-                if (!tet.m_hiddenFaces[f]) m_faces.push_back({tet.m_faceCentroids[f], tet.m_faceNormals[f], t, f});
+            for (int f = 0; f < 4; ++f) {
+                m_hidden.push_back(tet.m_hiddenFaces[f]);
+                if (!tet.m_hiddenFaces[f]) m_faces.Insert(4 * t + f, tet.m_faceCentroids[f], tet.m_faceNormals[f]);
+            }
         }
     }
 
     TetrahedronPrimitive::Array& m_result;
-    std::vector<VisibleFace> m_faces;
+    FacesByNormal m_faces;
+    std::vector<char> m_hidden;  // every face's hidden flag, by 4 * tetrahedron + face
     // Scratch of one step.
+    std::vector<std::int32_t> m_found;
     std::vector<VisibleFace> m_beyond;
     std::vector<EdgeRef> m_edges;
     std::vector<std::uint32_t> m_parent;
-    std::vector<char> m_inPatch;
 };
 
 TetrahedronPrimitive::TetrahedronPrimitive(const Point3d& p1, const Point3d& p2, const Point3d& p3,
@@ -245,7 +498,7 @@ bool TetrahedronPrimitive::PointIsExternal(int face, const Point3d& point) const
 }
 
 void TetrahedronPrimitive::AddNthPointTetrahedra(Array& result, const Point3d& point) {
-    TetrahedronDecomposition(result).Add(point);
+    TetrahedronDecomposition(result, &point, 1).Add(point);
 }
 
 void TetrahedronPrimitive::DecomposePolyhedron(Array& result, const Point3d::Array& points) {
@@ -254,7 +507,7 @@ void TetrahedronPrimitive::DecomposePolyhedron(Array& result, const Point3d::Arr
     result.Add(TetrahedronPrimitive(points[0], points[1], points[2], points[3]));
     // The recursive description bottoms out at the first four points and
     // then adds the rest one by one in order: this loop does the same.
-    TetrahedronDecomposition decomposition(result);
+    TetrahedronDecomposition decomposition(result, points.GetData() + 4, count - 4);
     for (int i = 4; i < count; ++i) decomposition.Add(points[i]);
 }
 

@@ -20,8 +20,10 @@
 // every visible face that the point lies more than 0.001 beyond, hiding the
 // faces that the new tetrahedra share. Fewer than four points append nothing.
 // Points that lie inside the hull so far add nothing. It runs in a loop, not
-// by recursion, so any number of points is fine; each point scans the faces
-// still visible, so the whole takes time quadratic in the point count.
+// by recursion, so any number of points is fine. The visible faces are filed
+// by the direction of their normals, and each point looks only at those that
+// can turn towards it: on a round hull the time grows little faster than the
+// point count, and it finds what a scan of every visible face would.
 // The tolerances are absolute: where corners crowd together and faces grow
 // thin, a point may lie past the tolerance beyond two faces but not beyond
 // the one between them. Building on both would overlap and tear the hull, so

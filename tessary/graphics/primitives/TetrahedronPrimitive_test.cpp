@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -15,6 +18,7 @@
 #include "tests/support/GoldenBytes.h"
 #include "tests/support/LiteralDecomposition.h"
 #include "tests/support/Molecule.h"
+#include "tests/support/ScanDecomposition.h"
 #include "tests/support/TestSeed.h"
 
 namespace Tessary {
@@ -324,6 +328,223 @@ TEST(TetrahedronPrimitive, DecomposeRandomSphere) {
     ASSERT_EQ(result.GetSize(), literal.GetSize());
     for (int t = 0; t < result.GetSize(); ++t)
         for (int f = 0; f < 4; ++f) EXPECT_EQ(result[t].GetHiddenFace(f), literal[t].GetHiddenFace(f)) << t;
+}
+
+// ---- the face search against a scan of every visible face ---------------------------
+
+// Point sets for the decomposition, each from one seed.
+struct PointSet {
+    const char* name;
+    std::function<Point3d::Array(std::mt19937&)> make;
+};
+
+Point3d RandomDirection(std::mt19937& rng) {
+    std::normal_distribution<double> normal;
+    Point3d p(normal(rng), normal(rng), normal(rng));
+    return p.ChangeLength(1.0);
+}
+
+Point3d::Array OnSphere(std::mt19937& rng, int count, double radius) {
+    Point3d::Array points;
+    for (int i = 0; i < count; ++i) points.Add(RandomDirection(rng) * radius);
+    return points;
+}
+
+Point3d::Array InBall(std::mt19937& rng, int count, double radius) {
+    std::uniform_real_distribution<double> uniform;
+    Point3d::Array points;
+    for (int i = 0; i < count; ++i) points.Add(RandomDirection(rng) * (radius * std::cbrt(uniform(rng))));
+    return points;
+}
+
+// The points of an n x n x n grid, in random order: whole faces of the hull are coplanar.
+Point3d::Array Grid(std::mt19937& rng, int n, double step) {
+    Point3d::Array points;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k) points.Add(Point3d(i * step, j * step, k * step));
+    std::shuffle(points.GetData(), points.GetData() + points.GetSize(), rng);
+    return points;
+}
+
+const PointSet kPointSets[] = {
+    {"ball", [](std::mt19937& rng) { return InBall(rng, 400, 10.0); }},
+    {"sphere", [](std::mt19937& rng) { return OnSphere(rng, 800, 1000.0); }},
+    // Thin faces that later points see apart from their neighbours.
+    {"crowded sphere", [](std::mt19937& rng) { return OnSphere(rng, 1000, 10.0); }},
+    {"far from the origin",
+     [](std::mt19937& rng) {
+         Point3d::Array points = OnSphere(rng, 300, 20.0);
+         for (int i = 0; i < points.GetSize(); ++i) points[i] += Point3d(500, -300, 200);
+         return points;
+     }},
+    {"grid", [](std::mt19937& rng) { return Grid(rng, 6, 1.5); }},
+    // Every corner of a grid's cube on one sphere, and the body centres of its cells inside.
+    {"cospherical",
+     [](std::mt19937& rng) {
+         Point3d::Array points;
+         const double r = 5.0;
+         for (int i = 0; i < 8; ++i) points.Add(Point3d(i & 1 ? r : -r, i & 2 ? r : -r, i & 4 ? r : -r));
+         for (int a = 0; a < 3; ++a)
+             for (double s : {-1.0, 1.0}) {
+                 Point3d p(0, 0, 0);
+                 p[a] = static_cast<float>(s * r * std::sqrt(3.0));
+                 points.Add(p);
+             }
+         Point3d::Array more = OnSphere(rng, 60, r * std::sqrt(3.0));
+         points.Append(more);
+         return points;
+     }},
+    {"duplicates",
+     [](std::mt19937& rng) {
+         Point3d::Array points = InBall(rng, 150, 8.0);
+         std::uniform_int_distribution<int> pick(0, points.GetSize() - 1);
+         for (int i = 0; i < 150; ++i) points.Add(points[pick(rng)]);
+         points.InsertAt(2, points[0]);  // also among the first four
+         return points;
+     }},
+    {"collinear",
+     [](std::mt19937& rng) {
+         std::uniform_real_distribution<double> t(-10.0, 10.0);
+         Point3d::Array points;
+         for (int i = 0; i < 50; ++i) {
+             const double s = t(rng);
+             points.Add(Point3d(1 + 2 * s, -1 + s, 3 - 0.5 * s));
+         }
+         points.Append(InBall(rng, 50, 10.0));
+         return points;
+     }},
+    {"coplanar",
+     [](std::mt19937& rng) {
+         Point3d::Array points;
+         std::uniform_real_distribution<double> u(-10.0, 10.0);
+         for (int i = 0; i < 120; ++i) points.Add(Point3d(u(rng), u(rng), 2.0));
+         // Then off the plane, on both sides.
+         for (int i = 0; i < 60; ++i) points.Add(Point3d(u(rng), u(rng), i % 2 ? 6.0 : -1.0));
+         return points;
+     }},
+    {"a far point after a sphere",
+     [](std::mt19937& rng) {
+         Point3d::Array points = OnSphere(rng, 300, 10.0);
+         points.Add(Point3d(0, 0, 1e4));
+         points.Append(OnSphere(rng, 50, 11.0));
+         return points;
+     }},
+    {"not finite",
+     [](std::mt19937& rng) {
+         const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+         Point3d::Array points = InBall(rng, 60, 10.0);
+         points.InsertAt(20, Point3d(nan, 0, 0));
+         points.InsertAt(30, Point3d(inf, 1, 2));
+         points.InsertAt(40, Point3d(0, -inf, 0));
+         points.Append(InBall(rng, 20, 12.0));
+         return points;
+     }},
+    {"huge coordinates", [](std::mt19937& rng) { return InBall(rng, 40, 1e18); }},
+    {"three points", [](std::mt19937& rng) { return InBall(rng, 3, 1.0); }},
+    {"none", [](std::mt19937&) { return Point3d::Array(); }},
+};
+
+void ExpectSameTetrahedra(const Tetrahedra& result, const Tetrahedra& expected) {
+    ASSERT_EQ(result.GetSize(), expected.GetSize());
+    for (int t = 0; t < result.GetSize(); ++t) {
+        ASSERT_EQ(StoreBytes(result[t], 7), StoreBytes(expected[t], 7)) << "tetrahedron " << t;
+        for (int f = 0; f < 4; ++f)
+            ASSERT_EQ(result[t].GetHiddenFace(f), expected[t].GetHiddenFace(f)) << "tetrahedron " << t << " face " << f;
+    }
+}
+
+TEST(TetrahedronPrimitive, DecomposeFindsTheFacesAScanFinds) {
+    const std::uint32_t seed = TestSeed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    for (const PointSet& set : kPointSets) {
+        SCOPED_TRACE(set.name);
+        std::mt19937 rng(seed);
+        const Point3d::Array points = set.make(rng);
+        Tetrahedra result, scanned;
+        TetrahedronPrimitive::DecomposePolyhedron(result, points);
+        TessaryTest::ScanDecompose(scanned, points);
+        if (points.GetSize() >= 4) {
+            EXPECT_GT(result.GetSize(), 0);
+        }
+        ExpectSameTetrahedra(result, scanned);
+
+        // Appended to what a result held, which takes part: one face hidden,
+        // and a loaded one whose normals are not unit (one long, one short).
+        // The smaller sets suffice, and keep the quadratic scan quick.
+        if (points.GetSize() > 400) continue;
+        Tetrahedra held, heldScanned;
+        held.Add(TetrahedronPrimitive(kO, kX * 30, kY * 30, kZ * 30));
+        held[0].SetHiddenFace(2, true);
+        TetrahedronPrimitive loaded(Point3d(-20, -20, -20), Point3d(-20, 20, 0), Point3d(20, 0, 0), Point3d(0, 0, 20));
+        Bytes form = StoreBytes(loaded, 7);
+        for (int face : {0, 3}) {
+            const Point3d n = loaded.GetFaceNormal(face) * (face == 0 ? 3.0 : 0.25);
+            const float xyz[3] = {static_cast<float>(n.GetX()), static_cast<float>(n.GetY()), static_cast<float>(n.GetZ())};
+            std::memcpy(&form[12 + 40 * face + 28], xyz, sizeof xyz);
+        }
+        LoadBytes(loaded, form, 7);
+        held.Add(loaded);
+        heldScanned = held;
+        TetrahedronPrimitive::DecomposePolyhedron(held, points);
+        TessaryTest::ScanDecompose(heldScanned, points);
+        ExpectSameTetrahedra(held, heldScanned);
+    }
+}
+
+// The volume of the convex hull, from every triple of points with all the
+// others on one side; for points in general position. In doubles throughout.
+double BruteHullVolume(const Point3d::Array& points) {
+    using V = std::array<double, 3>;
+    const auto sub = [](const V& a, const V& b) { return V{a[0] - b[0], a[1] - b[1], a[2] - b[2]}; };
+    const auto cross = [](const V& a, const V& b) {
+        return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    const auto dot = [](const V& a, const V& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+    const int n = points.GetSize();
+    std::vector<V> p;
+    V centre{0, 0, 0};
+    for (int i = 0; i < n; ++i) {
+        p.push_back({points[i].GetX(), points[i].GetY(), points[i].GetZ()});
+        for (int a = 0; a < 3; ++a) centre[a] += p.back()[a] / n;
+    }
+    double volume = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j)
+            for (int k = j + 1; k < n; ++k) {
+                const V normal = cross(sub(p[j], p[i]), sub(p[k], p[i]));
+                const double tolerance = 1e-9 * std::sqrt(dot(normal, normal)) * std::sqrt(dot(p[i], p[i]) + 1);
+                bool above = false, below = false;
+                for (int m = 0; m < n && !(above && below); ++m) {
+                    const double d = dot(sub(p[m], p[i]), normal);
+                    above = above || d > tolerance;
+                    below = below || d < -tolerance;
+                }
+                if (above && below) continue;
+                volume += std::fabs(dot(sub(p[i], centre), cross(sub(p[j], centre), sub(p[k], centre)))) / 6;
+            }
+    return volume;
+}
+
+TEST(TetrahedronPrimitive, DecomposeFillsTheHullOnce) {
+    const std::uint32_t seed = TestSeed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const struct {
+        const char* name;
+        Point3d::Array points;
+    } cases[] = {{"ball", InBall(rng, 60, 10.0)}, {"sphere", OnSphere(rng, 60, 10.0)},
+                 {"large sphere", OnSphere(rng, 40, 1000.0)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tetrahedra result;
+        TetrahedronPrimitive::DecomposePolyhedron(result, c.points);
+        const Hull h = Examine(result, c.points);
+        EXPECT_EQ(h.unpairedEdges, 0);
+        EXPECT_LE(h.worstOutside, 0.001) << "every point inside";
+        EXPECT_NEAR(h.tetraVolume, h.hullVolume, 1e-6 * h.hullVolume) << "tetrahedra neither overlap nor leave gaps";
+        EXPECT_NEAR(h.tetraVolume, BruteHullVolume(c.points), 1e-6 * h.tetraVolume) << "the whole hull";
+    }
 }
 
 // ---- archive ------------------------------------------------------------------------
