@@ -331,7 +331,7 @@ TEST(MetalSites, LargeCoordinationNumbersSayWhatTheLibraryHas) {
 // of the crystal included: none of these structures has a metal whose shell
 // reaches across to a mate, so none may gain an image.
 TEST(MetalSites, TableAgreesWithAPlainSearch) {
-    for (const char* file : {"2hhb.ent", "4at1.ent", "Fe_1brf_snip_reduced.pdb", "4JSV.pdb"}) {
+    for (const char* file : {"2hhb.ent", "4at1.ent", "Fe_1brf_snip_reduced.pdb", "4JSV.pdb", "sf4_cys4_fragment.pdb"}) {
         SCOPED_TRACE(file);
         const Structure s = ReadStructure(MoleculePath(file));
         EXPECT_TRUE(s.crystal.Known());
