@@ -58,6 +58,24 @@ constexpr int kPairRows[4][2] = {{-1, 0}, {1, 1}, {0, 1}, {-1, 1}};
 
 bool IsFinite(const Point3d& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
+// Cell index of one coordinate and key of a finite point. The members of the
+// same names are exported and so called through the symbol table; these stay
+// inline for the passes over every point.
+inline int SubIndex(double v, double inverseCell) {
+    const double s = v * inverseCell;
+    if (!(s >= kMinIndex)) return kMinIndex;  // also catches NaN
+    if (s >= kMaxIndex) return kMaxIndex;
+    const int t = static_cast<int>(s);  // toward zero; floor below
+    return t - (static_cast<double>(t) > s ? 1 : 0);
+}
+inline std::uint64_t PackKey(int i, int j, int k) {
+    const auto field = [](int v) { return static_cast<std::uint64_t>(std::clamp(v, kMinIndex, kMaxIndex) + kBias); };
+    return (field(k) << (2 * kFieldBits)) | (field(j) << kFieldBits) | field(i);
+}
+inline std::uint64_t PointKey(const Point3d& p, double inverseCell) {
+    return PackKey(SubIndex(p.x, inverseCell), SubIndex(p.y, inverseCell), SubIndex(p.z, inverseCell));
+}
+
 int BitWidth(std::uint64_t v) {
     int bits = 0;
     for (; v; v >>= 1) ++bits;
@@ -104,6 +122,33 @@ void CountingPass(const std::vector<std::uint64_t>& keys, const std::vector<std:
     for (std::uint32_t i : order) out[start[digit(keys[i])]++] = i;
 }
 
+// Four-wide distance tests load past the end of a run; the padding keeps
+// them inside the arrays.
+constexpr std::size_t kPad = 4;
+
+// The laid-out points, coordinates apart so that distance tests run over
+// contiguous floats, followed by kPad infinitely distant points.
+struct CellPoints {
+    std::vector<float> x, y, z;
+    std::vector<std::int32_t> id;
+
+    std::size_t Size() const { return id.size() < kPad ? 0 : id.size() - kPad; }
+    void Resize(std::size_t n) {
+        constexpr float kFar = std::numeric_limits<float>::infinity();
+        x.assign(n + kPad, kFar);
+        y.assign(n + kPad, kFar);
+        z.assign(n + kPad, kFar);
+        id.assign(n + kPad, -1);
+    }
+    void Set(std::size_t at, std::int32_t number, const Point3d& p) {
+        x[at] = p.x;
+        y[at] = p.y;
+        z[at] = p.z;
+        id[at] = number;
+    }
+    Point3d Position(std::size_t at) const { return Point3d(x[at], y[at], z[at]); }
+};
+
 }  // namespace
 
 // Everything behind the interface: the points sorted by cell, the cells, the
@@ -124,11 +169,11 @@ struct NeighborList::Impl {
     std::size_t stored = 0;  // points that can be found; only Add changes it
 
     // The points sorted by cell, and the points added since.
-    std::vector<VoxelData> sorted;
+    CellPoints sorted;
     std::vector<VoxelData> pending;
 
-    std::size_t LaidOut() const { return sorted.size(); }
-    std::size_t Total() const { return sorted.size() + pending.size(); }
+    std::size_t LaidOut() const { return sorted.Size(); }
+    std::size_t Total() const { return sorted.Size() + pending.size(); }
 
     // Laid-out cells in key order: cell c holds sorted[cellStart[c] .. cellStart[c + 1]).
     std::vector<std::uint64_t> cellKey;
@@ -239,7 +284,7 @@ struct NeighborList::Impl {
             const auto q = static_cast<std::int32_t>(chained);
             chainNext.push_back(-1);
             const auto fresh = static_cast<std::int32_t>(chainHead.size());
-            const auto key = static_cast<std::uint64_t>(list.GetIndex(pending[chained].position));
+            const auto key = PointKey(pending[chained].position, list.m_inverseCell);
             const std::int32_t chain = chainTable.FindOrAdd(key, fresh);
             if (chain == fresh) {
                 chainHead.push_back(q);
@@ -277,7 +322,7 @@ public:
         if (m_count + extra <= m_capacity) return true;
         const std::size_t limit =
             static_cast<std::size_t>(std::numeric_limits<int>::max()) - static_cast<std::size_t>(std::max(m_base1, m_base2));
-        std::size_t capacity = std::max({m_count + extra, 2 * m_capacity, std::size_t{1024}});
+        std::size_t capacity = std::max({m_count + extra, m_capacity + m_capacity / 2, std::size_t{1024}});
         capacity = std::min(capacity, limit);
         if (capacity > m_capacity) {
             m_first->SetSize(m_base1 + static_cast<int>(capacity));
@@ -324,6 +369,36 @@ private:
     std::size_t m_capacity = 0;
 };
 
+// Counts pairs without keeping them: the kernels write each point's
+// candidates into a scratch as large as one point's candidates, and Reserve,
+// called before every point, tallies and rewinds it.
+class CountSink {
+public:
+    bool Reserve(std::size_t extra) {
+        m_total += m_count;
+        m_count = 0;
+        if (extra > m_scratch.size() / 2) {
+            m_scratch.resize(2 * extra);
+            m_f = m_scratch.data();
+            m_s = m_f + extra;
+        }
+        return true;
+    }
+    bool Put(std::int32_t, std::int32_t) {
+        ++m_count;
+        return true;
+    }
+    std::size_t Total() const { return m_total + m_count; }
+
+    std::int32_t* m_f = nullptr;
+    std::int32_t* m_s = nullptr;
+    std::size_t m_count = 0;
+
+private:
+    std::vector<std::int32_t> m_scratch;
+    std::size_t m_total = 0;
+};
+
 }  // namespace
 
 NeighborList::NeighborList(double cutoff, int hashSize)
@@ -336,22 +411,13 @@ NeighborList::NeighborList(double cutoff, int hashSize)
 
 NeighborList::~NeighborList() = default;
 
-int NeighborList::GetSubIndex(double v) const {
-    const double s = v * m_inverseCell;
-    if (!(s >= kMinIndex)) return kMinIndex;  // also catches NaN
-    if (s >= kMaxIndex) return kMaxIndex;
-    const int t = static_cast<int>(s);  // toward zero; floor below
-    return t - (static_cast<double>(t) > s ? 1 : 0);
-}
+int NeighborList::GetSubIndex(double v) const { return SubIndex(v, m_inverseCell); }
 
-std::int64_t NeighborList::GetIndex(int i, int j, int k) const {
-    const auto field = [](int v) { return static_cast<std::uint64_t>(std::clamp(v, kMinIndex, kMaxIndex) + kBias); };
-    return static_cast<std::int64_t>((field(k) << (2 * kFieldBits)) | (field(j) << kFieldBits) | field(i));
-}
+std::int64_t NeighborList::GetIndex(int i, int j, int k) const { return static_cast<std::int64_t>(PackKey(i, j, k)); }
 
 std::int64_t NeighborList::GetIndex(const Point3d& p) const {
     if (!IsFinite(p)) return -1;
-    return GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z));
+    return static_cast<std::int64_t>(PointKey(p, m_inverseCell));
 }
 
 int NeighborList::Add(const Point3d& p) {
@@ -395,8 +461,8 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         high.y = std::max(high.y, p.y);
         high.z = std::max(high.z, p.z);
     }
-    widen(static_cast<std::uint64_t>(list.GetIndex(low)));
-    widen(static_cast<std::uint64_t>(list.GetIndex(high)));
+    widen(PointKey(low, list.m_inverseCell));
+    widen(PointKey(high, list.m_inverseCell));
     std::uint64_t size[3];
     for (int axis = 0; axis < 3; ++axis) size[axis] = hi[axis] - lo[axis] + 1;
     const std::uint64_t volume = size[0] * size[1] * size[2];  // at most 2^63
@@ -417,12 +483,16 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
             std::fill(keys.begin() + m.cellStart[c], keys.begin() + m.cellStart[c + 1],
                       static_cast<Key>(sortKey(m.cellKey[c])));
         for (std::size_t i = old; i < total; ++i)
-            keys[i] = static_cast<Key>(sortKey(static_cast<std::uint64_t>(list.GetIndex(m.pending[i - old].position))));
+            keys[i] = static_cast<Key>(sortKey(PointKey(m.pending[i - old].position, list.m_inverseCell)));
     };
 
-    std::vector<VoxelData> sorted(total);
+    CellPoints sorted;
+    sorted.Resize(total);
     const auto move = [&](std::size_t from, std::size_t to) {
-        sorted[to] = from < old ? m.sorted[from] : m.pending[from - old];
+        if (from < old)
+            sorted.Set(to, m.sorted.id[from], m.sorted.Position(from));
+        else
+            sorted.Set(to, m.pending[from - old].index, m.pending[from - old].position);
     };
     std::vector<std::uint64_t> cellKey;
     std::vector<std::uint32_t> cellStart;
@@ -467,7 +537,7 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
     }
     cellStart.push_back(static_cast<std::uint32_t>(total));
 
-    m.sorted.swap(sorted);
+    m.sorted = std::move(sorted);
     std::vector<VoxelData>().swap(m.pending);
     m.cellKey.swap(cellKey);
     m.cellStart.swap(cellStart);
@@ -501,22 +571,23 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
     const float qx = p.x, qy = p.y, qz = p.z;
     double best = std::numeric_limits<double>::infinity();
     int nearest = -1;
-    const auto test = [&](const VoxelData& v) {
+    const auto test = [&](const Point3d& position, std::int32_t number) {
         if (screen) {
-            const float dx = v.position.x - qx, dy = v.position.y - qy, dz = v.position.z - qz;
+            const float dx = position.x - qx, dy = position.y - qy, dz = position.z - qz;
             if (!(dx * dx + dy * dy + dz * dz < screenR2)) return;
         }
-        const double d2 = p.Distance2(v.position);
+        const double d2 = p.Distance2(position);
         if (d2 < r2) {
-            found.Add(v.index);
+            found.Add(number);
             if (d2 < best) {
                 best = d2;
-                nearest = v.index;
+                nearest = number;
             }
         }
     };
+    const CellPoints& sorted = m.sorted;
     const auto scan = [&](std::uint32_t first, std::uint32_t last) {
-        for (std::uint32_t v = first; v < last; ++v) test(m.sorted[v]);
+        for (std::uint32_t v = first; v < last; ++v) test(sorted.Position(v), sorted.id[v]);
     };
     // A cell's points added since the last sort come after its sorted ones:
     // together, the order of addition.
@@ -526,7 +597,7 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
         if (chain < 0) return;
         for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
              q = m.chainNext[static_cast<std::size_t>(q)])
-            test(m.pending[static_cast<std::size_t>(q)]);
+            test(m.pending[static_cast<std::size_t>(q)].position, m.pending[static_cast<std::size_t>(q)].index);
     };
     // One row: the cells at di = 0, -1, +1 as ranges of `sorted` (empty when
     // absent). They lie side by side, so a short row is screened in one pass
@@ -555,18 +626,17 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
         Hit hits[kShortRow];
         std::uint32_t numHits = 0;
         for (std::uint32_t v = lo; v < hi; ++v) {
-            const VoxelData& voxel = m.sorted[v];
             if (screen) {
-                const float dx = voxel.position.x - qx, dy = voxel.position.y - qy, dz = voxel.position.z - qz;
+                const float dx = sorted.x[v] - qx, dy = sorted.y[v] - qy, dz = sorted.z[v] - qz;
                 if (!(dx * dx + dy * dy + dz * dz < screenR2)) continue;
             }
-            const double d2 = p.Distance2(voxel.position);
+            const double d2 = p.Distance2(sorted.Position(v));
             if (d2 < r2) hits[numHits++] = Hit{v, d2};
         }
         for (int i = 0; i < 3; ++i) {
             for (std::uint32_t h = 0; h < numHits; ++h) {
                 if (hits[h].at < cells[i].first || hits[h].at >= cells[i].last) continue;
-                const std::int32_t number = m.sorted[hits[h].at].index;
+                const std::int32_t number = sorted.id[hits[h].at];
                 found.Add(number);
                 if (hits[h].d2 < best) {
                     best = hits[h].d2;
@@ -577,7 +647,7 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
         }
     };
 
-    const auto here = static_cast<std::uint64_t>(GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z)));
+    const std::uint64_t here = PointKey(p, m_inverseCell);
     const std::size_t numCells = m.cellKey.size();
     const std::uint64_t x = m.BoxOffset(here, 0), sizeX = m.boxSize[0];
     for (const auto& row : kQueryRows) {
@@ -624,16 +694,20 @@ struct PairScreen {
     float lo, hi;
 };
 
-// Candidates j >= first of the gathered arrays against point (ax, ay, az):
-// stores every candidate at out[n] and advances n past the close ones, so the
-// loop has no unpredictable branch. With the float screen, distances are
-// computed four at a time in single precision over arrays padded with
-// infinitely distant points; only candidates within a relative 2^-20 of the
-// cutoff (well beyond the rounding of that computation) are decided again in
-// double, exactly as a point query decides them.
-inline std::size_t PairRun(const float* x, const float* y, const float* z, const std::int32_t* id, std::size_t first,
-                           std::size_t last, float ax, float ay, float az, std::int32_t ida, const PairScreen& screen,
-                           std::int32_t* f, std::int32_t* s, std::size_t n) {
+// Candidates first <= j < last of the laid-out points against point
+// (ax, ay, az): stores every candidate at out[n] and advances n past the close
+// ones, so the loop has no unpredictable branch. With the float screen,
+// distances are computed four at a time in single precision, lanes past
+// `last` masked off (the padding keeps their loads inside the arrays); only
+// candidates within a relative 2^-20 of the cutoff (well beyond the rounding
+// of that computation) are decided again in double, exactly as a point query
+// decides them. Writes at most kPad - 1 slots beyond the candidates.
+inline std::size_t PairRun(const CellPoints& v, std::size_t first, std::size_t last, float ax, float ay, float az,
+                           std::int32_t ida, const PairScreen& screen, std::int32_t* f, std::int32_t* s, std::size_t n) {
+    const float* x = v.x.data();
+    const float* y = v.y.data();
+    const float* z = v.z.data();
+    const std::int32_t* id = v.id.data();
     const auto exact = [&](std::size_t j) {
         const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
         return dx * dx + dy * dy + dz * dz < screen.cutoff2;
@@ -650,13 +724,14 @@ inline std::size_t PairRun(const float* x, const float* y, const float* z, const
 #if defined(__SSE2__)
     const __m128 vx = _mm_set1_ps(ax), vy = _mm_set1_ps(ay), vz = _mm_set1_ps(az);
     const __m128 vlo = _mm_set1_ps(screen.lo), vhi = _mm_set1_ps(screen.hi);
-    for (; j < last; j += 4) {  // the padding makes up the last four
+    for (; j < last; j += 4) {
         const __m128 dx = _mm_sub_ps(_mm_loadu_ps(x + j), vx);
         const __m128 dy = _mm_sub_ps(_mm_loadu_ps(y + j), vy);
         const __m128 dz = _mm_sub_ps(_mm_loadu_ps(z + j), vz);
         const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-        int keep = _mm_movemask_ps(_mm_cmplt_ps(d2, vlo));
-        const int near = _mm_movemask_ps(_mm_cmplt_ps(d2, vhi)) & ~keep;
+        const int lanes = last - j >= 4 ? 0xF : (1 << (last - j)) - 1;
+        int keep = _mm_movemask_ps(_mm_cmplt_ps(d2, vlo)) & lanes;
+        const int near = _mm_movemask_ps(_mm_cmplt_ps(d2, vhi)) & lanes & ~keep;
         if (near)
             for (int lane = 0; lane < 4; ++lane)
                 if ((near >> lane) & 1) keep |= exact(j + static_cast<std::size_t>(lane)) << lane;
@@ -682,65 +757,37 @@ inline std::size_t PairRun(const float* x, const float* y, const float* z, const
     return n;
 }
 
-constexpr std::size_t kPad = 4;
-
-// The candidates of one cell, coordinates apart: the pair search's scratch,
-// owned by one GetPairs call and grown as cells need.
-struct Gathered {
-    std::vector<float> x, y, z;
-    std::vector<std::int32_t> id;
-};
-
-// The pair test of one laid-out cell [begin, end) of `v`: each of its points
-// against the points stored after it up to `ahead`, and against the runs
-// [first, last) of neighbouring cells.
-void AddPairs(const NeighborList::VoxelData* v, std::uint32_t begin, std::uint32_t end, std::uint32_t ahead,
-              const std::uint32_t (*runs)[2], int numRuns, const PairScreen& screen, Gathered& g, PairSink& sink) {
-    // Gather the cell, the cell at +x and the rows into one run, coordinates
-    // apart: each point of the cell then meets everything after it.
-    std::size_t count = ahead - begin;
-    for (int r = 0; r < numRuns; ++r) count += runs[r][1] - runs[r][0];
-    if (g.x.size() < count + kPad) {
-        const std::size_t size = std::max(count + kPad, 2 * g.x.size());
-        g.x.resize(size);
-        g.y.resize(size);
-        g.z.resize(size);
-        g.id.resize(size);
-    }
-    float* x = g.x.data();
-    float* y = g.y.data();
-    float* z = g.z.data();
-    std::int32_t* id = g.id.data();
-    std::size_t k = 0;
-    const auto gather = [&](std::uint32_t from, std::uint32_t to) {
-        for (std::uint32_t j = from; j < to; ++j, ++k) {
-            x[k] = v[j].position.x;
-            y[k] = v[j].position.y;
-            z[k] = v[j].position.z;
-            id[k] = v[j].index;
-        }
-    };
-    gather(begin, ahead);
-    for (int r = 0; r < numRuns; ++r) gather(runs[r][0], runs[r][1]);
-    for (std::size_t pad = 0; pad < kPad; ++pad, ++k) {
-        x[k] = y[k] = z[k] = std::numeric_limits<float>::infinity();
-        id[k] = -1;
-    }
-
-    for (std::size_t a = 0; a < end - begin; ++a) {
+// The pair test of one laid-out cell [begin, end): each of its points against
+// the points stored after it up to `ahead` (the rest of the cell and the cell
+// at +x), then against the runs [first, last) of neighbouring cells, in that
+// order.
+template <class Sink>
+void AddPairs(const CellPoints& v, std::uint32_t begin, std::uint32_t end, std::uint32_t ahead,
+              const std::uint32_t (*runs)[2], int numRuns, const PairScreen& screen, Sink& sink) {
+    std::size_t others = 0;
+    for (int r = 0; r < numRuns; ++r) others += runs[r][1] - runs[r][0];
+    for (std::uint32_t a = begin; a < end; ++a) {
+        const float ax = v.x[a], ay = v.y[a], az = v.z[a];
+        const std::int32_t ida = v.id[a];
         // Room for every candidate of this point (never more than one point's
         // worth beyond the pairs found).
-        if (!sink.Reserve(count - a - 1 + kPad)) {
+        if (!sink.Reserve(ahead - a - 1 + others + kPad)) {
             // The arrays cannot grow that far: store pairs one by one until full.
-            const double ax = x[a], ay = y[a], az = z[a];
-            for (std::size_t j = a + 1; j < count; ++j) {
-                const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
-                if (dx * dx + dy * dy + dz * dz < screen.cutoff2 && !sink.Put(id[a], id[j])) return;
-            }
+            const auto one = [&](std::uint32_t first, std::uint32_t last) {
+                for (std::uint32_t j = first; j < last; ++j) {
+                    const double dx = double(v.x[j]) - ax, dy = double(v.y[j]) - ay, dz = double(v.z[j]) - az;
+                    if (dx * dx + dy * dy + dz * dz < screen.cutoff2 && !sink.Put(ida, v.id[j])) return false;
+                }
+                return true;
+            };
+            if (!one(a + 1, ahead)) return;
+            for (int r = 0; r < numRuns; ++r)
+                if (!one(runs[r][0], runs[r][1])) return;
             continue;
         }
-        sink.m_count = PairRun(x, y, z, id, a + 1, count, x[a], y[a], z[a], id[a], screen, sink.m_f, sink.m_s,
-                               sink.m_count);
+        std::size_t n = PairRun(v, a + 1, ahead, ax, ay, az, ida, screen, sink.m_f, sink.m_s, sink.m_count);
+        for (int r = 0; r < numRuns; ++r) n = PairRun(v, runs[r][0], runs[r][1], ax, ay, az, ida, screen, sink.m_f, sink.m_s, n);
+        sink.m_count = n;
     }
 }
 
@@ -753,77 +800,118 @@ int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
     if (!state.pending.empty()) state.Locator();  // the newcomers look their cells up
     const Impl& m = state;  // read-only from here on: other queries may be reading it too
 
-    PairSink sink(pairFirst, pairSecond);
     const float c2f = static_cast<float>(m_cutoff2);
     const PairScreen screen{m_cutoff2, m_floatFilter, c2f * (1.0f - 1.0f / (1 << 20)), c2f * (1.0f + 1.0f / (1 << 20))};
-    Gathered gathered;
-    const VoxelData* v = m.sorted.data();
-    std::uint32_t runs[4][2];
+    const CellPoints& v = m.sorted;
 
-    if (m.counted) {
-        // The box's row index: every neighbour row is found by arithmetic.
-        const std::uint64_t sx = m.boxSize[0], sy = m.boxSize[1], sz = m.boxSize[2];
-        const std::uint32_t* start = m.denseStart.data();
-        for (std::uint64_t z = 0; z < sz; ++z)
-            for (std::uint64_t y = 0; y < sy; ++y) {
-                const std::uint64_t row = (z * sy + y) * sx;
-                for (std::uint64_t x = 0; x < sx; ++x) {
-                    const std::uint32_t begin = start[row + x], end = start[row + x + 1];
-                    if (begin == end) continue;
-                    // The cell itself and the cell at +x are one run: each
-                    // point meets the points stored after it.
-                    const std::uint32_t ahead = start[row + std::min(x + 2, sx)];
-                    int numRuns = 0;
-                    for (const auto& r : kPairRows) {
-                        const std::uint64_t ny = y + static_cast<std::uint64_t>(r[0]), nz = z + static_cast<std::uint64_t>(r[1]);
-                        if (ny >= sy || nz >= sz) continue;  // below 0 wraps
-                        const std::uint64_t other = (nz * sy + ny) * sx;
-                        const std::uint32_t first = start[other + (x ? x - 1 : 0)], last = start[other + std::min(x + 2, sx)];
-                        if (first == last) continue;
-                        runs[numRuns][0] = first;
-                        runs[numRuns][1] = last;
-                        ++numRuns;
+    // Walks the laid-out cells in key order and hands each occupied one to
+    // visit(begin, end, ahead, runs, numRuns); `sampleStride` above 1 takes
+    // about one in that many rows (box) or cells (sparse), spread evenly.
+    const auto walk = [&](std::uint64_t sampleStride, auto&& visit) {
+        const auto taken = [sampleStride](std::uint64_t n) {
+            return sampleStride <= 1 || ((n * 0x9E3779B97F4A7C15ull) >> 40) % sampleStride == 0;
+        };
+        std::uint32_t runs[4][2];
+        if (m.counted) {
+            // The box's row index: every neighbour row is found by arithmetic.
+            const std::uint64_t sx = m.boxSize[0], sy = m.boxSize[1], sz = m.boxSize[2];
+            const std::uint32_t* start = m.denseStart.data();
+            for (std::uint64_t z = 0; z < sz; ++z)
+                for (std::uint64_t y = 0; y < sy; ++y) {
+                    const std::uint64_t row = (z * sy + y) * sx;
+                    if (start[row] == start[row + sx] || !taken(z * sy + y)) continue;
+                    for (std::uint64_t x = 0; x < sx; ++x) {
+                        const std::uint32_t begin = start[row + x], end = start[row + x + 1];
+                        if (begin == end) continue;
+                        // The cell itself and the cell at +x are one run: each
+                        // point meets the points stored after it.
+                        const std::uint32_t ahead = start[row + std::min(x + 2, sx)];
+                        int numRuns = 0;
+                        for (const auto& r : kPairRows) {
+                            const std::uint64_t ny = y + static_cast<std::uint64_t>(r[0]), nz = z + static_cast<std::uint64_t>(r[1]);
+                            if (ny >= sy || nz >= sz) continue;  // below 0 wraps
+                            const std::uint64_t other = (nz * sy + ny) * sx;
+                            const std::uint32_t first = start[other + (x ? x - 1 : 0)], last = start[other + std::min(x + 2, sx)];
+                            if (first == last) continue;
+                            runs[numRuns][0] = first;
+                            runs[numRuns][1] = last;
+                            ++numRuns;
+                        }
+                        visit(begin, end, ahead, runs, numRuns);
                     }
-                    AddPairs(v, begin, end, ahead, runs, numRuns, screen, gathered, sink);
                 }
-            }
-    } else {
+            return;
+        }
+        const std::uint64_t* keys = m.cellKey.data();
         const std::size_t numCells = m.cellKey.size();
         std::size_t cursor[4] = {0, 0, 0, 0};  // per half-shell row: first cell not below its reach
         for (std::size_t c = 0; c < numCells; ++c) {
-            const std::uint64_t key = m.cellKey[c];
-            const std::uint32_t ahead = m.cellStart[c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? c + 2 : c + 1];
+            if (!taken(c)) continue;
+            const std::uint64_t key = keys[c];
+            const std::uint32_t ahead = m.cellStart[c + 1 < numCells && keys[c + 1] == key + 1 ? c + 2 : c + 1];
             // Cells are in key order and each row's reach rises with the key, so
-            // every row keeps a cursor that only moves forward: a merge, no lookups.
-            // The up to three cells of a row are one run too.
+            // every row keeps a cursor that only moves forward: a merge, no
+            // lookups (a sample, skipping most cells, searches instead). The up
+            // to three cells of a row are one run too.
             int numRuns = 0;
             for (int r = 0; r < 4; ++r) {
                 const std::uint64_t lo = key + KeyDelta(-1, kPairRows[r][0], kPairRows[r][1]);
                 std::size_t& d = cursor[r];
-                while (d < numCells && m.cellKey[d] < lo) ++d;
+                if (sampleStride > 1) d = static_cast<std::size_t>(std::lower_bound(keys + d, keys + numCells, lo) - keys);
+                while (d < numCells && keys[d] < lo) ++d;
                 std::size_t e = d;
-                while (e < numCells && m.cellKey[e] <= lo + 2) ++e;
+                while (e < numCells && keys[e] <= lo + 2) ++e;
                 if (e > d) {
                     runs[numRuns][0] = m.cellStart[d];
                     runs[numRuns][1] = m.cellStart[e];
                     ++numRuns;
                 }
             }
-            AddPairs(v, m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns, screen, gathered, sink);
+            visit(m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns);
+        }
+    };
+
+    // The output is sized once from the pairs of a sample of the cells, so
+    // that it is neither copied while it grows nor cleared far beyond its
+    // final size (a fresh process pays for every page it touches). Small
+    // lists simply grow.
+    PairSink sink(pairFirst, pairSecond);
+    const std::size_t laidOut = m.LaidOut();
+    const std::uint64_t stride = std::min<std::uint64_t>(16, laidOut / 2048);
+    if (stride >= 4) {
+        CountSink counter;
+        std::size_t sampled = 0;
+        walk(stride, [&](std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t(*runs)[2],
+                         int numRuns) {
+            sampled += end - begin;
+            AddPairs(v, begin, end, ahead, runs, numRuns, screen, counter);
+        });
+        if (sampled > 0) {
+            // Newcomers meet about as many neighbours as laid-out points, and
+            // each of their pairs has one of them.
+            const double perPoint = static_cast<double>(counter.Total()) / static_cast<double>(sampled);
+            const double estimate = perPoint * static_cast<double>(laidOut + 2 * m.pending.size());
+            // A sample that met a rare dense clump can overshoot wildly: past
+            // 64 pairs a point the output grows as it fills instead.
+            const double cap = 64.0 * static_cast<double>(m.Total());
+            sink.Reserve(static_cast<std::size_t>(std::min(estimate * 1.125 + 4096.0, cap)));
         }
     }
+    walk(1, [&](std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t(*runs)[2], int numRuns) {
+        AddPairs(v, begin, end, ahead, runs, numRuns, screen, sink);
+    });
 
     // Pairs with a newcomer: each against the laid-out points of the 27 cells
     // around it, and against the newcomers after it in those cells' chains.
     for (std::size_t q = 0; q < m.pending.size(); ++q) {
         const VoxelData& a = m.pending[q];
-        const auto here = static_cast<std::uint64_t>(GetIndex(a.position));
+        const std::uint64_t here = PointKey(a.position, m_inverseCell);
         for (const auto& row : kQueryRows)
             for (int di = -1; di <= 1; ++di) {
                 const std::uint64_t key = here + KeyDelta(di, row[0], row[1]);
                 const Impl::Range cell = m.CellRange(key);
                 for (std::uint32_t b = cell.first; b < cell.last; ++b)
-                    if (a.position.Distance2(v[b].position) < m_cutoff2 && !sink.Put(v[b].index, a.index))
+                    if (a.position.Distance2(v.Position(b)) < m_cutoff2 && !sink.Put(v.id[b], a.index))
                         return sink.Finish();
                 const std::int32_t chain = m.chainTable.Find(key);
                 if (chain < 0) continue;
