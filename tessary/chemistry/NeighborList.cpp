@@ -125,20 +125,24 @@ void CountingPass(const std::vector<std::uint64_t>& keys, const std::vector<std:
 // Four-wide distance tests load past the end of a run; the padding keeps
 // them inside the arrays.
 constexpr std::size_t kPad = 4;
+constexpr float kFar = std::numeric_limits<float>::infinity();
 
 // The laid-out points, coordinates apart so that distance tests run over
 // contiguous floats, followed by kPad infinitely distant points.
+// Every slot is written by the layout, so the arrays start uninitialised.
 struct CellPoints {
-    std::vector<float> x, y, z;
-    std::vector<std::int32_t> id;
+    std::unique_ptr<float[]> x, y, z;
+    std::unique_ptr<std::int32_t[]> id;
+    std::size_t size = 0;
 
-    std::size_t Size() const { return id.size() < kPad ? 0 : id.size() - kPad; }
+    std::size_t Size() const { return size; }
     void Resize(std::size_t n) {
-        constexpr float kFar = std::numeric_limits<float>::infinity();
-        x.assign(n + kPad, kFar);
-        y.assign(n + kPad, kFar);
-        z.assign(n + kPad, kFar);
-        id.assign(n + kPad, -1);
+        size = n;
+        x.reset(new float[n + kPad]);
+        y.reset(new float[n + kPad]);
+        z.reset(new float[n + kPad]);
+        id.reset(new std::int32_t[n + kPad]);
+        for (std::size_t i = n; i < n + kPad; ++i) Set(i, -1, Point3d(kFar, kFar, kFar));
     }
     void Set(std::size_t at, std::int32_t number, const Point3d& p) {
         x[at] = p.x;
@@ -171,6 +175,7 @@ struct NeighborList::Impl {
     // The points sorted by cell, and the points added since.
     CellPoints sorted;
     std::vector<VoxelData> pending;
+    Point3d pendingLow, pendingHigh;  // the corners of the newcomers' box
 
     std::size_t LaidOut() const { return sorted.Size(); }
     std::size_t Total() const { return sorted.Size() + pending.size(); }
@@ -426,6 +431,11 @@ int NeighborList::Add(const Point3d& p) {
     if (!m_active || !IsFinite(p)) return number;  // numbered, never found
     Impl& m = *m_impl;
     m.Rearm();
+    if (m.pending.empty()) m.pendingLow = m.pendingHigh = p;
+    Point3d& low = m.pendingLow;
+    Point3d& high = m.pendingHigh;
+    low = Point3d(std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z));
+    high = Point3d(std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z));
     m.pending.push_back(VoxelData{number, p});  // filed into its cell by the next sort
     ++m.stored;
     return number;
@@ -433,8 +443,10 @@ int NeighborList::Add(const Point3d& p) {
 
 // Sorts every point by cell, stably: a cell keeps its points in the order of
 // addition. A counting sort over the occupied box when the box holds no more
-// cells than about twice the points (one pass, like a dense grid), else a
-// radix sort of the keys squeezed to the bits each axis needs.
+// cells than about sixteen times the points (one pass, like a dense grid; its
+// row index, 4 bytes a box cell, is kept for the queries), else a radix sort
+// of the keys squeezed to the bits each axis needs. Molecules at bond cutoffs
+// fill about one box cell in ten, so they take the first way.
 void NeighborList::Impl::Layout(const NeighborList& list) {
     Impl& m = *this;
     const std::size_t old = m.LaidOut(), total = m.Total();
@@ -451,22 +463,12 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         }
     };
     for (std::uint64_t key : m.cellKey) widen(key);
-    Point3d low = m.pending[0].position, high = low;
-    for (const VoxelData& v : m.pending) {
-        const Point3d& p = v.position;
-        low.x = std::min(low.x, p.x);
-        low.y = std::min(low.y, p.y);
-        low.z = std::min(low.z, p.z);
-        high.x = std::max(high.x, p.x);
-        high.y = std::max(high.y, p.y);
-        high.z = std::max(high.z, p.z);
-    }
-    widen(PointKey(low, list.m_inverseCell));
-    widen(PointKey(high, list.m_inverseCell));
+    widen(PointKey(m.pendingLow, list.m_inverseCell));
+    widen(PointKey(m.pendingHigh, list.m_inverseCell));
     std::uint64_t size[3];
     for (int axis = 0; axis < 3; ++axis) size[axis] = hi[axis] - lo[axis] + 1;
     const std::uint64_t volume = size[0] * size[1] * size[2];  // at most 2^63
-    const bool dense = volume <= 2 * static_cast<std::uint64_t>(total) + 4096;
+    const bool dense = volume <= 16 * static_cast<std::uint64_t>(total) + 4096;
 
     // Each point's sort key, in the current order; earlier points through their cells.
     int width[3] = {0, 0, 0};
@@ -482,8 +484,17 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         for (std::size_t c = 0; c < m.cellKey.size(); ++c)
             std::fill(keys.begin() + m.cellStart[c], keys.begin() + m.cellStart[c + 1],
                       static_cast<Key>(sortKey(m.cellKey[c])));
-        for (std::size_t i = old; i < total; ++i)
-            keys[i] = static_cast<Key>(sortKey(PointKey(m.pending[i - old].position, list.m_inverseCell)));
+        // A point's cell indices are already clamped into the key range.
+        const double inverse = list.m_inverseCell;
+        const auto offset = [&](float v, int axis) {
+            return static_cast<std::uint64_t>(SubIndex(v, inverse) + kBias) - lo[axis];
+        };
+        for (std::size_t i = old; i < total; ++i) {
+            const Point3d& p = m.pending[i - old].position;
+            const std::uint64_t x = offset(p.x, 0), y = offset(p.y, 1), z = offset(p.z, 2);
+            keys[i] = static_cast<Key>(dense ? (z * size[1] + y) * size[0] + x
+                                             : (z << (width[0] + width[1])) | (y << width[0]) | x);
+        }
     };
 
     CellPoints sorted;
@@ -507,15 +518,20 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         // Counted one slot on, the running starts end up as the box's row index:
         // after the scatter, boxStart[d] is where box cell d starts.
         boxStart.assign(volume + 2, 0);
-        for (std::uint32_t key : keys) ++boxStart[key + 2];
+        std::size_t occupied = 0;
+        for (std::uint32_t key : keys) occupied += boxStart[key + 2]++ == 0 ? 1 : 0;
+        cellKey.reserve(occupied);
+        cellStart.reserve(occupied + 1);
         for (std::uint64_t d = 1; d <= volume; ++d) boxStart[d + 1] += boxStart[d];
         for (std::size_t i = 0; i < total; ++i) move(i, boxStart[keys[i] + 1]++);
         boxStart.pop_back();
         std::uint64_t d = 0;
         for (std::uint64_t z = 0; z < size[2]; ++z)
-            for (std::uint64_t y = 0; y < size[1]; ++y)
-                for (std::uint64_t x = 0; x < size[0]; ++x, ++d)
-                    if (boxStart[d + 1] > boxStart[d]) addCell(x, y, z, boxStart[d]);
+            for (std::uint64_t y = 0; y < size[1]; ++y, d += size[0]) {
+                if (boxStart[d + size[0]] == boxStart[d]) continue;  // an empty row
+                for (std::uint64_t x = 0; x < size[0]; ++x)
+                    if (boxStart[d + x + 1] > boxStart[d + x]) addCell(x, y, z, boxStart[d + x]);
+            }
     } else {
         std::vector<std::uint64_t> keys;
         fillKeys(keys);
@@ -704,10 +720,10 @@ struct PairScreen {
 // decides them. Writes at most kPad - 1 slots beyond the candidates.
 inline std::size_t PairRun(const CellPoints& v, std::size_t first, std::size_t last, float ax, float ay, float az,
                            std::int32_t ida, const PairScreen& screen, std::int32_t* f, std::int32_t* s, std::size_t n) {
-    const float* x = v.x.data();
-    const float* y = v.y.data();
-    const float* z = v.z.data();
-    const std::int32_t* id = v.id.data();
+    const float* x = v.x.get();
+    const float* y = v.y.get();
+    const float* z = v.z.get();
+    const std::int32_t* id = v.id.get();
     const auto exact = [&](std::size_t j) {
         const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
         return dx * dx + dy * dy + dz * dz < screen.cutoff2;
@@ -735,6 +751,7 @@ inline std::size_t PairRun(const CellPoints& v, std::size_t first, std::size_t l
         if (near)
             for (int lane = 0; lane < 4; ++lane)
                 if ((near >> lane) & 1) keep |= exact(j + static_cast<std::size_t>(lane)) << lane;
+        if (!keep) continue;
         for (int lane = 0; lane < 4; ++lane) {
             f[n] = ida;
             s[n] = id[j + static_cast<std::size_t>(lane)];
@@ -877,8 +894,8 @@ int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
     // lists simply grow.
     PairSink sink(pairFirst, pairSecond);
     const std::size_t laidOut = m.LaidOut();
-    const std::uint64_t stride = std::min<std::uint64_t>(16, laidOut / 2048);
-    if (stride >= 4) {
+    const std::uint64_t stride = std::min<std::uint64_t>(32, laidOut / 1024);
+    if (stride >= 8) {
         CountSink counter;
         std::size_t sampled = 0;
         walk(stride, [&](std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t(*runs)[2],
