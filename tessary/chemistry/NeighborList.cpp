@@ -576,99 +576,20 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
     state.Prepare(*this);
     state.Locator();
     const Impl& m = state;  // read-only from here on: other queries may be reading it too
-    const bool chains = !m.pending.empty();
-
-    // Candidates are screened in float; the ones that pass are decided in
-    // double. The screen admits a relative 2^-20 beyond the radius, far more
-    // than the float rounding, so it never drops a point that is close.
-    const double r2 = radius * radius;
-    const bool screen = r2 >= 1e-30 && r2 <= 1e30;
-    const float screenR2 = screen ? static_cast<float>(r2) * (1.0f + 1.0f / (1 << 20)) : 0.0f;
-    const float qx = p.x, qy = p.y, qz = p.z;
-    double best = std::numeric_limits<double>::infinity();
-    int nearest = -1;
-    const auto test = [&](const Point3d& position, std::int32_t number) {
-        if (screen) {
-            const float dx = position.x - qx, dy = position.y - qy, dz = position.z - qz;
-            if (!(dx * dx + dy * dy + dz * dz < screenR2)) return;
-        }
-        const double d2 = p.Distance2(position);
-        if (d2 < r2) {
-            found.Add(number);
-            if (d2 < best) {
-                best = d2;
-                nearest = number;
-            }
-        }
-    };
-    const CellPoints& sorted = m.sorted;
-    const auto scan = [&](std::uint32_t first, std::uint32_t last) {
-        for (std::uint32_t v = first; v < last; ++v) test(sorted.Position(v), sorted.id[v]);
-    };
-    // A cell's points added since the last sort come after its sorted ones:
-    // together, the order of addition.
-    const auto scanChain = [&](std::uint64_t key) {
-        if (!chains) return;
-        const std::int32_t chain = m.chainTable.Find(key);
-        if (chain < 0) return;
-        for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
-             q = m.chainNext[static_cast<std::size_t>(q)])
-            test(m.pending[static_cast<std::size_t>(q)].position, m.pending[static_cast<std::size_t>(q)].index);
-    };
-    // One row: the cells at di = 0, -1, +1 as ranges of `sorted` (empty when
-    // absent). They lie side by side, so a short row is screened in one pass
-    // and its hits reported cell by cell, in that order.
     using Range = Impl::Range;
-    struct Hit {
-        std::uint32_t at;
-        double d2;
-    };
-    constexpr std::uint32_t kShortRow = 64;
-    const auto scanRow = [&](const Range (&cells)[3], std::uint64_t key) {
-        std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
-        for (const Range& r : cells)
-            if (r.last > r.first) {
-                lo = std::min(lo, r.first);
-                hi = std::max(hi, r.last);
-            }
-        const std::uint64_t keys[3] = {key, key - 1, key + 1};
-        if (hi > lo && hi - lo > kShortRow) {
-            for (int i = 0; i < 3; ++i) {
-                scan(cells[i].first, cells[i].last);
-                scanChain(keys[i]);
-            }
-            return;
-        }
-        Hit hits[kShortRow];
-        std::uint32_t numHits = 0;
-        for (std::uint32_t v = lo; v < hi; ++v) {
-            if (screen) {
-                const float dx = sorted.x[v] - qx, dy = sorted.y[v] - qy, dz = sorted.z[v] - qz;
-                if (!(dx * dx + dy * dy + dz * dz < screenR2)) continue;
-            }
-            const double d2 = p.Distance2(sorted.Position(v));
-            if (d2 < r2) hits[numHits++] = Hit{v, d2};
-        }
-        for (int i = 0; i < 3; ++i) {
-            for (std::uint32_t h = 0; h < numHits; ++h) {
-                if (hits[h].at < cells[i].first || hits[h].at >= cells[i].last) continue;
-                const std::int32_t number = sorted.id[hits[h].at];
-                found.Add(number);
-                if (hits[h].d2 < best) {
-                    best = hits[h].d2;
-                    nearest = number;
-                }
-            }
-            scanChain(keys[i]);
-        }
-    };
 
+    // The 27 cells around p as rows along x: each row's cells in the order
+    // di = 0, -1, +1 (empty when absent). A row's cells lie side by side in
+    // storage, -1 first.
     const std::uint64_t here = PointKey(p, m_inverseCell);
     const std::size_t numCells = m.cellKey.size();
     const std::uint64_t x = m.BoxOffset(here, 0), sizeX = m.boxSize[0];
-    for (const auto& row : kQueryRows) {
-        const std::uint64_t key = here + KeyDelta(0, row[0], row[1]);
-        Range cells[3] = {{0, 0}, {0, 0}, {0, 0}};
+    Range cells[9][3];
+    std::size_t candidates = 0;
+    for (int r = 0; r < 9; ++r) {
+        const std::uint64_t key = here + KeyDelta(0, kQueryRows[r][0], kQueryRows[r][1]);
+        Range* row = cells[r];
+        row[0] = row[1] = row[2] = Range{0, 0};
         if (!m.denseStart.empty()) {
             // A row of the box: its cells' starts sit side by side.
             const std::uint64_t y = m.BoxOffset(key, 1), z = m.BoxOffset(key, 2);
@@ -676,7 +597,7 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
                 const std::uint32_t* start = m.denseStart.data() + (z * m.boxSize[1] + y) * sizeX;
                 const std::uint64_t at[3] = {x, x - 1, x + 1};  // below 0 wraps
                 for (int i = 0; i < 3; ++i)
-                    if (at[i] < sizeX) cells[i] = Range{start[at[i]], start[at[i] + 1]};
+                    if (at[i] < sizeX) row[i] = Range{start[at[i]], start[at[i] + 1]};
             }
         } else {
             const std::int32_t center = m.Locate(key);
@@ -694,10 +615,125 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
             for (int i = 0; i < 3; ++i)
                 if (found3[i] >= 0) {
                     const auto c = static_cast<std::size_t>(found3[i]);
-                    cells[i] = Range{m.cellStart[c], m.cellStart[c + 1]};
+                    row[i] = Range{m.cellStart[c], m.cellStart[c + 1]};
                 }
         }
-        scanRow(cells, key);
+        for (int i = 0; i < 3; ++i) candidates += row[i].last - row[i].first;
+    }
+
+    // Candidates are screened in float; the ones that pass are decided in
+    // double. The screen admits a relative 2^-20 beyond the radius, far more
+    // than the float rounding, so it never drops a point that is close.
+    const double r2 = radius * radius;
+    const bool screen = r2 >= 1e-30 && r2 <= 1e30;
+    const float screenR2 = screen ? static_cast<float>(r2) * (1.0f + 1.0f / (1 << 20)) : 0.0f;
+    const float qx = p.x, qy = p.y, qz = p.z;
+    double best = std::numeric_limits<double>::infinity();
+    int nearest = -1;
+    const CellPoints& sorted = m.sorted;
+    const int base = found.GetSize();
+
+    if (m.pending.empty() && candidates + kPad <= static_cast<std::size_t>(std::numeric_limits<int>::max() - base)) {
+        // Room for every candidate: each row is screened in one pass, four
+        // at a time, its passing storage slots written without a branch;
+        // the slots of the row's own cell are then moved before those of the
+        // cell at -x. A last pass decides the slots in double, keeps the
+        // close ones as point numbers and finds the nearest.
+        found.SetSize(base + static_cast<int>(candidates + kPad));
+        std::int32_t* out = found.GetData() + base;
+        std::size_t n = 0;
+        for (const Range* row : cells) {
+            std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
+            for (int i = 0; i < 3; ++i)
+                if (row[i].last > row[i].first) {
+                    lo = std::min(lo, row[i].first);
+                    hi = std::max(hi, row[i].last);
+                }
+            if (lo >= hi) continue;
+            const std::size_t rowStart = n;
+            if (!screen) {
+                for (std::uint32_t v = lo; v < hi; ++v) out[n++] = static_cast<std::int32_t>(v);
+            } else {
+#if defined(__SSE2__)
+                const __m128 vx = _mm_set1_ps(qx), vy = _mm_set1_ps(qy), vz = _mm_set1_ps(qz), vr = _mm_set1_ps(screenR2);
+                for (std::uint32_t v = lo; v < hi; v += 4) {
+                    const __m128 dx = _mm_sub_ps(_mm_loadu_ps(sorted.x.get() + v), vx);
+                    const __m128 dy = _mm_sub_ps(_mm_loadu_ps(sorted.y.get() + v), vy);
+                    const __m128 dz = _mm_sub_ps(_mm_loadu_ps(sorted.z.get() + v), vz);
+                    const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+                    const int lanes = hi - v >= 4 ? 0xF : (1 << (hi - v)) - 1;
+                    const int pass = _mm_movemask_ps(_mm_cmplt_ps(d2, vr)) & lanes;
+                    for (std::uint32_t lane = 0; lane < 4; ++lane) {
+                        out[n] = static_cast<std::int32_t>(v + lane);
+                        n += static_cast<std::uint32_t>(pass >> lane) & 1;
+                    }
+                }
+#else
+                for (std::uint32_t v = lo; v < hi; ++v) {
+                    const float dx = sorted.x[v] - qx, dy = sorted.y[v] - qy, dz = sorted.z[v] - qz;
+                    out[n] = static_cast<std::int32_t>(v);
+                    n += dx * dx + dy * dy + dz * dz < screenR2 ? 1 : 0;
+                }
+#endif
+            }
+            // Slots ascend: the cell at -x, the row's own cell, the cell at +x.
+            const auto minusEnd = static_cast<std::int32_t>(row[1].last > row[1].first ? row[1].last : lo);
+            const auto centerEnd = static_cast<std::int32_t>(row[0].last > row[0].first ? row[0].last : minusEnd);
+            std::size_t minusHits = 0, centerHits = 0;
+            for (std::size_t h = rowStart; h < n; ++h) {
+                minusHits += out[h] < minusEnd ? 1 : 0;
+                centerHits += out[h] >= minusEnd && out[h] < centerEnd ? 1 : 0;
+            }
+            if (minusHits && centerHits)
+                std::rotate(out + rowStart, out + rowStart + minusHits, out + rowStart + minusHits + centerHits);
+        }
+        std::size_t kept = 0;
+        for (std::size_t h = 0; h < n; ++h) {
+            const auto at = static_cast<std::size_t>(out[h]);
+            const double d2 = p.Distance2(sorted.Position(at));
+            const std::int32_t number = sorted.id[at];
+            out[kept] = number;
+            const bool close = d2 < r2;
+            if (close && d2 < best) {
+                best = d2;
+                nearest = number;
+            }
+            kept += close ? 1 : 0;
+        }
+        found.SetSize(base + static_cast<int>(kept));
+        return nearest;
+    }
+
+    // Newcomers since the last sort (or a result near the array's limit):
+    // cell by cell, each cell's laid-out points and then its newcomers,
+    // which together keep the order of addition.
+    const auto test = [&](const Point3d& position, std::int32_t number) {
+        if (screen) {
+            const float dx = position.x - qx, dy = position.y - qy, dz = position.z - qz;
+            if (!(dx * dx + dy * dy + dz * dz < screenR2)) return;
+        }
+        const double d2 = p.Distance2(position);
+        if (d2 < r2) {
+            found.Add(number);
+            if (d2 < best) {
+                best = d2;
+                nearest = number;
+            }
+        }
+    };
+    const bool chains = !m.pending.empty();
+    for (int r = 0; r < 9; ++r) {
+        const std::uint64_t key = here + KeyDelta(0, kQueryRows[r][0], kQueryRows[r][1]);
+        const std::uint64_t keys[3] = {key, key - 1, key + 1};
+        for (int i = 0; i < 3; ++i) {
+            for (std::uint32_t v = cells[r][i].first; v < cells[r][i].last; ++v) test(sorted.Position(v), sorted.id[v]);
+            if (!chains) continue;
+            const std::int32_t chain = m.chainTable.Find(keys[i]);
+            if (chain < 0) continue;
+            for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
+                 q = m.chainNext[static_cast<std::size_t>(q)])
+                test(m.pending[static_cast<std::size_t>(q)].position, m.pending[static_cast<std::size_t>(q)].index);
+        }
     }
     return nearest;
 }

@@ -377,6 +377,51 @@ TEST(NeighborList, BondsOfARealProtein) {
     EXPECT_LT(pairs, 720);
 }
 
+// A laid-out list answers a query in one pass over each row of cells; a list
+// with newcomers since its last sort walks cell by cell. Both must give the
+// same numbers in the same order (cell by cell: the row's own cell, -x, +x;
+// within a cell the order of addition) and the same nearest.
+TEST(NeighborList, QueryOrderIsTheSameLaidOutOrNot) {
+    const std::uint64_t seed = TestSeed() + 3;
+    SCOPED_TRACE(testing::Message() << "TESSARY_TEST_SEED=" << seed - 3);
+    std::mt19937_64 rng(seed);
+    struct Case {
+        const char* name;
+        double cutoff, side, far;
+    };
+    const Case cases[] = {{"compact box", 1.5, 9.0, 0.0}, {"sparse box", 1.0, 6.0, 3000.0}, {"negative corner", 2.0, -12.0, 0.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::uniform_real_distribution<double> u(std::min(0.0, c.side), std::max(0.0, c.side));
+        std::vector<Point3d> points;
+        for (int i = 0; i < 900; ++i) {
+            const double shift = i % 3 == 0 ? c.far : 0.0;
+            points.push_back(Point3d(u(rng) + shift, u(rng), u(rng) - shift));
+            if (i % 40 == 0) points.push_back(points.back());  // equal distances: the first met is the nearest
+        }
+        NeighborList laidOut(c.cutoff, 64), fresh(c.cutoff, 64);
+        for (const Point3d& p : points) laidOut.Add(p);
+        IntArray ignored;
+        laidOut.GetNeighbors(points[0], ignored);  // lays every point out
+        // Too few newcomers for a new sort: every query of `fresh` walks cell by cell.
+        const std::size_t first = points.size() - 200;
+        for (std::size_t i = 0; i < first; ++i) fresh.Add(points[i]);
+        fresh.GetNeighbors(points[0], ignored);
+        for (std::size_t i = first; i < points.size(); ++i) fresh.Add(points[i]);
+        for (std::size_t q = 0; q < points.size(); q += 7) {
+            const Point3d query = q % 2 ? points[q] : Point3d(points[q].x + 0.3f, points[q].y - 0.2f, points[q].z);
+            for (const double radius : {c.cutoff, 0.5 * c.cutoff}) {
+                IntArray a, b;
+                a.Add(-1);
+                b.Add(-1);
+                EXPECT_EQ(laidOut.GetNeighbors(query, radius, a), fresh.GetNeighbors(query, radius, b)) << q;
+                EXPECT_EQ(Values(a), Values(b)) << q;
+                CheckQuery(laidOut, points, query, radius);
+            }
+        }
+    }
+}
+
 // ---- edge cases of the pair search, against brute force -----------------------
 struct PairCase {
     const char* name;
