@@ -748,8 +748,9 @@ struct PairScreen {
 
 // Candidates first <= j < last of the laid-out points against point
 // (ax, ay, az): stores every candidate at out[n] and advances n past the close
-// ones, so the loop has no unpredictable branch. With the float screen,
-// distances are computed four at a time in single precision, lanes past
+// ones, without a branch per candidate. With the float screen, distances are
+// computed four at a time in single precision (a group with no close
+// candidate, most of them, writes nothing), lanes past
 // `last` masked off (the padding keeps their loads inside the arrays); only
 // candidates within a relative 2^-20 of the cutoff (well beyond the rounding
 // of that computation) are decided again in double, exactly as a point query
@@ -787,7 +788,7 @@ inline std::size_t PairRun(const CellPoints& v, std::size_t first, std::size_t l
         if (near)
             for (int lane = 0; lane < 4; ++lane)
                 if ((near >> lane) & 1) keep |= exact(j + static_cast<std::size_t>(lane)) << lane;
-        if (!keep) continue;
+        if (!keep) continue;  // most groups, at the cutoffs of molecules
         for (int lane = 0; lane < 4; ++lane) {
             f[n] = ida;
             s[n] = id[j + static_cast<std::size_t>(lane)];
