@@ -58,6 +58,24 @@ constexpr int kPairRows[4][2] = {{-1, 0}, {1, 1}, {0, 1}, {-1, 1}};
 
 bool IsFinite(const Point3d& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
+// Cell index of one coordinate and key of a finite point. The members of the
+// same names are exported and so called through the symbol table; these stay
+// inline for the passes over every point.
+inline int SubIndex(double v, double inverseCell) {
+    const double s = v * inverseCell;
+    if (!(s >= kMinIndex)) return kMinIndex;  // also catches NaN
+    if (s >= kMaxIndex) return kMaxIndex;
+    const int t = static_cast<int>(s);  // toward zero; floor below
+    return t - (static_cast<double>(t) > s ? 1 : 0);
+}
+inline std::uint64_t PackKey(int i, int j, int k) {
+    const auto field = [](int v) { return static_cast<std::uint64_t>(std::clamp(v, kMinIndex, kMaxIndex) + kBias); };
+    return (field(k) << (2 * kFieldBits)) | (field(j) << kFieldBits) | field(i);
+}
+inline std::uint64_t PointKey(const Point3d& p, double inverseCell) {
+    return PackKey(SubIndex(p.x, inverseCell), SubIndex(p.y, inverseCell), SubIndex(p.z, inverseCell));
+}
+
 int BitWidth(std::uint64_t v) {
     int bits = 0;
     for (; v; v >>= 1) ++bits;
@@ -104,6 +122,37 @@ void CountingPass(const std::vector<std::uint64_t>& keys, const std::vector<std:
     for (std::uint32_t i : order) out[start[digit(keys[i])]++] = i;
 }
 
+// Four-wide distance tests load past the end of a run; the padding keeps
+// them inside the arrays.
+constexpr std::size_t kPad = 4;
+constexpr float kFar = std::numeric_limits<float>::infinity();
+
+// The laid-out points, coordinates apart so that distance tests run over
+// contiguous floats, followed by kPad infinitely distant points.
+// Every slot is written by the layout, so the arrays start uninitialised.
+struct CellPoints {
+    std::unique_ptr<float[]> x, y, z;
+    std::unique_ptr<std::int32_t[]> id;
+    std::size_t size = 0;
+
+    std::size_t Size() const { return size; }
+    void Resize(std::size_t n) {
+        size = n;
+        x.reset(new float[n + kPad]);
+        y.reset(new float[n + kPad]);
+        z.reset(new float[n + kPad]);
+        id.reset(new std::int32_t[n + kPad]);
+        for (std::size_t i = n; i < n + kPad; ++i) Set(i, -1, Point3d(kFar, kFar, kFar));
+    }
+    void Set(std::size_t at, std::int32_t number, const Point3d& p) {
+        x[at] = p.x;
+        y[at] = p.y;
+        z[at] = p.z;
+        id[at] = number;
+    }
+    Point3d Position(std::size_t at) const { return Point3d(x[at], y[at], z[at]); }
+};
+
 }  // namespace
 
 // Everything behind the interface: the points sorted by cell, the cells, the
@@ -124,11 +173,12 @@ struct NeighborList::Impl {
     std::size_t stored = 0;  // points that can be found; only Add changes it
 
     // The points sorted by cell, and the points added since.
-    std::vector<VoxelData> sorted;
+    CellPoints sorted;
     std::vector<VoxelData> pending;
+    Point3d pendingLow, pendingHigh;  // the corners of the newcomers' box
 
-    std::size_t LaidOut() const { return sorted.size(); }
-    std::size_t Total() const { return sorted.size() + pending.size(); }
+    std::size_t LaidOut() const { return sorted.Size(); }
+    std::size_t Total() const { return sorted.Size() + pending.size(); }
 
     // Laid-out cells in key order: cell c holds sorted[cellStart[c] .. cellStart[c + 1]).
     std::vector<std::uint64_t> cellKey;
@@ -239,7 +289,7 @@ struct NeighborList::Impl {
             const auto q = static_cast<std::int32_t>(chained);
             chainNext.push_back(-1);
             const auto fresh = static_cast<std::int32_t>(chainHead.size());
-            const auto key = static_cast<std::uint64_t>(list.GetIndex(pending[chained].position));
+            const auto key = PointKey(pending[chained].position, list.m_inverseCell);
             const std::int32_t chain = chainTable.FindOrAdd(key, fresh);
             if (chain == fresh) {
                 chainHead.push_back(q);
@@ -277,7 +327,7 @@ public:
         if (m_count + extra <= m_capacity) return true;
         const std::size_t limit =
             static_cast<std::size_t>(std::numeric_limits<int>::max()) - static_cast<std::size_t>(std::max(m_base1, m_base2));
-        std::size_t capacity = std::max({m_count + extra, 2 * m_capacity, std::size_t{1024}});
+        std::size_t capacity = std::max({m_count + extra, m_capacity + m_capacity / 2, std::size_t{1024}});
         capacity = std::min(capacity, limit);
         if (capacity > m_capacity) {
             m_first->SetSize(m_base1 + static_cast<int>(capacity));
@@ -324,6 +374,36 @@ private:
     std::size_t m_capacity = 0;
 };
 
+// Counts pairs without keeping them: the kernels write each point's
+// candidates into a scratch as large as one point's candidates, and Reserve,
+// called before every point, tallies and rewinds it.
+class CountSink {
+public:
+    bool Reserve(std::size_t extra) {
+        m_total += m_count;
+        m_count = 0;
+        if (extra > m_scratch.size() / 2) {
+            m_scratch.resize(2 * extra);
+            m_f = m_scratch.data();
+            m_s = m_f + extra;
+        }
+        return true;
+    }
+    bool Put(std::int32_t, std::int32_t) {
+        ++m_count;
+        return true;
+    }
+    std::size_t Total() const { return m_total + m_count; }
+
+    std::int32_t* m_f = nullptr;
+    std::int32_t* m_s = nullptr;
+    std::size_t m_count = 0;
+
+private:
+    std::vector<std::int32_t> m_scratch;
+    std::size_t m_total = 0;
+};
+
 }  // namespace
 
 NeighborList::NeighborList(double cutoff, int hashSize)
@@ -336,22 +416,13 @@ NeighborList::NeighborList(double cutoff, int hashSize)
 
 NeighborList::~NeighborList() = default;
 
-int NeighborList::GetSubIndex(double v) const {
-    const double s = v * m_inverseCell;
-    if (!(s >= kMinIndex)) return kMinIndex;  // also catches NaN
-    if (s >= kMaxIndex) return kMaxIndex;
-    const int t = static_cast<int>(s);  // toward zero; floor below
-    return t - (static_cast<double>(t) > s ? 1 : 0);
-}
+int NeighborList::GetSubIndex(double v) const { return SubIndex(v, m_inverseCell); }
 
-std::int64_t NeighborList::GetIndex(int i, int j, int k) const {
-    const auto field = [](int v) { return static_cast<std::uint64_t>(std::clamp(v, kMinIndex, kMaxIndex) + kBias); };
-    return static_cast<std::int64_t>((field(k) << (2 * kFieldBits)) | (field(j) << kFieldBits) | field(i));
-}
+std::int64_t NeighborList::GetIndex(int i, int j, int k) const { return static_cast<std::int64_t>(PackKey(i, j, k)); }
 
 std::int64_t NeighborList::GetIndex(const Point3d& p) const {
     if (!IsFinite(p)) return -1;
-    return GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z));
+    return static_cast<std::int64_t>(PointKey(p, m_inverseCell));
 }
 
 int NeighborList::Add(const Point3d& p) {
@@ -360,6 +431,11 @@ int NeighborList::Add(const Point3d& p) {
     if (!m_active || !IsFinite(p)) return number;  // numbered, never found
     Impl& m = *m_impl;
     m.Rearm();
+    if (m.pending.empty()) m.pendingLow = m.pendingHigh = p;
+    Point3d& low = m.pendingLow;
+    Point3d& high = m.pendingHigh;
+    low = Point3d(std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z));
+    high = Point3d(std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z));
     m.pending.push_back(VoxelData{number, p});  // filed into its cell by the next sort
     ++m.stored;
     return number;
@@ -367,8 +443,10 @@ int NeighborList::Add(const Point3d& p) {
 
 // Sorts every point by cell, stably: a cell keeps its points in the order of
 // addition. A counting sort over the occupied box when the box holds no more
-// cells than about twice the points (one pass, like a dense grid), else a
-// radix sort of the keys squeezed to the bits each axis needs.
+// cells than about sixteen times the points (one pass, like a dense grid; its
+// row index, 4 bytes a box cell, is kept for the queries), else a radix sort
+// of the keys squeezed to the bits each axis needs. Molecules at bond cutoffs
+// fill about one box cell in ten, so they take the first way.
 void NeighborList::Impl::Layout(const NeighborList& list) {
     Impl& m = *this;
     const std::size_t old = m.LaidOut(), total = m.Total();
@@ -385,22 +463,12 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         }
     };
     for (std::uint64_t key : m.cellKey) widen(key);
-    Point3d low = m.pending[0].position, high = low;
-    for (const VoxelData& v : m.pending) {
-        const Point3d& p = v.position;
-        low.x = std::min(low.x, p.x);
-        low.y = std::min(low.y, p.y);
-        low.z = std::min(low.z, p.z);
-        high.x = std::max(high.x, p.x);
-        high.y = std::max(high.y, p.y);
-        high.z = std::max(high.z, p.z);
-    }
-    widen(static_cast<std::uint64_t>(list.GetIndex(low)));
-    widen(static_cast<std::uint64_t>(list.GetIndex(high)));
+    widen(PointKey(m.pendingLow, list.m_inverseCell));
+    widen(PointKey(m.pendingHigh, list.m_inverseCell));
     std::uint64_t size[3];
     for (int axis = 0; axis < 3; ++axis) size[axis] = hi[axis] - lo[axis] + 1;
     const std::uint64_t volume = size[0] * size[1] * size[2];  // at most 2^63
-    const bool dense = volume <= 2 * static_cast<std::uint64_t>(total) + 4096;
+    const bool dense = volume <= 16 * static_cast<std::uint64_t>(total) + 4096;
 
     // Each point's sort key, in the current order; earlier points through their cells.
     int width[3] = {0, 0, 0};
@@ -416,13 +484,26 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         for (std::size_t c = 0; c < m.cellKey.size(); ++c)
             std::fill(keys.begin() + m.cellStart[c], keys.begin() + m.cellStart[c + 1],
                       static_cast<Key>(sortKey(m.cellKey[c])));
-        for (std::size_t i = old; i < total; ++i)
-            keys[i] = static_cast<Key>(sortKey(static_cast<std::uint64_t>(list.GetIndex(m.pending[i - old].position))));
+        // A point's cell indices are already clamped into the key range.
+        const double inverse = list.m_inverseCell;
+        const auto offset = [&](float v, int axis) {
+            return static_cast<std::uint64_t>(SubIndex(v, inverse) + kBias) - lo[axis];
+        };
+        for (std::size_t i = old; i < total; ++i) {
+            const Point3d& p = m.pending[i - old].position;
+            const std::uint64_t x = offset(p.x, 0), y = offset(p.y, 1), z = offset(p.z, 2);
+            keys[i] = static_cast<Key>(dense ? (z * size[1] + y) * size[0] + x
+                                             : (z << (width[0] + width[1])) | (y << width[0]) | x);
+        }
     };
 
-    std::vector<VoxelData> sorted(total);
+    CellPoints sorted;
+    sorted.Resize(total);
     const auto move = [&](std::size_t from, std::size_t to) {
-        sorted[to] = from < old ? m.sorted[from] : m.pending[from - old];
+        if (from < old)
+            sorted.Set(to, m.sorted.id[from], m.sorted.Position(from));
+        else
+            sorted.Set(to, m.pending[from - old].index, m.pending[from - old].position);
     };
     std::vector<std::uint64_t> cellKey;
     std::vector<std::uint32_t> cellStart;
@@ -437,15 +518,20 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
         // Counted one slot on, the running starts end up as the box's row index:
         // after the scatter, boxStart[d] is where box cell d starts.
         boxStart.assign(volume + 2, 0);
-        for (std::uint32_t key : keys) ++boxStart[key + 2];
+        std::size_t occupied = 0;
+        for (std::uint32_t key : keys) occupied += boxStart[key + 2]++ == 0 ? 1 : 0;
+        cellKey.reserve(occupied);
+        cellStart.reserve(occupied + 1);
         for (std::uint64_t d = 1; d <= volume; ++d) boxStart[d + 1] += boxStart[d];
         for (std::size_t i = 0; i < total; ++i) move(i, boxStart[keys[i] + 1]++);
         boxStart.pop_back();
         std::uint64_t d = 0;
         for (std::uint64_t z = 0; z < size[2]; ++z)
-            for (std::uint64_t y = 0; y < size[1]; ++y)
-                for (std::uint64_t x = 0; x < size[0]; ++x, ++d)
-                    if (boxStart[d + 1] > boxStart[d]) addCell(x, y, z, boxStart[d]);
+            for (std::uint64_t y = 0; y < size[1]; ++y, d += size[0]) {
+                if (boxStart[d + size[0]] == boxStart[d]) continue;  // an empty row
+                for (std::uint64_t x = 0; x < size[0]; ++x)
+                    if (boxStart[d + x + 1] > boxStart[d + x]) addCell(x, y, z, boxStart[d + x]);
+            }
     } else {
         std::vector<std::uint64_t> keys;
         fillKeys(keys);
@@ -467,7 +553,7 @@ void NeighborList::Impl::Layout(const NeighborList& list) {
     }
     cellStart.push_back(static_cast<std::uint32_t>(total));
 
-    m.sorted.swap(sorted);
+    m.sorted = std::move(sorted);
     std::vector<VoxelData>().swap(m.pending);
     m.cellKey.swap(cellKey);
     m.cellStart.swap(cellStart);
@@ -490,99 +576,20 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
     state.Prepare(*this);
     state.Locator();
     const Impl& m = state;  // read-only from here on: other queries may be reading it too
-    const bool chains = !m.pending.empty();
-
-    // Candidates are screened in float; the ones that pass are decided in
-    // double. The screen admits a relative 2^-20 beyond the radius, far more
-    // than the float rounding, so it never drops a point that is close.
-    const double r2 = radius * radius;
-    const bool screen = r2 >= 1e-30 && r2 <= 1e30;
-    const float screenR2 = screen ? static_cast<float>(r2) * (1.0f + 1.0f / (1 << 20)) : 0.0f;
-    const float qx = p.x, qy = p.y, qz = p.z;
-    double best = std::numeric_limits<double>::infinity();
-    int nearest = -1;
-    const auto test = [&](const VoxelData& v) {
-        if (screen) {
-            const float dx = v.position.x - qx, dy = v.position.y - qy, dz = v.position.z - qz;
-            if (!(dx * dx + dy * dy + dz * dz < screenR2)) return;
-        }
-        const double d2 = p.Distance2(v.position);
-        if (d2 < r2) {
-            found.Add(v.index);
-            if (d2 < best) {
-                best = d2;
-                nearest = v.index;
-            }
-        }
-    };
-    const auto scan = [&](std::uint32_t first, std::uint32_t last) {
-        for (std::uint32_t v = first; v < last; ++v) test(m.sorted[v]);
-    };
-    // A cell's points added since the last sort come after its sorted ones:
-    // together, the order of addition.
-    const auto scanChain = [&](std::uint64_t key) {
-        if (!chains) return;
-        const std::int32_t chain = m.chainTable.Find(key);
-        if (chain < 0) return;
-        for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
-             q = m.chainNext[static_cast<std::size_t>(q)])
-            test(m.pending[static_cast<std::size_t>(q)]);
-    };
-    // One row: the cells at di = 0, -1, +1 as ranges of `sorted` (empty when
-    // absent). They lie side by side, so a short row is screened in one pass
-    // and its hits reported cell by cell, in that order.
     using Range = Impl::Range;
-    struct Hit {
-        std::uint32_t at;
-        double d2;
-    };
-    constexpr std::uint32_t kShortRow = 64;
-    const auto scanRow = [&](const Range (&cells)[3], std::uint64_t key) {
-        std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
-        for (const Range& r : cells)
-            if (r.last > r.first) {
-                lo = std::min(lo, r.first);
-                hi = std::max(hi, r.last);
-            }
-        const std::uint64_t keys[3] = {key, key - 1, key + 1};
-        if (hi > lo && hi - lo > kShortRow) {
-            for (int i = 0; i < 3; ++i) {
-                scan(cells[i].first, cells[i].last);
-                scanChain(keys[i]);
-            }
-            return;
-        }
-        Hit hits[kShortRow];
-        std::uint32_t numHits = 0;
-        for (std::uint32_t v = lo; v < hi; ++v) {
-            const VoxelData& voxel = m.sorted[v];
-            if (screen) {
-                const float dx = voxel.position.x - qx, dy = voxel.position.y - qy, dz = voxel.position.z - qz;
-                if (!(dx * dx + dy * dy + dz * dz < screenR2)) continue;
-            }
-            const double d2 = p.Distance2(voxel.position);
-            if (d2 < r2) hits[numHits++] = Hit{v, d2};
-        }
-        for (int i = 0; i < 3; ++i) {
-            for (std::uint32_t h = 0; h < numHits; ++h) {
-                if (hits[h].at < cells[i].first || hits[h].at >= cells[i].last) continue;
-                const std::int32_t number = m.sorted[hits[h].at].index;
-                found.Add(number);
-                if (hits[h].d2 < best) {
-                    best = hits[h].d2;
-                    nearest = number;
-                }
-            }
-            scanChain(keys[i]);
-        }
-    };
 
-    const auto here = static_cast<std::uint64_t>(GetIndex(GetSubIndex(p.x), GetSubIndex(p.y), GetSubIndex(p.z)));
+    // The 27 cells around p as rows along x: each row's cells in the order
+    // di = 0, -1, +1 (empty when absent). A row's cells lie side by side in
+    // storage, -1 first.
+    const std::uint64_t here = PointKey(p, m_inverseCell);
     const std::size_t numCells = m.cellKey.size();
     const std::uint64_t x = m.BoxOffset(here, 0), sizeX = m.boxSize[0];
-    for (const auto& row : kQueryRows) {
-        const std::uint64_t key = here + KeyDelta(0, row[0], row[1]);
-        Range cells[3] = {{0, 0}, {0, 0}, {0, 0}};
+    Range cells[9][3];
+    std::size_t candidates = 0;
+    for (int r = 0; r < 9; ++r) {
+        const std::uint64_t key = here + KeyDelta(0, kQueryRows[r][0], kQueryRows[r][1]);
+        Range* row = cells[r];
+        row[0] = row[1] = row[2] = Range{0, 0};
         if (!m.denseStart.empty()) {
             // A row of the box: its cells' starts sit side by side.
             const std::uint64_t y = m.BoxOffset(key, 1), z = m.BoxOffset(key, 2);
@@ -590,7 +597,7 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
                 const std::uint32_t* start = m.denseStart.data() + (z * m.boxSize[1] + y) * sizeX;
                 const std::uint64_t at[3] = {x, x - 1, x + 1};  // below 0 wraps
                 for (int i = 0; i < 3; ++i)
-                    if (at[i] < sizeX) cells[i] = Range{start[at[i]], start[at[i] + 1]};
+                    if (at[i] < sizeX) row[i] = Range{start[at[i]], start[at[i] + 1]};
             }
         } else {
             const std::int32_t center = m.Locate(key);
@@ -608,10 +615,125 @@ int NeighborList::GetNeighbors(const Point3d& p, double radius, IntArray& found)
             for (int i = 0; i < 3; ++i)
                 if (found3[i] >= 0) {
                     const auto c = static_cast<std::size_t>(found3[i]);
-                    cells[i] = Range{m.cellStart[c], m.cellStart[c + 1]};
+                    row[i] = Range{m.cellStart[c], m.cellStart[c + 1]};
                 }
         }
-        scanRow(cells, key);
+        for (int i = 0; i < 3; ++i) candidates += row[i].last - row[i].first;
+    }
+
+    // Candidates are screened in float; the ones that pass are decided in
+    // double. The screen admits a relative 2^-20 beyond the radius, far more
+    // than the float rounding, so it never drops a point that is close.
+    const double r2 = radius * radius;
+    const bool screen = r2 >= 1e-30 && r2 <= 1e30;
+    const float screenR2 = screen ? static_cast<float>(r2) * (1.0f + 1.0f / (1 << 20)) : 0.0f;
+    const float qx = p.x, qy = p.y, qz = p.z;
+    double best = std::numeric_limits<double>::infinity();
+    int nearest = -1;
+    const CellPoints& sorted = m.sorted;
+    const int base = found.GetSize();
+
+    if (m.pending.empty() && candidates + kPad <= static_cast<std::size_t>(std::numeric_limits<int>::max() - base)) {
+        // Room for every candidate: each row is screened in one pass, four
+        // at a time, its passing storage slots written without a branch;
+        // the slots of the row's own cell are then moved before those of the
+        // cell at -x. A last pass decides the slots in double, keeps the
+        // close ones as point numbers and finds the nearest.
+        found.SetSize(base + static_cast<int>(candidates + kPad));
+        std::int32_t* out = found.GetData() + base;
+        std::size_t n = 0;
+        for (const Range* row : cells) {
+            std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
+            for (int i = 0; i < 3; ++i)
+                if (row[i].last > row[i].first) {
+                    lo = std::min(lo, row[i].first);
+                    hi = std::max(hi, row[i].last);
+                }
+            if (lo >= hi) continue;
+            const std::size_t rowStart = n;
+            if (!screen) {
+                for (std::uint32_t v = lo; v < hi; ++v) out[n++] = static_cast<std::int32_t>(v);
+            } else {
+#if defined(__SSE2__)
+                const __m128 vx = _mm_set1_ps(qx), vy = _mm_set1_ps(qy), vz = _mm_set1_ps(qz), vr = _mm_set1_ps(screenR2);
+                for (std::uint32_t v = lo; v < hi; v += 4) {
+                    const __m128 dx = _mm_sub_ps(_mm_loadu_ps(sorted.x.get() + v), vx);
+                    const __m128 dy = _mm_sub_ps(_mm_loadu_ps(sorted.y.get() + v), vy);
+                    const __m128 dz = _mm_sub_ps(_mm_loadu_ps(sorted.z.get() + v), vz);
+                    const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+                    const int lanes = hi - v >= 4 ? 0xF : (1 << (hi - v)) - 1;
+                    const int pass = _mm_movemask_ps(_mm_cmplt_ps(d2, vr)) & lanes;
+                    for (std::uint32_t lane = 0; lane < 4; ++lane) {
+                        out[n] = static_cast<std::int32_t>(v + lane);
+                        n += static_cast<std::uint32_t>(pass >> lane) & 1;
+                    }
+                }
+#else
+                for (std::uint32_t v = lo; v < hi; ++v) {
+                    const float dx = sorted.x[v] - qx, dy = sorted.y[v] - qy, dz = sorted.z[v] - qz;
+                    out[n] = static_cast<std::int32_t>(v);
+                    n += dx * dx + dy * dy + dz * dz < screenR2 ? 1 : 0;
+                }
+#endif
+            }
+            // Slots ascend: the cell at -x, the row's own cell, the cell at +x.
+            const auto minusEnd = static_cast<std::int32_t>(row[1].last > row[1].first ? row[1].last : lo);
+            const auto centerEnd = static_cast<std::int32_t>(row[0].last > row[0].first ? row[0].last : minusEnd);
+            std::size_t minusHits = 0, centerHits = 0;
+            for (std::size_t h = rowStart; h < n; ++h) {
+                minusHits += out[h] < minusEnd ? 1 : 0;
+                centerHits += out[h] >= minusEnd && out[h] < centerEnd ? 1 : 0;
+            }
+            if (minusHits && centerHits)
+                std::rotate(out + rowStart, out + rowStart + minusHits, out + rowStart + minusHits + centerHits);
+        }
+        std::size_t kept = 0;
+        for (std::size_t h = 0; h < n; ++h) {
+            const auto at = static_cast<std::size_t>(out[h]);
+            const double d2 = p.Distance2(sorted.Position(at));
+            const std::int32_t number = sorted.id[at];
+            out[kept] = number;
+            const bool close = d2 < r2;
+            if (close && d2 < best) {
+                best = d2;
+                nearest = number;
+            }
+            kept += close ? 1 : 0;
+        }
+        found.SetSize(base + static_cast<int>(kept));
+        return nearest;
+    }
+
+    // Newcomers since the last sort (or a result near the array's limit):
+    // cell by cell, each cell's laid-out points and then its newcomers,
+    // which together keep the order of addition.
+    const auto test = [&](const Point3d& position, std::int32_t number) {
+        if (screen) {
+            const float dx = position.x - qx, dy = position.y - qy, dz = position.z - qz;
+            if (!(dx * dx + dy * dy + dz * dz < screenR2)) return;
+        }
+        const double d2 = p.Distance2(position);
+        if (d2 < r2) {
+            found.Add(number);
+            if (d2 < best) {
+                best = d2;
+                nearest = number;
+            }
+        }
+    };
+    const bool chains = !m.pending.empty();
+    for (int r = 0; r < 9; ++r) {
+        const std::uint64_t key = here + KeyDelta(0, kQueryRows[r][0], kQueryRows[r][1]);
+        const std::uint64_t keys[3] = {key, key - 1, key + 1};
+        for (int i = 0; i < 3; ++i) {
+            for (std::uint32_t v = cells[r][i].first; v < cells[r][i].last; ++v) test(sorted.Position(v), sorted.id[v]);
+            if (!chains) continue;
+            const std::int32_t chain = m.chainTable.Find(keys[i]);
+            if (chain < 0) continue;
+            for (std::int32_t q = m.chainHead[static_cast<std::size_t>(chain)]; q >= 0;
+                 q = m.chainNext[static_cast<std::size_t>(q)])
+                test(m.pending[static_cast<std::size_t>(q)].position, m.pending[static_cast<std::size_t>(q)].index);
+        }
     }
     return nearest;
 }
@@ -624,16 +746,21 @@ struct PairScreen {
     float lo, hi;
 };
 
-// Candidates j >= first of the gathered arrays against point (ax, ay, az):
-// stores every candidate at out[n] and advances n past the close ones, so the
-// loop has no unpredictable branch. With the float screen, distances are
-// computed four at a time in single precision over arrays padded with
-// infinitely distant points; only candidates within a relative 2^-20 of the
-// cutoff (well beyond the rounding of that computation) are decided again in
-// double, exactly as a point query decides them.
-inline std::size_t PairRun(const float* x, const float* y, const float* z, const std::int32_t* id, std::size_t first,
-                           std::size_t last, float ax, float ay, float az, std::int32_t ida, const PairScreen& screen,
-                           std::int32_t* f, std::int32_t* s, std::size_t n) {
+// Candidates first <= j < last of the laid-out points against point
+// (ax, ay, az): stores every candidate at out[n] and advances n past the close
+// ones, without a branch per candidate. With the float screen, distances are
+// computed four at a time in single precision (a group with no close
+// candidate, most of them, writes nothing), lanes past
+// `last` masked off (the padding keeps their loads inside the arrays); only
+// candidates within a relative 2^-20 of the cutoff (well beyond the rounding
+// of that computation) are decided again in double, exactly as a point query
+// decides them. Writes at most kPad - 1 slots beyond the candidates.
+inline std::size_t PairRun(const CellPoints& v, std::size_t first, std::size_t last, float ax, float ay, float az,
+                           std::int32_t ida, const PairScreen& screen, std::int32_t* f, std::int32_t* s, std::size_t n) {
+    const float* x = v.x.get();
+    const float* y = v.y.get();
+    const float* z = v.z.get();
+    const std::int32_t* id = v.id.get();
     const auto exact = [&](std::size_t j) {
         const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
         return dx * dx + dy * dy + dz * dz < screen.cutoff2;
@@ -650,16 +777,18 @@ inline std::size_t PairRun(const float* x, const float* y, const float* z, const
 #if defined(__SSE2__)
     const __m128 vx = _mm_set1_ps(ax), vy = _mm_set1_ps(ay), vz = _mm_set1_ps(az);
     const __m128 vlo = _mm_set1_ps(screen.lo), vhi = _mm_set1_ps(screen.hi);
-    for (; j < last; j += 4) {  // the padding makes up the last four
+    for (; j < last; j += 4) {
         const __m128 dx = _mm_sub_ps(_mm_loadu_ps(x + j), vx);
         const __m128 dy = _mm_sub_ps(_mm_loadu_ps(y + j), vy);
         const __m128 dz = _mm_sub_ps(_mm_loadu_ps(z + j), vz);
         const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-        int keep = _mm_movemask_ps(_mm_cmplt_ps(d2, vlo));
-        const int near = _mm_movemask_ps(_mm_cmplt_ps(d2, vhi)) & ~keep;
+        const int lanes = last - j >= 4 ? 0xF : (1 << (last - j)) - 1;
+        int keep = _mm_movemask_ps(_mm_cmplt_ps(d2, vlo)) & lanes;
+        const int near = _mm_movemask_ps(_mm_cmplt_ps(d2, vhi)) & lanes & ~keep;
         if (near)
             for (int lane = 0; lane < 4; ++lane)
                 if ((near >> lane) & 1) keep |= exact(j + static_cast<std::size_t>(lane)) << lane;
+        if (!keep) continue;  // most groups, at the cutoffs of molecules
         for (int lane = 0; lane < 4; ++lane) {
             f[n] = ida;
             s[n] = id[j + static_cast<std::size_t>(lane)];
@@ -682,65 +811,37 @@ inline std::size_t PairRun(const float* x, const float* y, const float* z, const
     return n;
 }
 
-constexpr std::size_t kPad = 4;
-
-// The candidates of one cell, coordinates apart: the pair search's scratch,
-// owned by one GetPairs call and grown as cells need.
-struct Gathered {
-    std::vector<float> x, y, z;
-    std::vector<std::int32_t> id;
-};
-
-// The pair test of one laid-out cell [begin, end) of `v`: each of its points
-// against the points stored after it up to `ahead`, and against the runs
-// [first, last) of neighbouring cells.
-void AddPairs(const NeighborList::VoxelData* v, std::uint32_t begin, std::uint32_t end, std::uint32_t ahead,
-              const std::uint32_t (*runs)[2], int numRuns, const PairScreen& screen, Gathered& g, PairSink& sink) {
-    // Gather the cell, the cell at +x and the rows into one run, coordinates
-    // apart: each point of the cell then meets everything after it.
-    std::size_t count = ahead - begin;
-    for (int r = 0; r < numRuns; ++r) count += runs[r][1] - runs[r][0];
-    if (g.x.size() < count + kPad) {
-        const std::size_t size = std::max(count + kPad, 2 * g.x.size());
-        g.x.resize(size);
-        g.y.resize(size);
-        g.z.resize(size);
-        g.id.resize(size);
-    }
-    float* x = g.x.data();
-    float* y = g.y.data();
-    float* z = g.z.data();
-    std::int32_t* id = g.id.data();
-    std::size_t k = 0;
-    const auto gather = [&](std::uint32_t from, std::uint32_t to) {
-        for (std::uint32_t j = from; j < to; ++j, ++k) {
-            x[k] = v[j].position.x;
-            y[k] = v[j].position.y;
-            z[k] = v[j].position.z;
-            id[k] = v[j].index;
-        }
-    };
-    gather(begin, ahead);
-    for (int r = 0; r < numRuns; ++r) gather(runs[r][0], runs[r][1]);
-    for (std::size_t pad = 0; pad < kPad; ++pad, ++k) {
-        x[k] = y[k] = z[k] = std::numeric_limits<float>::infinity();
-        id[k] = -1;
-    }
-
-    for (std::size_t a = 0; a < end - begin; ++a) {
+// The pair test of one laid-out cell [begin, end): each of its points against
+// the points stored after it up to `ahead` (the rest of the cell and the cell
+// at +x), then against the runs [first, last) of neighbouring cells, in that
+// order.
+template <class Sink>
+void AddPairs(const CellPoints& v, std::uint32_t begin, std::uint32_t end, std::uint32_t ahead,
+              const std::uint32_t (*runs)[2], int numRuns, const PairScreen& screen, Sink& sink) {
+    std::size_t others = 0;
+    for (int r = 0; r < numRuns; ++r) others += runs[r][1] - runs[r][0];
+    for (std::uint32_t a = begin; a < end; ++a) {
+        const float ax = v.x[a], ay = v.y[a], az = v.z[a];
+        const std::int32_t ida = v.id[a];
         // Room for every candidate of this point (never more than one point's
         // worth beyond the pairs found).
-        if (!sink.Reserve(count - a - 1 + kPad)) {
+        if (!sink.Reserve(ahead - a - 1 + others + kPad)) {
             // The arrays cannot grow that far: store pairs one by one until full.
-            const double ax = x[a], ay = y[a], az = z[a];
-            for (std::size_t j = a + 1; j < count; ++j) {
-                const double dx = double(x[j]) - ax, dy = double(y[j]) - ay, dz = double(z[j]) - az;
-                if (dx * dx + dy * dy + dz * dz < screen.cutoff2 && !sink.Put(id[a], id[j])) return;
-            }
+            const auto one = [&](std::uint32_t first, std::uint32_t last) {
+                for (std::uint32_t j = first; j < last; ++j) {
+                    const double dx = double(v.x[j]) - ax, dy = double(v.y[j]) - ay, dz = double(v.z[j]) - az;
+                    if (dx * dx + dy * dy + dz * dz < screen.cutoff2 && !sink.Put(ida, v.id[j])) return false;
+                }
+                return true;
+            };
+            if (!one(a + 1, ahead)) return;
+            for (int r = 0; r < numRuns; ++r)
+                if (!one(runs[r][0], runs[r][1])) return;
             continue;
         }
-        sink.m_count = PairRun(x, y, z, id, a + 1, count, x[a], y[a], z[a], id[a], screen, sink.m_f, sink.m_s,
-                               sink.m_count);
+        std::size_t n = PairRun(v, a + 1, ahead, ax, ay, az, ida, screen, sink.m_f, sink.m_s, sink.m_count);
+        for (int r = 0; r < numRuns; ++r) n = PairRun(v, runs[r][0], runs[r][1], ax, ay, az, ida, screen, sink.m_f, sink.m_s, n);
+        sink.m_count = n;
     }
 }
 
@@ -753,77 +854,118 @@ int NeighborList::GetPairs(IntArray& pairFirst, IntArray& pairSecond) const {
     if (!state.pending.empty()) state.Locator();  // the newcomers look their cells up
     const Impl& m = state;  // read-only from here on: other queries may be reading it too
 
-    PairSink sink(pairFirst, pairSecond);
     const float c2f = static_cast<float>(m_cutoff2);
     const PairScreen screen{m_cutoff2, m_floatFilter, c2f * (1.0f - 1.0f / (1 << 20)), c2f * (1.0f + 1.0f / (1 << 20))};
-    Gathered gathered;
-    const VoxelData* v = m.sorted.data();
-    std::uint32_t runs[4][2];
+    const CellPoints& v = m.sorted;
 
-    if (m.counted) {
-        // The box's row index: every neighbour row is found by arithmetic.
-        const std::uint64_t sx = m.boxSize[0], sy = m.boxSize[1], sz = m.boxSize[2];
-        const std::uint32_t* start = m.denseStart.data();
-        for (std::uint64_t z = 0; z < sz; ++z)
-            for (std::uint64_t y = 0; y < sy; ++y) {
-                const std::uint64_t row = (z * sy + y) * sx;
-                for (std::uint64_t x = 0; x < sx; ++x) {
-                    const std::uint32_t begin = start[row + x], end = start[row + x + 1];
-                    if (begin == end) continue;
-                    // The cell itself and the cell at +x are one run: each
-                    // point meets the points stored after it.
-                    const std::uint32_t ahead = start[row + std::min(x + 2, sx)];
-                    int numRuns = 0;
-                    for (const auto& r : kPairRows) {
-                        const std::uint64_t ny = y + static_cast<std::uint64_t>(r[0]), nz = z + static_cast<std::uint64_t>(r[1]);
-                        if (ny >= sy || nz >= sz) continue;  // below 0 wraps
-                        const std::uint64_t other = (nz * sy + ny) * sx;
-                        const std::uint32_t first = start[other + (x ? x - 1 : 0)], last = start[other + std::min(x + 2, sx)];
-                        if (first == last) continue;
-                        runs[numRuns][0] = first;
-                        runs[numRuns][1] = last;
-                        ++numRuns;
+    // Walks the laid-out cells in key order and hands each occupied one to
+    // visit(begin, end, ahead, runs, numRuns); `sampleStride` above 1 takes
+    // about one in that many rows (box) or cells (sparse), spread evenly.
+    const auto walk = [&](std::uint64_t sampleStride, auto&& visit) {
+        const auto taken = [sampleStride](std::uint64_t n) {
+            return sampleStride <= 1 || ((n * 0x9E3779B97F4A7C15ull) >> 40) % sampleStride == 0;
+        };
+        std::uint32_t runs[4][2];
+        if (m.counted) {
+            // The box's row index: every neighbour row is found by arithmetic.
+            const std::uint64_t sx = m.boxSize[0], sy = m.boxSize[1], sz = m.boxSize[2];
+            const std::uint32_t* start = m.denseStart.data();
+            for (std::uint64_t z = 0; z < sz; ++z)
+                for (std::uint64_t y = 0; y < sy; ++y) {
+                    const std::uint64_t row = (z * sy + y) * sx;
+                    if (start[row] == start[row + sx] || !taken(z * sy + y)) continue;
+                    for (std::uint64_t x = 0; x < sx; ++x) {
+                        const std::uint32_t begin = start[row + x], end = start[row + x + 1];
+                        if (begin == end) continue;
+                        // The cell itself and the cell at +x are one run: each
+                        // point meets the points stored after it.
+                        const std::uint32_t ahead = start[row + std::min(x + 2, sx)];
+                        int numRuns = 0;
+                        for (const auto& r : kPairRows) {
+                            const std::uint64_t ny = y + static_cast<std::uint64_t>(r[0]), nz = z + static_cast<std::uint64_t>(r[1]);
+                            if (ny >= sy || nz >= sz) continue;  // below 0 wraps
+                            const std::uint64_t other = (nz * sy + ny) * sx;
+                            const std::uint32_t first = start[other + (x ? x - 1 : 0)], last = start[other + std::min(x + 2, sx)];
+                            if (first == last) continue;
+                            runs[numRuns][0] = first;
+                            runs[numRuns][1] = last;
+                            ++numRuns;
+                        }
+                        visit(begin, end, ahead, runs, numRuns);
                     }
-                    AddPairs(v, begin, end, ahead, runs, numRuns, screen, gathered, sink);
                 }
-            }
-    } else {
+            return;
+        }
+        const std::uint64_t* keys = m.cellKey.data();
         const std::size_t numCells = m.cellKey.size();
         std::size_t cursor[4] = {0, 0, 0, 0};  // per half-shell row: first cell not below its reach
         for (std::size_t c = 0; c < numCells; ++c) {
-            const std::uint64_t key = m.cellKey[c];
-            const std::uint32_t ahead = m.cellStart[c + 1 < numCells && m.cellKey[c + 1] == key + 1 ? c + 2 : c + 1];
+            if (!taken(c)) continue;
+            const std::uint64_t key = keys[c];
+            const std::uint32_t ahead = m.cellStart[c + 1 < numCells && keys[c + 1] == key + 1 ? c + 2 : c + 1];
             // Cells are in key order and each row's reach rises with the key, so
-            // every row keeps a cursor that only moves forward: a merge, no lookups.
-            // The up to three cells of a row are one run too.
+            // every row keeps a cursor that only moves forward: a merge, no
+            // lookups (a sample, skipping most cells, searches instead). The up
+            // to three cells of a row are one run too.
             int numRuns = 0;
             for (int r = 0; r < 4; ++r) {
                 const std::uint64_t lo = key + KeyDelta(-1, kPairRows[r][0], kPairRows[r][1]);
                 std::size_t& d = cursor[r];
-                while (d < numCells && m.cellKey[d] < lo) ++d;
+                if (sampleStride > 1) d = static_cast<std::size_t>(std::lower_bound(keys + d, keys + numCells, lo) - keys);
+                while (d < numCells && keys[d] < lo) ++d;
                 std::size_t e = d;
-                while (e < numCells && m.cellKey[e] <= lo + 2) ++e;
+                while (e < numCells && keys[e] <= lo + 2) ++e;
                 if (e > d) {
                     runs[numRuns][0] = m.cellStart[d];
                     runs[numRuns][1] = m.cellStart[e];
                     ++numRuns;
                 }
             }
-            AddPairs(v, m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns, screen, gathered, sink);
+            visit(m.cellStart[c], m.cellStart[c + 1], ahead, runs, numRuns);
+        }
+    };
+
+    // The output is sized once from the pairs of a sample of the cells, so
+    // that it is neither copied while it grows nor cleared far beyond its
+    // final size (a fresh process pays for every page it touches). Small
+    // lists simply grow.
+    PairSink sink(pairFirst, pairSecond);
+    const std::size_t laidOut = m.LaidOut();
+    const std::uint64_t stride = std::min<std::uint64_t>(32, laidOut / 1024);
+    if (stride >= 8) {
+        CountSink counter;
+        std::size_t sampled = 0;
+        walk(stride, [&](std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t(*runs)[2],
+                         int numRuns) {
+            sampled += end - begin;
+            AddPairs(v, begin, end, ahead, runs, numRuns, screen, counter);
+        });
+        if (sampled > 0) {
+            // Newcomers meet about as many neighbours as laid-out points, and
+            // each of their pairs has one of them.
+            const double perPoint = static_cast<double>(counter.Total()) / static_cast<double>(sampled);
+            const double estimate = perPoint * static_cast<double>(laidOut + 2 * m.pending.size());
+            // A sample that met a rare dense clump can overshoot wildly: past
+            // 64 pairs a point the output grows as it fills instead.
+            const double cap = 64.0 * static_cast<double>(m.Total());
+            sink.Reserve(static_cast<std::size_t>(std::min(estimate * 1.125 + 4096.0, cap)));
         }
     }
+    walk(1, [&](std::uint32_t begin, std::uint32_t end, std::uint32_t ahead, const std::uint32_t(*runs)[2], int numRuns) {
+        AddPairs(v, begin, end, ahead, runs, numRuns, screen, sink);
+    });
 
     // Pairs with a newcomer: each against the laid-out points of the 27 cells
     // around it, and against the newcomers after it in those cells' chains.
     for (std::size_t q = 0; q < m.pending.size(); ++q) {
         const VoxelData& a = m.pending[q];
-        const auto here = static_cast<std::uint64_t>(GetIndex(a.position));
+        const std::uint64_t here = PointKey(a.position, m_inverseCell);
         for (const auto& row : kQueryRows)
             for (int di = -1; di <= 1; ++di) {
                 const std::uint64_t key = here + KeyDelta(di, row[0], row[1]);
                 const Impl::Range cell = m.CellRange(key);
                 for (std::uint32_t b = cell.first; b < cell.last; ++b)
-                    if (a.position.Distance2(v[b].position) < m_cutoff2 && !sink.Put(v[b].index, a.index))
+                    if (a.position.Distance2(v.Position(b)) < m_cutoff2 && !sink.Put(v.id[b], a.index))
                         return sink.Finish();
                 const std::int32_t chain = m.chainTable.Find(key);
                 if (chain < 0) continue;

@@ -7,8 +7,8 @@
 // every finite point is found wherever it lies.
 //
 // Points are numbered from 0 in the order of addition. The points of each
-// cell are kept contiguous, in the order they were added, in one array sorted
-// by cell when a query needs it: Add only appends, and a point query made
+// cell are kept contiguous, in the order they were added, in coordinate
+// arrays sorted by cell when a query needs it: Add only appends, and a point query made
 // after a few Adds searches the newcomers through per-cell chains until they
 // are worth a new sort. Cells are found through a row index of the occupied
 // box when that box is compact, else through a hash of the keys; the pair

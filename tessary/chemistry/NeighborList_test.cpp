@@ -377,5 +377,150 @@ TEST(NeighborList, BondsOfARealProtein) {
     EXPECT_LT(pairs, 720);
 }
 
+// A laid-out list answers a query in one pass over each row of cells; a list
+// with newcomers since its last sort walks cell by cell. Both must give the
+// same numbers in the same order (cell by cell: the row's own cell, -x, +x;
+// within a cell the order of addition) and the same nearest.
+TEST(NeighborList, QueryOrderIsTheSameLaidOutOrNot) {
+    const std::uint64_t seed = TestSeed() + 3;
+    SCOPED_TRACE(testing::Message() << "TESSARY_TEST_SEED=" << seed - 3);
+    std::mt19937_64 rng(seed);
+    struct Case {
+        const char* name;
+        double cutoff, side, far;
+    };
+    const Case cases[] = {{"compact box", 1.5, 9.0, 0.0}, {"sparse box", 1.0, 6.0, 3000.0}, {"negative corner", 2.0, -12.0, 0.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::uniform_real_distribution<double> u(std::min(0.0, c.side), std::max(0.0, c.side));
+        std::vector<Point3d> points;
+        for (int i = 0; i < 900; ++i) {
+            const double shift = i % 3 == 0 ? c.far : 0.0;
+            points.push_back(Point3d(u(rng) + shift, u(rng), u(rng) - shift));
+            if (i % 40 == 0) points.push_back(points.back());  // equal distances: the first met is the nearest
+        }
+        NeighborList laidOut(c.cutoff, 64), fresh(c.cutoff, 64);
+        for (const Point3d& p : points) laidOut.Add(p);
+        IntArray ignored;
+        laidOut.GetNeighbors(points[0], ignored);  // lays every point out
+        // Too few newcomers for a new sort: every query of `fresh` walks cell by cell.
+        const std::size_t first = points.size() - 200;
+        for (std::size_t i = 0; i < first; ++i) fresh.Add(points[i]);
+        fresh.GetNeighbors(points[0], ignored);
+        for (std::size_t i = first; i < points.size(); ++i) fresh.Add(points[i]);
+        for (std::size_t q = 0; q < points.size(); q += 7) {
+            const Point3d query = q % 2 ? points[q] : Point3d(points[q].x + 0.3f, points[q].y - 0.2f, points[q].z);
+            for (const double radius : {c.cutoff, 0.5 * c.cutoff}) {
+                IntArray a, b;
+                a.Add(-1);
+                b.Add(-1);
+                EXPECT_EQ(laidOut.GetNeighbors(query, radius, a), fresh.GetNeighbors(query, radius, b)) << q;
+                EXPECT_EQ(Values(a), Values(b)) << q;
+                CheckQuery(laidOut, points, query, radius);
+            }
+        }
+    }
+}
+
+// ---- edge cases of the pair search, against brute force -----------------------
+struct PairCase {
+    const char* name;
+    double cutoff;
+    std::vector<Point3d> points;
+};
+
+// Points on a lattice of `n` per axis with the given spacing from `origin`.
+std::vector<Point3d> Lattice(int n, double spacing, const Point3d& origin) {
+    std::vector<Point3d> points;
+    for (int k = 0; k < n; ++k)
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i)
+                points.push_back(Point3d(origin.x + i * spacing, origin.y + j * spacing, origin.z + k * spacing));
+    return points;
+}
+
+// Checks the pairs of `points` against brute force: each close pair once, and
+// the pairs of a list built in one go equal, in order, those of a list whose
+// last points arrived after a layout.
+void CheckPairs(const PairCase& c) {
+    SCOPED_TRACE(c.name);
+    NeighborList list(c.cutoff, 64);
+    for (const Point3d& p : c.points) list.Add(p);
+    IntArray first, second;
+    first.Add(-3);  // pairs are appended
+    second.Add(-4);
+    const int size = list.GetPairs(first, second);
+    ASSERT_EQ(size, first.GetSize());
+    ASSERT_EQ(first[0], -3);
+    ASSERT_EQ(second[0], -4);
+    EXPECT_EQ(CollectPairs(first, second, 1), BrutePairs(c.points, c.cutoff));
+    // Asking again gives the same pairs in the same order.
+    IntArray again1, again2;
+    list.GetPairs(again1, again2);
+    EXPECT_EQ(Values(again1), std::vector<int>(first.begin() + 1, first.end()));
+    EXPECT_EQ(Values(again2), std::vector<int>(second.begin() + 1, second.end()));
+}
+
+TEST(NeighborList, PairEdgeCases) {
+    const double c = 2.0;
+    std::vector<PairCase> cases = {
+        {"empty", c, {}},
+        {"one point", c, {Point3d(1, 2, 3)}},
+        {"two duplicates", c, {Point3d(-1, -1, -1), Point3d(-1, -1, -1)}},
+        {"exactly the cutoff apart on each axis", c,
+         {Point3d(0, 0, 0), Point3d(2, 0, 0), Point3d(0, -2, 0), Point3d(0, 0, 2), Point3d(-2, 0, 0)}},
+        {"just inside the cutoff across a cell boundary", c,
+         {Point3d(1.99f, 0, 0), Point3d(3.98f, 0, 0), Point3d(2.0f, 0, 0), Point3d(-0.0001f, 0, 0)}},
+        {"negative coordinates", c, Lattice(6, 0.9, Point3d(-7.3, -4.1, -11.0))},
+        // Beyond the range of cell keys: the cells there are clamped together.
+        {"huge coordinates", 1e30, Lattice(5, 6e29, Point3d(-3e36f, 2.5e36f, 1e30f))},
+        {"lattice spacing dividing the cutoff", c, Lattice(9, 0.5, Point3d(-2, -2, -2))},
+    };
+    // A long run of duplicates: one crowded cell whose points all pair up.
+    cases.push_back({"many duplicates", c, std::vector<Point3d>(300, Point3d(4, 4, 4))});
+    for (const PairCase& pc : cases) CheckPairs(pc);
+}
+
+// Lists large enough that the pair search sizes its output from a sample of
+// the cells: whether the sample under- or overestimates, the pairs are exact.
+TEST(NeighborList, PairsOfLargeLists) {
+    const std::uint64_t seed = TestSeed() + 2;
+    SCOPED_TRACE(testing::Message() << "TESSARY_TEST_SEED=" << seed - 2);
+    std::mt19937_64 rng(seed);
+    const auto cloud = [&](std::size_t n, double side, const Point3d& origin) {
+        std::uniform_real_distribution<double> u(0.0, side);
+        std::vector<Point3d> points(n);
+        for (Point3d& p : points) p = Point3d(origin.x + u(rng), origin.y + u(rng), origin.z + u(rng));
+        return points;
+    };
+    const auto join = [](std::vector<Point3d> a, const std::vector<Point3d>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<PairCase> cases = {
+        {"uniform cloud, compact box", 2.0, cloud(12000, 36.0, Point3d(-18, -18, -18))},
+        {"lattice at exactly the cutoff", 1.0, Lattice(22, 0.5, Point3d(-5, 3, -1))},
+        // A sparse box (sorted by key, no row index) with a crowded clump
+        // that a sample of the cells may miss or hit.
+        {"sparse box with a clump", 1.5,
+         join(join(cloud(9000, 300.0, Point3d(-150, -150, -150)), std::vector<Point3d>(400, Point3d(7.5f, -3, 2))),
+              cloud(600, 1.0, Point3d(-90, 40, 0)))},
+        {"two far clusters", 3.0, join(cloud(5000, 30.0, Point3d(0, 0, 0)), cloud(5000, 30.0, Point3d(-1e5, 2e5, 0)))},
+    };
+    for (const PairCase& pc : cases) {
+        CheckPairs(pc);
+        // The last points added after a layout are paired through their cells' chains.
+        NeighborList later(pc.cutoff, 64);
+        const std::size_t laidOut = pc.points.size() * 7 / 8;
+        for (std::size_t i = 0; i < laidOut; ++i) later.Add(pc.points[i]);
+        IntArray ignored;
+        later.GetNeighbors(pc.points[0], ignored);
+        for (std::size_t i = laidOut; i < pc.points.size(); ++i) later.Add(pc.points[i]);
+        IntArray first, second;
+        later.GetPairs(first, second);
+        EXPECT_EQ(CollectPairs(first, second), BrutePairs(pc.points, pc.cutoff)) << pc.name << ", with newcomers";
+    }
+}
+
 }  // namespace
 }  // namespace Tessary
