@@ -23,6 +23,7 @@
 #include "SceneProgram.h"
 #include "Structure.h"
 #include "View.h"
+#include "Gzip.h"
 
 using namespace TessaryScene;
 using namespace scene_test;
@@ -30,21 +31,6 @@ using namespace scene_test;
 namespace {
 
 const std::string kWater = MoleculePath("water_cluster_Mg.xyz");
-
-// `text` as one gzip member.
-std::string Gzip(const std::string& text) {
-    z_stream zs{};
-    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) return "";
-    std::string packed(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    zs.avail_in = static_cast<uInt>(text.size());
-    zs.next_out = reinterpret_cast<Bytef*>(&packed[0]);
-    zs.avail_out = static_cast<uInt>(packed.size());
-    deflate(&zs, Z_FINISH);
-    packed.resize(zs.total_out);
-    deflateEnd(&zs);
-    return packed;
-}
 
 const char kZinc[] = "HETATM    1 ZN    ZN A 201      26.266  25.413   2.842  1.00 10.38          ZN  \n";
 

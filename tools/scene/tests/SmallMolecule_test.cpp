@@ -23,6 +23,7 @@
 #include "SceneProgram.h"
 #include "SmallMolecule.h"
 #include "Structure.h"
+#include "Gzip.h"
 
 using namespace TessaryScene;
 using namespace scene_test;
@@ -362,20 +363,6 @@ TEST(SmallMolecule, PolymerCompletionIsBounded) {
 }
 
 // ---- errors and notes ------------------------------------------------------------
-
-std::string Gzip(const std::string& text) {
-    z_stream zs{};
-    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) return "";
-    std::string packed(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    zs.avail_in = static_cast<uInt>(text.size());
-    zs.next_out = reinterpret_cast<Bytef*>(packed.data());
-    zs.avail_out = static_cast<uInt>(packed.size());
-    deflate(&zs, Z_FINISH);
-    packed.resize(zs.total_out);
-    deflateEnd(&zs);
-    return packed;
-}
 
 TEST(SmallMolecule, ErrorsNameWhatToMend) {
     const std::string water =

@@ -2,6 +2,7 @@
 
 #include "Scene.h"
 #include "MoleculePath.h"
+#include "Gzip.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -176,20 +177,6 @@ TEST(Structure, NonFiniteNumbersAreRefusedByEveryReader) {
     }
     // Numbers too small for a double are finite (zero): they stay.
     EXPECT_EQ(ReadText("1\ntiny\nO 1e-400 0 0\n", ".xyz").atoms.at(0).position.x, 0.0);
-}
-
-std::string Gzip(const std::string& text) {
-    z_stream zs{};
-    EXPECT_EQ(deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string packed(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    zs.avail_in = static_cast<uInt>(text.size());
-    zs.next_out = reinterpret_cast<Bytef*>(&packed[0]);
-    zs.avail_out = static_cast<uInt>(packed.size());
-    EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-    packed.resize(zs.total_out);
-    deflateEnd(&zs);
-    return packed;
 }
 
 // Gzipped input is inflated member after member, and the limit is checked as
