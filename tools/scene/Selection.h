@@ -62,7 +62,7 @@ struct Selection {
 };
 
 // Parses `text`. Throws InputError naming what is wrong and where, counted in
-// characters from 1: "unknown word 'chian' at 1", "missing ')' at 17",
+// bytes from 1: "unknown word 'chian' at 1", "missing ')' at 17",
 // "bad number 'x' at 6". An empty text is an error too.
 Selection ParseSelection(const std::string& text);
 
