@@ -64,6 +64,23 @@ const Word kClassWords[] = {
 const Word kNameWords[] = {
     {"chain", Op::Chain}, {"resn", Op::ResidueName}, {"name", Op::AtomName}, {"elem", Op::Element}};
 
+// A word as an error message quotes it: control bytes (a NUL would end the
+// message early) as '?', and a long word cut at a character's start.
+std::string Quoted(const std::string& word) {
+    constexpr std::size_t kLongest = 40;
+    std::size_t size = word.size();
+    if (size > kLongest) {
+        size = kLongest;
+        while (size > 0 && (static_cast<unsigned char>(word[size]) & 0xC0) == 0x80) --size;
+    }
+    std::string text = "'";
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(word[i]);
+        text += c < 0x20 || c == 0x7f ? '?' : word[i];
+    }
+    return text + (size < word.size() ? "...'" : "'");
+}
+
 class Parser {
 public:
     explicit Parser(const std::string& text) : m_tokens(Tokenize(text)), m_end(static_cast<int>(text.size()) + 1) {
@@ -73,7 +90,7 @@ public:
     Selection Parse() {
         if (m_tokens.empty()) throw InputError("empty selection");
         const int root = ParseOr();
-        if (m_next < m_tokens.size()) Fail("unexpected '" + m_tokens[m_next].text + "'", m_tokens[m_next].position);
+        if (m_next < m_tokens.size()) Fail("unexpected " + Quoted(m_tokens[m_next].text), m_tokens[m_next].position);
         m_selection.root = root;
         return std::move(m_selection);
     }
@@ -152,7 +169,7 @@ private:
             char* end = nullptr;
             node.distance = std::strtod(value.text.c_str(), &end);
             if (end != value.text.c_str() + value.text.size() || !std::isfinite(node.distance) || node.distance <= 0)
-                Fail("bad distance '" + value.text + "'", value.position);
+                Fail("bad distance " + Quoted(value.text), value.position);
             if (!AtKeyword("of")) Fail("expected 'of'", Position());
             ++m_next;
             node.children.push_back(ParseUnary());
@@ -176,7 +193,7 @@ private:
                 node.op = w.op;
                 return Add(std::move(node));
             }
-        Fail("unknown word '" + token.text + "'", token.position);
+        Fail("unknown word " + Quoted(token.text), token.position);
     }
 
     // "-5", "52A": a number and an optional insertion code; false when the
@@ -220,7 +237,7 @@ private:
                 ok = ParseResidue(item.substr(0, dash), range.first, range.firstCode) &&
                      ParseResidue(item.substr(dash + 1), range.last, range.lastCode);
             }
-            if (!ok) Fail("bad number '" + token.text + "'", token.position);
+            if (!ok) Fail("bad number " + Quoted(token.text), token.position);
             ranges.push_back(range);
             if (plus == std::string::npos) return ranges;
             start = plus + 1;
@@ -234,7 +251,7 @@ private:
         std::size_t alternative = 0;
         for (char c : token.text) {
             if (c == '|') {
-                if (alternative == 0) Fail("bad name '" + token.text + "'", token.position);
+                if (alternative == 0) Fail("bad name " + Quoted(token.text), token.position);
                 alternative = 0;
                 pattern += c;
                 continue;
@@ -245,7 +262,7 @@ private:
             else if (std::string(".+^$[]\\&{}").find(c) != std::string::npos) pattern += std::string("\\") + c;
             else pattern += c;
         }
-        if (alternative == 0) Fail("bad name '" + token.text + "'", token.position);
+        if (alternative == 0) Fail("bad name " + Quoted(token.text), token.position);
         return pattern;
     }
 

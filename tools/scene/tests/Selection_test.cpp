@@ -264,6 +264,12 @@ TEST(Selection, ErrorsNameWhatAndWhere) {
         {"within", "'within' needs a distance at 7"},
         {"byres", "expected a selection at 6"},
         {"not", "expected a selection at 4"},
+        // Words are quoted on one line, whatever their bytes: a NUL would end the message.
+        {std::string("na\0me\tx", 7) + " A", "unknown word 'na?me' at 1"},
+        {"chain A na\x7fme", "unexpected 'na?me' at 9"},
+        {std::string(100, 'x'), "unknown word '" + std::string(40, 'x') + "...' at 1"},
+        {std::string(39, 'x') + "\xc3\xa9", "unknown word '" + std::string(39, 'x') + "...' at 1"},
+        {"resi 1" + std::string(60, '0'), "bad number '1" + std::string(39, '0') + "...' at 6"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(Message(text), message) << "'" << text << "'";
 }
