@@ -23,31 +23,36 @@ using ResidueKey = std::tuple<std::string, int, char>;
 
 // The C-alpha atoms of a structure by chain, residue number and insertion
 // code; for one chain (`chain` not null) the chain is left out of the key.
-// The first of duplicates wins.
-std::map<ResidueKey, int> CAlphas(const Structure& structure, const std::string* chain) {
+// The first of duplicates wins. Only atoms flagged in `selected` count (all
+// when it is empty).
+std::map<ResidueKey, int> CAlphas(const Structure& structure, const std::string* chain, const std::vector<char>& selected) {
     std::map<ResidueKey, int> found;
     for (std::size_t i = 0; i < structure.atoms.size(); ++i) {
         const Atom& atom = structure.atoms[i];
-        if (!IsCAlpha(atom) || (chain && atom.chain != *chain)) continue;
+        if (!IsCAlpha(atom) || (chain && atom.chain != *chain) || (!selected.empty() && !selected[i])) continue;
         found.emplace(ResidueKey(chain ? std::string() : atom.chain, atom.residueNumber, atom.insertionCode),
                       static_cast<int>(i));
     }
     return found;
 }
 
-// The chain of the first C-alpha atom, or null.
-const std::string* FirstCAlphaChain(const Structure& structure) {
-    for (const Atom& atom : structure.atoms)
-        if (IsCAlpha(atom)) return &atom.chain;
+// The chain of the first (selected) C-alpha atom, or null.
+const std::string* FirstCAlphaChain(const Structure& structure, const std::vector<char>& selected) {
+    for (std::size_t i = 0; i < structure.atoms.size(); ++i)
+        if (IsCAlpha(structure.atoms[i]) && (selected.empty() || selected[i])) return &structure.atoms[i].chain;
     return nullptr;
 }
 
 // Matched C-alpha positions of both structures, in the order of the keys;
 // null chains pair every chain by name.
+struct Selected {
+    std::vector<char> moving, fixed;  // empty: every atom
+};
+
 void Match(const Structure& moving, const std::string* movingChain, const Structure& fixed,
-           const std::string* fixedChain, Point3d::Array& a, Point3d::Array& b) {
-    const std::map<ResidueKey, int> fromFixed = CAlphas(fixed, fixedChain);
-    for (const auto& [key, index] : CAlphas(moving, movingChain)) {
+           const std::string* fixedChain, const Selected& selected, Point3d::Array& a, Point3d::Array& b) {
+    const std::map<ResidueKey, int> fromFixed = CAlphas(fixed, fixedChain, selected.fixed);
+    for (const auto& [key, index] : CAlphas(moving, movingChain, selected.moving)) {
         const auto other = fromFixed.find(key);
         if (other == fromFixed.end()) continue;
         a.Add(moving.atoms[index].position);
@@ -90,13 +95,16 @@ std::string Padded(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-Superposition Superpose(const Structure& moving, const Structure& fixed, const ChainChoice& choice) {
+Superposition Superpose(const Structure& moving, const Structure& fixed, const ChainChoice& choice,
+                        const Selection* selection) {
     const ChainChoice chains{choice.fixed.empty() ? choice.moving : choice.fixed,
                              choice.moving.empty() ? choice.fixed : choice.moving};
     RequireChain(fixed, chains.fixed);
     RequireChain(moving, chains.moving);
     Superposition fit;
     Point3d::Array a, b;
+    Selected selected;
+    if (selection) selected = {Select(*selection, moving), Select(*selection, fixed)};
     if (!HasResidues(moving) || !HasResidues(fixed)) {
         // Frames of one molecule list their atoms in the same order.
         fit.pairing = Pairing::ByAtomIndex;
@@ -104,18 +112,21 @@ Superposition Superpose(const Structure& moving, const Structure& fixed, const C
             throw InputError(moving.path + " has " + std::to_string(moving.atoms.size()) + " atoms and " + fixed.path +
                              " " + std::to_string(fixed.atoms.size()) +
                              "; without residues atoms pair by index, so the counts must agree");
-        a = moving.Positions();
-        b = fixed.Positions();
+        for (std::size_t i = 0; i < moving.atoms.size(); ++i)
+            if (!selection || (selected.moving[i] && selected.fixed[i])) {
+                a.Add(moving.atoms[i].position);
+                b.Add(fixed.atoms[i].position);
+            }
     } else if (!chains.fixed.empty()) {
         fit.pairing = Pairing::ByChosenChains;
-        Match(moving, &chains.moving, fixed, &chains.fixed, a, b);
+        Match(moving, &chains.moving, fixed, &chains.fixed, selected, a, b);
     } else {
-        Match(moving, nullptr, fixed, nullptr, a, b);
-        const std::string* movingFirst = FirstCAlphaChain(moving);
-        const std::string* fixedFirst = FirstCAlphaChain(fixed);
+        Match(moving, nullptr, fixed, nullptr, selected, a, b);
+        const std::string* movingFirst = FirstCAlphaChain(moving, selected.moving);
+        const std::string* fixedFirst = FirstCAlphaChain(fixed, selected.fixed);
         if (a.GetSize() == 0 && movingFirst && fixedFirst) {
             fit.pairing = Pairing::ByFirstChain;
-            Match(moving, movingFirst, fixed, fixedFirst, a, b);
+            Match(moving, movingFirst, fixed, fixedFirst, selected, a, b);
         }
     }
     fit.matched = a.GetSize();
@@ -136,13 +147,13 @@ Superposition Superpose(const Structure& moving, const Structure& fixed, const C
 }
 
 std::vector<ModelSuperposition> SuperposeModels(const std::string& path, int maxInputMegabytes,
-                                                const std::string& chain, int assembly) {
+                                                const std::string& chain, int assembly, const Selection* selection) {
     // One reading for all models: reading the file again for each would take
     // time growing with the square of its size.
     const std::vector<Structure> models = ReadStructureModels(path, maxInputMegabytes, assembly);
     if (models.size() < 2) throw InputError(path + " has a single model; --models needs an ensemble");
     std::vector<ModelSuperposition> fits;
-    for (std::size_t k = 1; k < models.size(); ++k) fits.push_back({models[k].model, Superpose(models[k], models[0], {chain, chain})});
+    for (std::size_t k = 1; k < models.size(); ++k) fits.push_back({models[k].model, Superpose(models[k], models[0], {chain, chain}, selection)});
     return fits;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Selection.h"
 #include "Structure.h"
 
 namespace TessaryScene {
@@ -42,7 +43,10 @@ struct ChainChoice {
 // of the same index, and the counts must agree. Neither structure changes.
 // Throws InputError when fewer than 3 pairs match, for a chosen chain the
 // structure lacks, and for chains chosen in a structure without residues.
-Superposition Superpose(const Structure& moving, const Structure& fixed, const ChainChoice& chains = {});
+// With a `selection`, only atoms it selects in their own structure are fitted
+// (for frames without residues: pairs selected in both).
+Superposition Superpose(const Structure& moving, const Structure& fixed, const ChainChoice& chains = {},
+                        const Selection* selection = nullptr);
 
 struct ModelSuperposition {
     int model = 0;  // counted from 1
@@ -51,11 +55,12 @@ struct ModelSuperposition {
 
 // Models 2 to n of the file, each onto model 1, on chain `chain` alone when
 // one is named, each model built as assembly `assembly` when one is asked
-// for. Throws InputError for a file with a single model, or as
+// for, on the atoms of `selection` when one is given. Throws InputError for a file with a single model, or as
 // ReadStructure and Superpose do.
 std::vector<ModelSuperposition> SuperposeModels(const std::string& path,
                                                 int maxInputMegabytes = kDefaultMaxInputMegabytes,
-                                                const std::string& chain = "", int assembly = 0);
+                                                const std::string& chain = "", int assembly = 0,
+                                                const Selection* selection = nullptr);
 
 // The report of `superpose A B`: what matched and the three RMSDs.
 void PrintSuperposition(const Structure& moving, const Structure& fixed, const Superposition& fit, std::ostream& out);

@@ -3,6 +3,7 @@
 // superposes, archives or summarises it; renders stored scene files too.
 // Bad input ends with one line on stderr and exit code 2.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "Pick.h"
 #include "Render.h"
 #include "Scene.h"
+#include "Selection.h"
 #include "SceneArchive.h"
 #include "Structure.h"
 #include "Superpose.h"
@@ -68,6 +70,15 @@ const char kReadOptions[] =
     "  --max-input-mb N       largest structure text read, in MB once decompressed (default 1024)\n"
     "  --assembly N           build biological assembly N of the file, from 1 (REMARK 350,\n"
     "                         pdbx_struct_assembly); copies get chain names of their own\n";
+const char kSelectOptions[] =
+    "  --select SEL           only the atoms SEL selects (info counts them, metals lists their\n"
+    "                         sites, superpose fits them). Words, keywords in any case:\n"
+    "                           chain A  resi 10-20+52A  resn HEM  name CA  elem Fe\n"
+    "                             (names take '*', '?' and alternatives: name C*, resn ALA|GLY)\n"
+    "                           polymer protein nucleic ligand water metal hydrogen\n"
+    "                           backbone sidechain all none\n"
+    "                           within D of SEL  byres SEL  not  and  or  ( )\n"
+    "                         not, within and byres bind tightest, then and, then or\n";
 const char kViewOptions[] =
     "  --view X,Y,Z           turn the structure about x, y, z in degrees, each within\n"
     "                         -36000..36000 (default 0,0,0)\n"
@@ -87,11 +98,11 @@ const std::map<std::string, CommandHelp> kCommands = {
                 "  archived with the same options it gives the structure's picture, pixel for pixel",
                 true, true}},
     {"pick", {"pick FILE --at X,Y [options]\n  exit code 1 when nothing lies under the pixel", true, true}},
-    {"metals", {"metals FILE [--model N] [--assembly N]\n"
+    {"metals", {"metals FILE [--model N] [--assembly N] [--select SEL]\n"
                 "  a ligand from a symmetry mate of the crystal is followed by its operation:\n"
                 "  GLU 44 B OE1 2.05 [-x+1,y,-z] (the triplet, whole-cell shifts folded in)",
                 false, false}},
-    {"superpose", {"superpose A B [--model N] [--chain ID | --chains IDA,IDB]  |  superpose FILE --models [--chain ID]\n"
+    {"superpose", {"superpose A B [--model N] [--chain ID | --chains IDA,IDB] [--select SEL]  |  superpose FILE --models [--chain ID] [--select SEL]\n"
                    "  C-alpha atoms pair by chain and residue number (by residue number in the first\n"
                    "  chain of each when no chain name is shared); XYZ frames pair all atoms by index\n"
                    "  and need the same atom count\n"
@@ -101,7 +112,7 @@ const std::map<std::string, CommandHelp> kCommands = {
     {"archive", {"archive FILE -o SCENE.bin [options]  |  archive --check SCENE.bin\n"
                  "  stores the scene render would draw: the title across --size, the --slab cut for --view",
                  true, true}},
-    {"info", {"info FILE [options]", true, false}},
+    {"info", {"info FILE [options] [--select SEL]", true, false}},
 };
 
 void PrintCommandHelp(const std::string& command) {
@@ -111,6 +122,7 @@ void PrintCommandHelp(const std::string& command) {
     if (help.scene) std::cout << kSceneOptions;
     std::cout << kReadOptions;
     if (help.view) std::cout << kViewOptions;
+    if (command == "info" || command == "metals" || command == "superpose") std::cout << kSelectOptions;
 }
 
 // ---- options ------------------------------------------------------------------
@@ -133,6 +145,8 @@ struct Options {
     bool models = false;
     ChainChoice chains;  // superpose --chain, --chains
     bool check = false;
+    bool hasSelection = false;
+    Selection selection;  // --select
     bool timings = false;
     bool help = false;
     // The first option given that builds a scene from a structure: a scene file is built already.
@@ -285,6 +299,12 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
                 (arg == "--chain" && comma != std::string::npos))
                 throw InputError("bad value for " + arg + ": '" + text + "' (" +
                                  (arg == "--chain" ? "a chain name" : "two chain names, IDA,IDB") + ")");
+        } else if (arg == "--select") {
+            if (command != "info" && command != "metals" && command != "superpose")
+                throw InputError(command + " has no option " + arg);
+            if (o.hasSelection) throw InputError("--select is given once");
+            o.selection = ParseSelection(value());
+            o.hasSelection = true;
         } else if (arg == "--check") {
             if (command != "archive") throw InputError(command + " has no option " + arg);
             o.check = true;
@@ -482,7 +502,14 @@ int RunPick(const Options& o) {
 int RunMetals(const Options& o) {
     ExpectFiles(o, "metals", 1);
     const Structure s = ReadStructure(o.files.front(), o.model, o.maxInputMegabytes, o.assembly);
-    PrintMetalTable(s, FindMetalSites(s), std::cout);
+    std::vector<MetalSite> sites = FindMetalSites(s);
+    if (o.hasSelection) {
+        const std::vector<char> selected = Select(o.selection, s);
+        sites.erase(std::remove_if(sites.begin(), sites.end(),
+                                   [&](const MetalSite& site) { return !selected[static_cast<std::size_t>(site.metal)]; }),
+                    sites.end());
+    }
+    PrintMetalTable(s, sites, std::cout);
     return 0;
 }
 
@@ -490,14 +517,15 @@ int RunSuperpose(const Options& o) {
     if (o.models) {
         ExpectFiles(o, "superpose --models", 1);
         if (o.chains.fixed != o.chains.moving) throw InputError("superpose --models takes --chain ID, not --chains");
-        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes, o.chains.fixed, o.assembly),
+        PrintModelSuperpositions(o.files.front(), SuperposeModels(o.files.front(), o.maxInputMegabytes, o.chains.fixed, o.assembly,
+                                                 o.hasSelection ? &o.selection : nullptr),
                                  std::cout);
         return 0;
     }
     ExpectFiles(o, "superpose", 2);
     const Structure fixed = ReadStructure(o.files[0], o.model, o.maxInputMegabytes, o.assembly);
     const Structure moving = ReadStructure(o.files[1], o.model, o.maxInputMegabytes, o.assembly);
-    PrintSuperposition(moving, fixed, Superpose(moving, fixed, o.chains), std::cout);
+    PrintSuperposition(moving, fixed, Superpose(moving, fixed, o.chains, o.hasSelection ? &o.selection : nullptr), std::cout);
     return 0;
 }
 
@@ -552,6 +580,11 @@ int RunInfo(const Options& o) {
     std::cout << "chains  " << chains.size() << "\n";
     PrintChainSummaries(chains, kInfoChainLines, std::cout);
     std::cout << "atoms   " << s.atoms.size() << "\n";
+    if (o.hasSelection) {
+        const std::vector<char> selected = Select(o.selection, s);
+        std::cout << "select  " << o.selection.text << ": atoms " << std::count(selected.begin(), selected.end(), 1)
+                  << "\n";
+    }
     if (s.SmallMolecule())
         std::cout << "sites   " << s.asymmetricSites << " in the asymmetric unit ("
                   << (s.crystal.Known() ? s.crystal.spaceGroup : "space group unknown") << "), completed to "
