@@ -149,25 +149,26 @@ TEST(SecondaryStructureTest, MmcifRecords) {
     const Structure pdb = ReadStructure(MoleculePath("1ubq.pdb"));
     std::ostringstream cif;
     cif << "data_1UBQ\n_entry.id 1UBQ\n"
-           "loop_\n_struct_conf.conf_type_id\n_struct_conf.id\n_struct_conf.beg_auth_comp_id\n"
-           "_struct_conf.beg_auth_asym_id\n_struct_conf.beg_auth_seq_id\n_struct_conf.end_auth_comp_id\n"
+           "loop_\n_struct_conf.conf_type_id\n_struct_conf.id\n_struct_conf.beg_label_comp_id\n"
+           "_struct_conf.beg_auth_asym_id\n_struct_conf.beg_auth_seq_id\n_struct_conf.end_label_comp_id\n"
            "_struct_conf.end_auth_asym_id\n_struct_conf.end_auth_seq_id\n_struct_conf.pdbx_PDB_helix_class\n"
            "HELX_P HELX_P1 ILE A 23 GLU A 34 1\nHELX_P HELX_P2 LEU A 56 TYR A 59 5\n"
-           "loop_\n_struct_sheet_range.sheet_id\n_struct_sheet_range.id\n_struct_sheet_range.beg_auth_comp_id\n"
+           "loop_\n_struct_sheet_range.sheet_id\n_struct_sheet_range.id\n_struct_sheet_range.beg_label_comp_id\n"
            "_struct_sheet_range.beg_auth_asym_id\n_struct_sheet_range.beg_auth_seq_id\n"
-           "_struct_sheet_range.end_auth_comp_id\n_struct_sheet_range.end_auth_asym_id\n"
+           "_struct_sheet_range.end_label_comp_id\n_struct_sheet_range.end_auth_asym_id\n"
            "_struct_sheet_range.end_auth_seq_id\n"
            "A 1 GLY A 10 VAL A 17\nA 2 MET A 1 THR A 7\nA 3 GLU A 64 ARG A 72\n";
     cif << "loop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
-           "_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.label_seq_id\n_atom_site.Cartn_x\n"
-           "_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.auth_seq_id\n_atom_site.auth_asym_id\n"
+           "_atom_site.label_alt_id\n_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.label_seq_id\n"
+           "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.occupancy\n_atom_site.B_iso_or_equiv\n"
+           "_atom_site.auth_seq_id\n_atom_site.auth_asym_id\n"
            "_atom_site.pdbx_PDB_model_num\n";
     int serial = 0;
     for (const Atom& a : pdb.atoms)
         if (a.residueKind == ResidueKind::Polymer)
-            cif << "ATOM " << ++serial << " " << a.element << " " << a.name << " " << a.residueName << " A "
-                << a.residueNumber << " " << a.position.x << " " << a.position.y << " " << a.position.z << " "
-                << a.residueNumber << " A 1\n";
+            cif << "ATOM " << ++serial << " " << a.element << " " << a.name << " . " << a.residueName << " A "
+                << a.residueNumber << " " << a.position.x << " " << a.position.y << " " << a.position.z << " 1 "
+                << a.bFactor << " " << a.residueNumber << " A 1\n";
     const std::string path = scene_test::Temp("1ubq.cif");
     scene_test::Write(path, cif.str());
     const Structure s = ReadStructure(path);
