@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <numeric>
+#include <tuple>
 #include <utility>
 
 #include "tessary/chemistry/NeighborList.h"
@@ -233,19 +235,27 @@ private:
         // Bridges in order of i then j extend a ladder whose last bridge is
         // (i-1, j-1) for parallel or (i-1, j+1) for antiparallel ones.
         std::vector<Ladder> ladders;
+        std::map<std::tuple<BridgeType, int, int>, std::size_t> awaiting;  // the next bridge of each ladder
+        auto next = [](const Ladder& l) {
+            return std::make_tuple(l.type, l.iHi + 1, l.type == BridgeType::Parallel ? l.jHi + 1 : l.jLo - 1);
+        };
         for (const auto& [i, j] : candidates) {
             BridgeType type;
             if (!Bridge(i, j, type)) continue;
-            bool extended = false;
-            for (auto l = ladders.rbegin(); l != ladders.rend() && !extended; ++l) {
-                if (l->type != type || l->iHi + 1 != i || !Unbroken(l->iHi, i)) continue;
-                if (type == BridgeType::Parallel && l->jHi + 1 == j && Unbroken(l->jHi, j)) {
-                    l->iHi = i, l->jHi = j, ++l->bridges, extended = true;
-                } else if (type == BridgeType::Antiparallel && l->jLo - 1 == j && Unbroken(j, l->jLo)) {
-                    l->iHi = i, l->jLo = j, ++l->bridges, extended = true;
-                }
+            const auto found = awaiting.find(std::make_tuple(type, i, j));
+            // Bridge() saw i and j bonded to both neighbours: the ladder runs on unbroken.
+            if (found != awaiting.end()) {
+                const std::size_t k = found->second;
+                awaiting.erase(found);
+                Ladder& l = ladders[k];
+                l.iHi = i;
+                (type == BridgeType::Parallel ? l.jHi : l.jLo) = j;
+                ++l.bridges;
+                awaiting[next(l)] = k;
+            } else {
+                ladders.push_back({type, i, i, j, j, 1});
+                awaiting[next(ladders.back())] = ladders.size() - 1;
             }
-            if (!extended) ladders.push_back({type, i, i, j, j, 1});
         }
 
         // Ladders of one type with a small gap on both sides (a bulge) join.
@@ -255,11 +265,12 @@ private:
             while (group[static_cast<std::size_t>(x)] != x) x = group[static_cast<std::size_t>(x)] = group[static_cast<std::size_t>(group[static_cast<std::size_t>(x)])];
             return x;
         };
+        // Ladders start in order of i, so partners lie a few residues on.
         for (std::size_t a = 0; a < ladders.size(); ++a)
-            for (std::size_t b = 0; b < ladders.size(); ++b) {
+            for (std::size_t b = a + 1; b < ladders.size() && ladders[b].iLo < ladders[a].iHi + 6; ++b) {
                 const Ladder& A = ladders[a];
                 const Ladder& B = ladders[b];
-                if (a == b || A.type != B.type || B.iLo <= A.iHi || !Unbroken(A.iLo, B.iHi)) continue;
+                if (A.type != B.type || B.iLo <= A.iHi || !Unbroken(A.iLo, B.iHi)) continue;
                 const int gapI = B.iLo - A.iHi;
                 const int gapJ = A.type == BridgeType::Parallel ? B.jLo - A.jHi : A.jLo - B.jHi;
                 if (gapJ <= 0) continue;
