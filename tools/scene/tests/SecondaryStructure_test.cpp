@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -193,6 +194,7 @@ TEST(SecondaryStructureTest, MmcifRecords) {
 TEST(SecondaryStructureTest, ComputedAgreesWithTheFile) {
     const std::vector<std::pair<std::string, int>> files = {
         {"1ubq.pdb", 1}, {"2hhb.ent", 1}, {"4JSV.pdb", 1}, {"pdb3mht.pdb", 1}, {"4at1.ent", 1}, {"1d3z.pdb", 1}, {"1d3z.pdb", 10}};
+    int lone = 0;
     for (const auto& [name, model] : files) {
         const Structure s = ReadStructure(MoleculePath(name), model);
         const double agreement = Agreement(s);
@@ -201,7 +203,16 @@ TEST(SecondaryStructureTest, ComputedAgreesWithTheFile) {
         const SecondaryStructure computed = AssignSecondaryStructure(s, SecondarySource::Computed);
         EXPECT_TRUE(computed.computed);
         EXPECT_GT(computed.helices + computed.strands, 0) << name;
+        // A strand is a ladder of two bridges or more: never one residue
+        // alone; a bridge alone is B.
+        const std::string codes = " " + Codes(computed) + " ";
+        EXPECT_EQ(codes.find(" E "), std::string::npos) << name;
+        for (char other : std::string("HGIBT")) {
+            EXPECT_EQ(codes.find(std::string(1, other) + "E" + other), std::string::npos) << name;
+        }
+        lone += static_cast<int>(std::count(codes.begin(), codes.end(), 'B'));
     }
+    EXPECT_GT(lone, 0);
 }
 
 // An ideal alpha helix is H from its second residue to its last but one; a
@@ -219,7 +230,8 @@ TEST(SecondaryStructureTest, IdealAlphaHelix) {
 }
 
 // Breaks end helices: moving half the helix away, dropping a residue's N or
-// CA, or every O (no acceptors) never crashes and splits or ends the helix.
+// CA, or every O (no acceptors) or every N-H (prolines) never crashes and
+// splits or ends the helix.
 TEST(SecondaryStructureTest, BreaksAndMissingAtoms) {
     struct Case {
         const char* what;
@@ -237,6 +249,14 @@ TEST(SecondaryStructureTest, BreaksAndMissingAtoms) {
         };
     };
     const std::vector<Case> cases = {
+        // C to N 2.7 A: too long for a peptide bond, close enough for the
+        // hydrogen bonds across to hold.
+        {"half shifted 1.4 A along the peptide bond", [](Structure& s) {
+             Point3d bond = s.atoms[4 * 12].position - s.atoms[4 * 11 + 2].position;  // C 12 to N 13
+             bond.ChangeLength(1.4);
+             for (Atom& a : s.atoms)
+                 if (a.residueNumber > 12) a.position += bond;
+         }, 2, 12},
         {"half moved 20 A away", [](Structure& s) {
              for (Atom& a : s.atoms)
                  if (a.residueNumber > 12) a.position += Point3d(20, 0, 0);
@@ -249,6 +269,9 @@ TEST(SecondaryStructureTest, BreaksAndMissingAtoms) {
                  if (a.name != "O") kept.push_back(a);
              s.atoms = kept;
              s.chains = {{"A", 0, static_cast<int>(kept.size())}};
+         }, 0, -1},
+        {"every residue a proline (no N-H to donate)", [](Structure& s) {
+             for (Atom& a : s.atoms) a.residueName = "PRO";
          }, 0, -1},
         {"one residue", [](Structure& s) {
              s.atoms.resize(4);
