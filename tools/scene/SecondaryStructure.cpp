@@ -342,12 +342,16 @@ SecondaryStructure AssignSecondaryStructure(const Structure& s, SecondarySource 
     ss.residues = SplitResidues(s);
     bool fromFile = false;
     if (source == SecondarySource::FromFile && !s.secondaryRanges.empty()) {
-        // Ranges are looked up per residue; files hold tens to hundreds.
+        // Each residue looks only at its chain's ranges: large assemblies
+        // hold thousands of records over hundreds of chains.
+        std::map<std::string, std::vector<std::size_t>> rangesOf;
+        for (std::size_t k = 0; k < s.secondaryRanges.size(); ++k) rangesOf[s.secondaryRanges[k].chain].push_back(k);
         std::vector<bool> used(s.secondaryRanges.size(), false);
         for (SecondaryStructure::Residue& r : ss.residues) {
             const Atom& a = s.atoms[static_cast<std::size_t>(r.firstAtom)];
-            if (a.residueKind != ResidueKind::Polymer) continue;
-            for (std::size_t k = 0; k < s.secondaryRanges.size(); ++k) {
+            const auto chainRanges = rangesOf.find(a.chain);
+            if (a.residueKind != ResidueKind::Polymer || chainRanges == rangesOf.end()) continue;
+            for (std::size_t k : chainRanges->second) {
                 const SecondaryRange& range = s.secondaryRanges[k];
                 if (!InRange(a, range)) continue;
                 used[k] = true;

@@ -19,7 +19,8 @@
 
 namespace TessaryScene {
 
-// FromFile uses the file's records and computes when the file has none.
+// FromFile uses the file's records and computes when the file has none
+// that name a residue of the structure.
 enum class SecondarySource { FromFile, Computed };
 
 // The three classes the scene colours by: H G I are helix, E is strand,
