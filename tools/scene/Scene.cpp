@@ -19,6 +19,15 @@ namespace TessaryScene {
 
 using namespace Tessary;
 
+Color SecondaryColor(char code) {
+    switch (ClassOf(code)) {
+        case SecondaryClass::Helix: return Color(220, 40, 60);
+        case SecondaryClass::Strand: return Color(250, 200, 0);
+        case SecondaryClass::Coil: break;
+    }
+    return Color(170, 170, 170);
+}
+
 namespace {
 
 constexpr double kBondRadius = 0.14;
@@ -139,6 +148,9 @@ private:
             }
             m_ramp = ColorMapParameters("Blue-White-Red", false, low, high > low ? high : low + 1.0, 32);
         }
+        std::vector<char> codes;
+        if (m_options.coloring == Coloring::SecondaryStructure)
+            codes = AssignSecondaryStructure(m_s, m_options.secondary).atomCodes;
         for (std::size_t c = 0; c < m_s.chains.size(); ++c) {
             const Chain& chain = m_s.chains[c];
             for (int i = chain.first; i < chain.first + chain.count; ++i) {
@@ -148,6 +160,7 @@ private:
                     case Coloring::Element: color = LookupElement(a.element).GetColor(); break;
                     case Coloring::Chain: color = m_chainColors[c]; break;
                     case Coloring::BFactor: color = m_ramp.CalculateColor(a.bFactor); break;
+                    case Coloring::SecondaryStructure: color = SecondaryColor(codes[static_cast<std::size_t>(i)]); break;
                 }
             }
         }

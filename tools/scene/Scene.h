@@ -21,15 +21,22 @@
 #include <string>
 #include <vector>
 
+#include "tessary/color/Color.h"
 #include "tessary/graphics/displaylist/DisplayList3D.h"
 
 #include "MetalSites.h"
+#include "SecondaryStructure.h"
 #include "Structure.h"
 
 namespace TessaryScene {
 
 enum class Style { BallAndStick, Spacefill };
-enum class Coloring { Element, Chain, BFactor };
+enum class Coloring { Element, Chain, BFactor, SecondaryStructure };
+
+// The colours of Coloring::SecondaryStructure by ClassOf(code): helix red
+// (220, 40, 60), strand yellow (250, 200, 0), coil and non-protein grey
+// (170, 170, 170).
+Tessary::Color SecondaryColor(char code);
 // Which atoms carry labels: none, the metals, or the metals and their ligands' donor atoms.
 enum class LabelSet { None, Metals, All };
 
@@ -52,6 +59,7 @@ enum class Ellipsoids { ByKind, On, Off };
 struct SceneOptions {
     Style style = Style::BallAndStick;
     Coloring coloring = Coloring::Element;
+    SecondarySource secondary = SecondarySource::FromFile;  // for Coloring::SecondaryStructure
     Ellipsoids ellipsoids = Ellipsoids::ByKind;
     double probability = 0.5;  // of finding the atom inside its ellipsoid, 0 < P < 1
     LabelSet labels = LabelSet::Metals;

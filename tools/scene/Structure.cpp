@@ -231,6 +231,16 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     s.crystal = CrystalOf(st.cell, st.find_spacegroup());
     gemmi::Model& m = st.models[static_cast<std::size_t>(model - 1)];
     s.alternativesLeftOut = KeepFirstConformation(m);
+    auto insertion = [](const gemmi::AtomAddress& a) { return a.res_id.seqid.icode == '\0' ? ' ' : a.res_id.seqid.icode; };
+    auto range = [&](SecondaryRange::Kind kind, const gemmi::AtomAddress& b, const gemmi::AtomAddress& e, int helixClass) {
+        s.secondaryRanges.push_back({kind, TextAsUtf8(b.chain_name), b.res_id.seqid.num.value, insertion(b),
+                                     e.res_id.seqid.num.value, insertion(e), helixClass});
+    };
+    for (const gemmi::Helix& h : st.helices)
+        range(SecondaryRange::Kind::Helix, h.start, h.end, static_cast<int>(h.pdb_helix_class));
+    for (const gemmi::Sheet& sheet : st.sheets)
+        for (const gemmi::Sheet::Strand& strand : sheet.strands)
+            range(SecondaryRange::Kind::Strand, strand.start, strand.end, 0);
     for (const gemmi::Chain& chain : m.chains) {
         const std::string chainName = TextAsUtf8(chain.name);
         for (const gemmi::Residue& residue : chain.residues) {

@@ -94,6 +94,21 @@ struct Crystal {
     }
 };
 
+// A helix or strand as the file records it (HELIX/SHEET, struct_conf/
+// struct_sheet_range): residues `start` to `end` of `chain`, numbered as the
+// atoms are. helixClass is the PDB class (1 right-handed alpha, 3 pi, 5 3-10;
+// 0 unknown or a strand).
+struct SecondaryRange {
+    enum class Kind { Helix, Strand };
+    Kind kind = Kind::Helix;
+    std::string chain;
+    int startNumber = 0;
+    char startInsertion = ' ';
+    int endNumber = 0;
+    char endInsertion = ' ';
+    int helixClass = 0;
+};
+
 struct Structure {
     std::string path;
     std::string title;
@@ -107,6 +122,7 @@ struct Structure {
     // whole molecules the symmetry completed them to; 0 for other files.
     int asymmetricSites = 0;
     int molecules = 0;
+    std::vector<SecondaryRange> secondaryRanges;  // in file order, helices first
 
     bool SmallMolecule() const { return asymmetricSites > 0; }
     Tessary::Point3d::Array Positions() const;

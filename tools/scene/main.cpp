@@ -45,7 +45,7 @@ const char kUsage[] =
     "  superpose FILE --models  every model fitted onto model 1\n"
     "  archive FILE -o SCENE  store the scene, reload, compare, store again\n"
     "  archive --check SCENE  reload a stored scene and store it again\n"
-    "  info FILE              chains, atoms, bonds, metal sites, primitive counts\n"
+    "  info FILE              chains, atoms, secondary structure, bonds, metal sites, primitive counts\n"
     "\n"
     "FILE is PDB (.pdb, .ent), mmCIF or small-molecule CIF (.cif) or XYZ (.xyz),\n"
     "optionally gzipped.\n"
@@ -57,7 +57,10 @@ const char kUsage[] =
 const char kSceneOptions[] =
     "  --model N              model (or XYZ frame) to read, from 1 (default 1)\n"
     "  --style STYLE          ball-and-stick (default) or spacefill\n"
-    "  --color SCHEME         element (default), chain or bfactor (with a legend of the colours)\n"
+    "  --color SCHEME         element (default), chain, bfactor (with a legend of the colours) or\n"
+    "                         ss: secondary structure, helix red, strand yellow, coil and the rest grey\n"
+    "  --ss SOURCE            secondary structure from the file's HELIX/SHEET records (file, the\n"
+    "                         default; computed from backbone H-bonds when it has none) or compute\n"
     "  --labels SET           metals (default), all (metals and their ligands' donor atoms) or none;\n"
     "                         labels that find no free spot beside their atom are left out (counted on stderr)\n"
     "  --ellipsoids           displacement tensors as probability ellipsoids (the default\n"
@@ -228,7 +231,15 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
             if (v == "element") o.scene.coloring = Coloring::Element;
             else if (v == "chain") o.scene.coloring = Coloring::Chain;
             else if (v == "bfactor") o.scene.coloring = Coloring::BFactor;
-            else throw InputError("bad value for --color: '" + v + "' (element, chain or bfactor)");
+            else if (v == "ss") o.scene.coloring = Coloring::SecondaryStructure;
+            else throw InputError("bad value for --color: '" + v + "' (element, chain, bfactor or ss)");
+        } else if (arg == "--ss") {
+            sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
+            const std::string v = value();
+            if (v == "file") o.scene.secondary = SecondarySource::FromFile;
+            else if (v == "compute") o.scene.secondary = SecondarySource::Computed;
+            else throw InputError("bad value for --ss: '" + v + "' (file or compute)");
         } else if (arg == "--labels") {
             sceneOnly();
             if (o.buildOption.empty()) o.buildOption = arg;
@@ -585,6 +596,7 @@ int RunInfo(const Options& o) {
         std::cout << "select  " << o.selection.text << ": atoms " << std::count(selected.begin(), selected.end(), 1)
                   << "\n";
     }
+    std::cout << "secondary structure: " << DescribeSecondaryStructure(AssignSecondaryStructure(s, o.scene.secondary)) << "\n";
     if (s.SmallMolecule())
         std::cout << "sites   " << s.asymmetricSites << " in the asymmetric unit ("
                   << (s.crystal.Known() ? s.crystal.spaceGroup : "space group unknown") << "), completed to "
