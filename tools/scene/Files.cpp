@@ -98,6 +98,18 @@ OutputFile::~OutputFile() {
 
 void OutputFile::append(const char* data, std::size_t size) {
     CheckWritten();
+    // cairo hands over a few bytes at a time: gathered, they take a system call per kBuffer.
+    if (m_buffer.size() + size > kBuffer) Flush();
+    if (size >= kBuffer) return WriteOut(data, size);
+    m_buffer.insert(m_buffer.end(), data, data + size);
+}
+
+void OutputFile::Flush() {
+    WriteOut(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+}
+
+void OutputFile::WriteOut(const char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = write(m_fd, data + done, size - done);
@@ -116,6 +128,7 @@ void OutputFile::CheckWritten() const {
 
 void OutputFile::Commit() {
     CheckWritten();
+    Flush();  // a failure here leaves the fresh file to the destructor
     if (fsync(m_fd) != 0) m_error = errno;
     if (close(m_fd) != 0 && m_error == 0) m_error = errno;
     m_fd = -1;

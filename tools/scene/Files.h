@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace TessaryScene {
 
@@ -30,7 +31,7 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Writes on; after a failed write, throws that failure again and writes nothing.
+    // Writes on (buffered); after a failed write, throws that failure again and writes nothing.
     void append(const char* data, std::size_t size);
     // Throws the failure of an earlier append, if any.
     void CheckWritten() const;
@@ -38,9 +39,14 @@ public:
     void Commit();
 
 private:
+    static constexpr std::size_t kBuffer = 1 << 16;
+    void Flush();
+    void WriteOut(const char* data, std::size_t size);
+
     std::string m_path, m_target, m_temp;
     int m_fd = -1;
     int m_error = 0;
+    std::vector<char> m_buffer;
 };
 
 // Writes `size` bytes through an OutputFile.
