@@ -69,44 +69,80 @@ std::string CheckOutput(const std::string& path) {
     return target;
 }
 
-void WriteWhole(const std::string& path, const void* data, std::size_t size) {
-    const std::string target = CheckOutput(path);
+OutputFile::OutputFile(const std::string& path) : m_path(path), m_target(CheckOutput(path)) {
     struct stat existing;
-    const bool replaces = stat(target.c_str(), &existing) == 0;
-
+    const bool replaces = stat(m_target.c_str(), &existing) == 0;
     std::mt19937 random(std::random_device{}());
-    const std::string directory = DirectoryOf(target);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = TempName(directory, random);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    const std::string directory = DirectoryOf(m_target);
+    for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
+        m_temp = TempName(directory, random);
+        m_fd = open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) Refuse(path, std::strerror(errno));
-    int error = 0;
+    if (m_fd < 0) Refuse(path, std::strerror(errno));
     if (replaces) {
         // The replacement keeps the file's permissions and, where it can (as
         // root), its owner: a file root replaces stays its owner's.
-        if (geteuid() == 0 && fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        if (geteuid() == 0 && fchown(m_fd, existing.st_uid, existing.st_gid) != 0) {
         }
-        if (fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+        if (fchmod(m_fd, existing.st_mode & 07777) != 0) m_error = errno;
     }
-    const char* bytes = static_cast<const char*>(data);
+}
+
+OutputFile::~OutputFile() {
+    if (m_fd >= 0) {
+        close(m_fd);
+        unlink(m_temp.c_str());
+    }
+}
+
+void OutputFile::append(const char* data, std::size_t size) {
+    CheckWritten();
+    // cairo hands over a few bytes at a time: gathered, they take a system call per kBuffer.
+    if (m_buffer.size() + size > kBuffer) Flush();
+    if (size >= kBuffer) return WriteOut(data, size);
+    m_buffer.insert(m_buffer.end(), data, data + size);
+}
+
+void OutputFile::Flush() {
+    WriteOut(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+}
+
+void OutputFile::WriteOut(const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (error == 0 && done < size) {
-        const ssize_t n = write(fd, bytes + done, size - done);
+    while (done < size) {
+        const ssize_t n = write(m_fd, data + done, size - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : EIO;
-        else done += static_cast<std::size_t>(n);
+        if (n <= 0) {
+            m_error = n < 0 ? errno : EIO;
+            CheckWritten();
+        }
+        done += static_cast<std::size_t>(n);
     }
-    if (error == 0 && fsync(fd) != 0) error = errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        unlink(temp.c_str());
-        Refuse(path, std::strerror(error));
+}
+
+void OutputFile::CheckWritten() const {
+    if (m_error != 0) Refuse(m_path, std::strerror(m_error));
+}
+
+void OutputFile::Commit() {
+    CheckWritten();
+    Flush();  // a failure here leaves the fresh file to the destructor
+    if (fsync(m_fd) != 0) m_error = errno;
+    if (close(m_fd) != 0 && m_error == 0) m_error = errno;
+    m_fd = -1;
+    if (m_error == 0 && std::rename(m_temp.c_str(), m_target.c_str()) != 0) m_error = errno;
+    if (m_error != 0) {
+        unlink(m_temp.c_str());
+        CheckWritten();
     }
+}
+
+void WriteWhole(const std::string& path, const void* data, std::size_t size) {
+    OutputFile output(path);
+    output.append(static_cast<const char*>(data), size);
+    output.Commit();
 }
 
 }  // namespace TessaryScene

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace TessaryScene {
 
@@ -18,10 +19,37 @@ namespace TessaryScene {
 // target is missing.
 std::string CheckOutput(const std::string& path);
 
-// Writes `size` bytes to a fresh file beside the file CheckOutput names and
-// renames it into place, so that file ends up whole or untouched. The fresh
-// file has a short name of its own, so any name that fits the file-name
-// limit can be written. Throws InputError.
+// An output written as it is made: the bytes go to a fresh file beside the
+// file CheckOutput names, which Commit renames into place, so that file ends
+// up whole or untouched. The fresh file has a short name of its own, so any
+// name that fits the file-name limit can be written; it is removed when the
+// OutputFile goes without a Commit (a failure on the way). Throws InputError.
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Writes on (buffered); after a failed write, throws that failure again and writes nothing.
+    void append(const char* data, std::size_t size);
+    // Throws the failure of an earlier append, if any.
+    void CheckWritten() const;
+    // Flushes the file to disk and renames it into place.
+    void Commit();
+
+private:
+    static constexpr std::size_t kBuffer = 1 << 16;
+    void Flush();
+    void WriteOut(const char* data, std::size_t size);
+
+    std::string m_path, m_target, m_temp;
+    int m_fd = -1;
+    int m_error = 0;
+    std::vector<char> m_buffer;
+};
+
+// Writes `size` bytes through an OutputFile.
 void WriteWhole(const std::string& path, const void* data, std::size_t size);
 
 }  // namespace TessaryScene

@@ -24,6 +24,11 @@
 #include "SceneWalk.h"
 #include "Structure.h"
 
+// Leak checkers are told about that remnant (see ~Stamps): a sanitized
+// build reads this hook; an ordinary one never calls it.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() { return "leak:cairo_recording_surface_create\n"; }
+
 namespace TessaryScene {
 
 using Tessary::Color;
@@ -316,11 +321,91 @@ void FillBall(cairo_t* cr, double cx, double cy, double r, double hx, double hy,
                {{0.0, 1.65}, {0.33, 1.0}, {0.85, 0.7}, {0.93, 0.55}, {1.0, 0.3}});
 }
 
-void DrawSphere(cairo_t* cr, const DrawItem& item) {
+// A sphere's ball: its circle filled as a lit ball, the highlight up and left of the centre.
+void Ball(cairo_t* cr, double x, double y, double r, Color color) {
+    cairo_arc(cr, x, y, r, 0.0, 2.0 * kPi);
+    FillBall(cr, x, y, r, x - 0.35 * r, y - 0.35 * r, color);
+}
+
+// For the vector formats: shaded shapes drawn once each, in a space of
+// their own, and stamped into place by an affine map. cairo writes a source
+// surface once however often it is painted, where every filled gradient is
+// written anew, so a picture holds one gradient per stamp instead of one per
+// sphere or bond. A stamp is the same drawing as the direct one, so the
+// picture looks the same; images draw every item directly.
+class Stamps {
+public:
+    // The stamp under `key`; the first time, `draw(cr)` draws it within `extent`.
+    template <class Draw>
+    cairo_pattern_t* Of(std::uint64_t key, const cairo_rectangle_t& extent, Draw draw) {
+        const auto it = std::lower_bound(m_stamps.begin(), m_stamps.end(), key,
+                                         [](const Stamp& stamp, std::uint64_t k) { return stamp.key < k; });
+        if (it != m_stamps.end() && it->key == key) return it->pattern.get();
+        cairo_surface_t* surface = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extent);
+        cairo_t* cr = cairo_create(surface);
+        draw(cr);
+        cairo_destroy(cr);
+        Pattern pattern(cairo_pattern_create_for_surface(surface));
+        cairo_surface_destroy(surface);
+        return m_stamps.insert(it, Stamp{key, std::move(pattern)})->pattern.get();
+    }
+
+    // Paints `stamp` carried by `toUser` from its space into user space.
+    static void Place(cairo_t* cr, cairo_pattern_t* stamp, cairo_matrix_t toUser) {
+        if (cairo_matrix_invert(&toUser) != CAIRO_STATUS_SUCCESS) return;  // flat: nothing to see
+        cairo_pattern_set_matrix(stamp, &toUser);
+        cairo_set_source(cr, stamp);
+        cairo_paint(cr);
+    }
+
+    // A stamp's key: its colour and which shape of that colour.
+    static std::uint64_t Key(Color color, std::uint32_t shape) {
+        return std::uint64_t(shape) << 32 | std::uint32_t(color.GetR()) | std::uint32_t(color.GetG()) << 8 |
+               std::uint32_t(color.GetB()) << 16 | std::uint32_t(color.GetA()) << 24;
+    }
+
+    // cairo's SVG surface keeps every source surface it has written alive
+    // after the document is done (a reference cycle through the document);
+    // finishing a stamp frees its drawing, and what stays is the stamps' bare
+    // surfaces, a few hundred bytes each, once per picture.
+    ~Stamps() {
+        for (const Stamp& stamp : m_stamps) {
+            cairo_surface_t* surface = nullptr;
+            cairo_pattern_get_surface(stamp.pattern.get(), &surface);
+            cairo_surface_finish(surface);
+        }
+    }
+    Stamps() = default;
+    Stamps(const Stamps&) = delete;
+    Stamps& operator=(const Stamps&) = delete;
+
+private:
+    struct PatternDeleter {
+        void operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
+    };
+    using Pattern = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
+    struct Stamp {
+        std::uint64_t key;
+        Pattern pattern;
+    };
+    std::vector<Stamp> m_stamps;  // by key
+};
+
+// Stamp spaces (cairo's vector surfaces take a source surface's extent to
+// start at its origin): a ball of radius kBallSize about (kBallSize,
+// kBallSize); a band along v = kBandWidth from u = 0 to kBandLength, kBandWidth
+// either side, lit from +v, with caps of kBandLength / kCapSteps steps of depth.
+constexpr double kBallSize = 64.0, kBandLength = 128.0, kBandWidth = 32.0;
+constexpr int kCapSteps = 128;
+
+void DrawSphere(cairo_t* cr, const DrawItem& item, Stamps* stamps) {
     const double x = item.v[0], y = item.v[1], r = item.v[2];
     if (!(r > 0.0)) return;
-    cairo_arc(cr, x, y, r, 0.0, 2.0 * kPi);
-    FillBall(cr, x, y, r, x - 0.35 * r, y - 0.35 * r, item.color);
+    if (!stamps) return Ball(cr, x, y, r, item.color);
+    const cairo_rectangle_t extent = {0.0, 0.0, 2.0 * kBallSize, 2.0 * kBallSize};
+    cairo_pattern_t* stamp = stamps->Of(Stamps::Key(item.color, 0), extent,
+                                        [&](cairo_t* c) { Ball(c, kBallSize, kBallSize, kBallSize, item.color); });
+    Stamps::Place(cr, stamp, {r / kBallSize, 0.0, 0.0, r / kBallSize, x - r, y - r});
 }
 
 void DrawEllipse(cairo_t* cr, const DrawItem& item) {
@@ -356,7 +441,20 @@ void Cap(cairo_t* cr, double x, double y, double dx, double dy, double w, double
     cairo_restore(cr);
 }
 
-void DrawBand(cairo_t* cr, const DrawItem& item) {
+// A band from (x1, y1) to (x2, y2) along the unit (dx, dy), `w` either side,
+// its ends capped `depth` deep, graded across from shadow to the light on
+// the side (nx, ny).
+void Band(cairo_t* cr, double x1, double y1, double x2, double y2, double dx, double dy, double w, double depth,
+          double nx, double ny, Color color) {
+    cairo_move_to(cr, x1 + dy * w, y1 - dx * w);
+    Cap(cr, x2, y2, dx, dy, w, depth);
+    Cap(cr, x1, y1, -dx, -dy, w, depth);
+    cairo_close_path(cr);
+    FillGraded(cr, cairo_pattern_create_linear(x1 - nx * w, y1 - ny * w, x1 + nx * w, y1 + ny * w), color,
+               {{0.0, 0.35}, {0.45, 1.0}, {0.72, 1.35}, {1.0, 0.6}});
+}
+
+void DrawBand(cairo_t* cr, const DrawItem& item, Stamps* stamps) {
     const double w = item.v[4], depth = item.v[5];
     double x1 = item.v[0], y1 = item.v[1], x2 = item.v[2], y2 = item.v[3];
     const double len = std::hypot(x2 - x1, y2 - y1);
@@ -364,15 +462,24 @@ void DrawBand(cairo_t* cr, const DrawItem& item) {
     const double dx = (x2 - x1) / len, dy = (y2 - y1) / len;
     // Half a pixel longer at each end, so the two halves of a bond meet without a seam.
     x1 -= 0.5 * dx, y1 -= 0.5 * dy, x2 += 0.5 * dx, y2 += 0.5 * dy;
-    cairo_move_to(cr, x1 + dy * w, y1 - dx * w);
-    Cap(cr, x2, y2, dx, dy, w, depth);
-    Cap(cr, x1, y1, -dx, -dy, w, depth);
-    cairo_close_path(cr);
     // Across the band from the shadow side to the side facing the light (up-left on the screen).
     double nx = -dy, ny = dx;
     if (nx + ny > 0.0) nx = -nx, ny = -ny;
-    FillGraded(cr, cairo_pattern_create_linear(x1 - nx * w, y1 - ny * w, x1 + nx * w, y1 + ny * w), item.color,
-               {{0.0, 0.35}, {0.45, 1.0}, {0.72, 1.35}, {1.0, 0.6}});
+    if (!stamps) return Band(cr, x1, y1, x2, y2, dx, dy, w, depth, nx, ny, item.color);
+    // The stamp spans the band cap tip to cap tip; its caps are as deep as
+    // this band's to within 1/(2 kCapSteps) of that span.
+    const double cap = depth < 0.05 ? 0.0 : depth;  // as Cap draws it
+    const double span = len + 1.0 + 2.0 * cap;
+    const int steps = std::min(kCapSteps / 2, static_cast<int>(std::lround(kCapSteps * cap / span)));
+    const double stampCap = kBandLength * steps / kCapSteps;
+    const cairo_rectangle_t extent = {0.0, 0.0, kBandLength, 2.0 * kBandWidth};
+    cairo_pattern_t* stamp = stamps->Of(Stamps::Key(item.color, 1 + steps), extent, [&](cairo_t* c) {
+        Band(c, stampCap, kBandWidth, kBandLength - stampCap, kBandWidth, 1.0, 0.0, kBandWidth, stampCap, 0.0, 1.0,
+             item.color);
+    });
+    const double along = span / kBandLength, across = w / kBandWidth;
+    Stamps::Place(cr, stamp, {along * dx, along * dy, across * nx, across * ny, x1 - cap * dx - w * nx,
+                              y1 - cap * dy - w * ny});
 }
 
 void DrawFace(cairo_t* cr, const DrawItem& item) {
@@ -627,7 +734,9 @@ void DrawOverlay(cairo_t* cr, const DrawItem& item) {
     }
 }
 
-void Paint(cairo_t* cr, const std::vector<DrawItem>& items, const SceneLabels& labels, int width, int height) {
+// `stamps` is null for images, else where the vector formats keep their stamps.
+void Paint(cairo_t* cr, const std::vector<DrawItem>& items, const SceneLabels& labels, int width, int height,
+           Stamps* stamps) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
     cairo_rectangle(cr, 0, 0, width, height);
     cairo_fill(cr);
@@ -640,9 +749,9 @@ void Paint(cairo_t* cr, const std::vector<DrawItem>& items, const SceneLabels& l
     for (const DrawItem& item : items) {
         if (item.layer == Overlays && !labelsDrawn) drawLabels();
         switch (item.kind) {
-        case Kind::Sphere: DrawSphere(cr, item); break;
+        case Kind::Sphere: DrawSphere(cr, item, stamps); break;
         case Kind::Ellipse: DrawEllipse(cr, item); break;
-        case Kind::Band: DrawBand(cr, item); break;
+        case Kind::Band: DrawBand(cr, item, stamps); break;
         case Kind::Disc: DrawDisc(cr, item, 0.8); break;
         case Kind::Face: DrawFace(cr, item); break;
         case Kind::Line: DrawLine(cr, item); break;
@@ -759,23 +868,30 @@ RenderSummary Render(const DisplayList3D& root, const View& view, const std::str
     const std::vector<DrawItem> items = CollectItems(root, view);
     const SceneLabels labels = LayOutLabels(root, view);
 
-    std::string bytes;
+    // Written as made into a fresh file that replaces the output only when whole.
+    OutputFile output(path);
+    Stamps stamps;  // outlives the surface: cairo leaks a source surface destroyed while its user still holds it
     Surface surface;
     switch (format) {
     case Format::Png: surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)); break;
-    case Format::Svg: surface.reset(cairo_svg_surface_create_for_stream(AppendTo<std::string>, &bytes, width, height)); break;
-    case Format::Pdf: surface.reset(cairo_pdf_surface_create_for_stream(AppendTo<std::string>, &bytes, width, height)); break;
+    case Format::Svg: surface.reset(cairo_svg_surface_create_for_stream(AppendTo<OutputFile>, &output, width, height)); break;
+    case Format::Pdf: surface.reset(cairo_pdf_surface_create_for_stream(AppendTo<OutputFile>, &output, width, height)); break;
     }
     Check(cairo_surface_status(surface.get()));
     {
         const Context cr(cairo_create(surface.get()));
-        Paint(cr.get(), items, labels, width, height);
+        Paint(cr.get(), items, labels, width, height, format == Format::Png ? nullptr : &stamps);
         Check(cairo_status(cr.get()));
     }
-    if (format == Format::Png) Check(cairo_surface_write_to_png_stream(surface.get(), AppendTo<std::string>, &bytes));
+    if (format == Format::Png) {
+        const cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), AppendTo<OutputFile>, &output);
+        output.CheckWritten();
+        Check(status);
+    }
     cairo_surface_finish(surface.get());
+    output.CheckWritten();
     Check(cairo_surface_status(surface.get()));
-    WriteWhole(path, bytes.data(), bytes.size());
+    output.Commit();
     return {static_cast<int>(labels.labels.size()), labels.placement.dropped};
 }
 

@@ -16,18 +16,25 @@
 // sphere it starts from, and the depth order of band and disc comes out right
 // whichever way the bond points.
 //
-// In the SVG (and PDF) output every sphere and every ellipsoid is exactly one
-// filled <path> whose fill is a radial gradient (`fill:url(#radial...)` in
-// the SVG); no other item uses a radial gradient, so counting those fills
-// counts the spheres and ellipsoids drawn.
+// In the SVG and PDF outputs the shaded shapes that repeat are stamps: a
+// lit ball per colour and a bond's band per colour and cap depth are drawn
+// once (in the SVG a group `<g id="surfaceN">` in <defs>, holding the one
+// filled path with its gradient) and each sphere or band is one placement of
+// its stamp (`<use xlink:href="#surfaceN" transform=...>`), so the file holds
+// one gradient per stamp rather than one per atom. Every sphere is exactly
+// one <use> whose stamp holds a radial gradient fill (`fill:url(#radial...)`);
+// bands' stamps hold linear ones; an ellipsoid is one filled <path> with a
+// radial gradient of its own. PNG output draws every shape directly.
 //
 // Failures: an unknown extension throws InputError before any file is
 // touched; an output that cannot be written throws InputError, and a failure
-// inside cairo throws std::runtime_error. The image is
-// made in memory and moved into place whole, so a failure leaves no file.
+// inside cairo throws std::runtime_error. The output is written as it is
+// made into a fresh file beside it, which replaces the output only when
+// whole (OutputFile, Files.h), so a failure leaves no file.
 
 #include <cairo.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -62,17 +69,20 @@ struct RenderSummary {
 RenderSummary Render(const Tessary::DisplayList3D& root, const View& view, const std::string& path);
 
 // cairo's write callback for a stream surface whose closure is a `Sink`
-// (std::string, or anything with append(const char*, size_t)). cairo calls it
-// from C, so nothing may be thrown through it: an append that throws (out of
-// memory) is reported to cairo as CAIRO_STATUS_NO_MEMORY, which then fails
-// the surface, and Render throws.
+// (std::string, OutputFile, or anything with append(const char*, size_t)).
+// cairo calls it from C, so nothing may be thrown through it: an append that
+// throws is reported to cairo as CAIRO_STATUS_NO_MEMORY (out of memory) or
+// CAIRO_STATUS_WRITE_ERROR (anything else), which then fails the surface,
+// and Render throws.
 template <class Sink>
 cairo_status_t AppendTo(void* closure, const unsigned char* data, unsigned int length) noexcept {
     try {
         static_cast<Sink*>(closure)->append(reinterpret_cast<const char*>(data), length);
         return CAIRO_STATUS_SUCCESS;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return CAIRO_STATUS_NO_MEMORY;
+    } catch (...) {
+        return CAIRO_STATUS_WRITE_ERROR;
     }
 }
 

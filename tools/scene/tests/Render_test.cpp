@@ -3,19 +3,25 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <new>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -222,6 +228,43 @@ TEST_F(RenderTest, DashesFollowCountAndStipple) {
     }
 }
 
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// What an SVG of Render's holds (see Render.h): the placements of ball
+// stamps (stamps holding a radial gradient), and the gradients defined.
+struct SvgCounts {
+    std::size_t balls = 0, radialGradients = 0, linearGradients = 0;
+};
+SvgCounts CountSvg(const std::string& svg) {
+    SvgCounts counts;
+    const std::string stampStart = "<g id=\"surface";
+    for (std::size_t at = svg.find(stampStart); at != std::string::npos; at = svg.find(stampStart, at + 1)) {
+        const std::size_t idStart = at + 7;
+        const std::string id = svg.substr(idStart, svg.find('"', idStart) - idStart);
+        // The stamp's group ends at its own </g>.
+        std::size_t pos = at + 1, end = std::string::npos;
+        for (int depth = 1; depth > 0;) {
+            const std::size_t open = std::min(svg.find("<g ", pos), svg.find("<g>", pos));
+            const std::size_t close = svg.find("</g>", pos);
+            if (close == std::string::npos) break;
+            if (open < close) {
+                ++depth, pos = open + 1;
+            } else {
+                --depth, pos = close + 1, end = close;
+            }
+        }
+        if (svg.substr(at, end - at).find("url(#radial") != std::string::npos)
+            counts.balls += Occurrences(svg, "<use xlink:href=\"#" + id + "\"");
+    }
+    counts.radialGradients = Occurrences(svg, "<radialGradient");
+    counts.linearGradients = Occurrences(svg, "<linearGradient");
+    return counts;
+}
+
 TEST_F(RenderTest, VectorFormatsAreWholeFiles) {
     const DisplayList3D scene = TestScene();
     View view;
@@ -229,12 +272,81 @@ TEST_F(RenderTest, VectorFormatsAreWholeFiles) {
     Render(scene, view, Path("scene.SVG"));
     const std::string svg = ReadFile(Path("scene.SVG"));
     ASSERT_NE(svg.find("<svg"), std::string::npos);
-    int balls = 0;
-    for (std::size_t at = svg.find("url(#radial"); at != std::string::npos; at = svg.find("url(#radial", at + 1)) ++balls;
-    EXPECT_EQ(balls, 3);  // the clipped sphere is not drawn
+    EXPECT_EQ(CountSvg(svg).balls, 3u);  // the clipped sphere is not drawn
 
     Render(scene, view, Path("scene.pdf"));
     EXPECT_EQ(ReadFile(Path("scene.pdf")).substr(0, 4), "%PDF");
+}
+
+// Spheres and bonds of a few colours: the vector formats define each ball
+// and band once and place it, so they grow by a placement per item, not by
+// a gradient per item.
+TEST_F(RenderTest, ManyItemsOfFewColoursShareTheirShading) {
+    const Color colors[] = {kRed, kBlue, kGreen};
+    constexpr int kSide = 20;
+    DisplayList3D scene;
+    const auto at = [](int i, int j) { return Point3d(3.0f * i, 3.0f * j, 0.0f); };
+    for (int i = 0; i < kSide; ++i)
+        for (int j = 0; j < kSide; ++j) {
+            const Color& color = colors[(i + j) % 3];
+            scene.Add(SpherePrimitive(at(i, j), 0.5, color, 1));
+            if (i > 0) scene.Add(CylinderPrimitive(at(i - 1, j), colors[(i - 1 + j) % 3], at(i, j), color, 0.15, 2));
+        }
+    const std::size_t spheres = kSide * kSide, bands = 2 * (kSide - 1) * kSide;
+    View view;
+    view.FitView(scene, 20, 30, 0, kWidth, kHeight);
+
+    Render(scene, view, Path("many.svg"));
+    const std::string svg = ReadFile(Path("many.svg"));
+    const SvgCounts counts = CountSvg(svg);
+    EXPECT_EQ(counts.balls, spheres);
+    EXPECT_EQ(counts.radialGradients, 3u);  // one per colour
+    // The bands are all alike: one cap depth per colour, two where a depth
+    // falls on the boundary between two stamps.
+    EXPECT_GE(counts.linearGradients, 3u);
+    EXPECT_LE(counts.linearGradients, 6u);
+    EXPECT_LT(svg.size(), 150 * (spheres + bands));  // a gradient per item took over 1 KB each
+
+    Render(scene, view, Path("many.pdf"));
+    EXPECT_LT(ReadFile(Path("many.pdf")).size(), 150 * (spheres + bands));
+}
+
+// The output is written as it is made: a write that fails on the way
+// (here past the file-size limit) throws, leaves no partial file and no
+// temporary beside it, and leaves a file it would have replaced as it was.
+TEST_F(RenderTest, FailedWriteLeavesNoPartialFile) {
+    DisplayList3D scene;
+    for (int i = 0; i < 200; ++i) {
+        scene.Add(SpherePrimitive(Point3d(float(i % 20), float(i / 20), 0.0f), 0.4, Color(i, 100, 255 - i), 1));
+    }
+    View view;
+    view.FitView(scene, 10, 20, 0, kWidth, kHeight);
+    const std::string kept = "the file as it was";
+    {
+        std::ofstream out(Path("kept.svg"), std::ios::binary);
+        out << kept;
+    }
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const char* name : {"scene.svg", "scene.pdf", "scene.png", "kept.svg"}) {
+        SCOPED_TRACE(name);
+        try {
+            Render(scene, view, Path(name));
+            ADD_FAILURE() << "wrote past the limit";
+        } catch (const InputError& e) {
+            EXPECT_NE(std::string(e.what()).find(std::strerror(EFBIG)), std::string::npos) << e.what();
+        }
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previousHandler);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(m_dir)) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"kept.svg"});
+    EXPECT_EQ(ReadFile(Path("kept.svg")), kept);
 }
 
 TEST_F(RenderTest, FailuresLeaveNoFile) {
@@ -340,6 +452,13 @@ TEST(Render, FailedAppendIsReportedToCairo) {
         EXPECT_EQ(cairo_surface_write_to_png_stream(image, AppendTo<Budget>, &png), CAIRO_STATUS_NO_MEMORY);
         cairo_surface_destroy(image);
     }
+    // Any other failure (a write to the file) is a write error.
+    struct Refusing {
+        void append(const char*, std::size_t) { throw std::runtime_error("disk full"); }
+    } refusing;
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 50, 50);
+    EXPECT_EQ(cairo_surface_write_to_png_stream(image, AppendTo<Refusing>, &refusing), CAIRO_STATUS_WRITE_ERROR);
+    cairo_surface_destroy(image);
 }
 
 TEST(Render, ViewsThatCannotBeComputedAreRefused) {
