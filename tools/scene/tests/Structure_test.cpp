@@ -3,16 +3,22 @@
 #include "Scene.h"
 #include "MoleculePath.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <utility>
 
 namespace TessaryScene {
 namespace {
@@ -246,6 +252,43 @@ TEST(Structure, GzipInputIsInflatedWithinTheLimit) {
     EXPECT_THROW(ReadInputText(directory, 1), InputError);
     EXPECT_THROW(ReadStructure(directory), InputError);
     std::filesystem::remove(directory);
+}
+
+// A pipe gives no size up front: its text comes in pieces, under the same
+// limit as a regular file's, and whole across the pieces.
+TEST(Structure, PipedInputIsReadWholeWithinTheLimit) {
+    std::string under;
+    for (std::size_t i = 0; under.size() < (std::size_t(3) << 18); ++i) under += "line " + std::to_string(i) + "\n";
+    const std::string over = under + under;  // 1.5 MB
+    void (*const before)(int) = std::signal(SIGPIPE, SIG_IGN);  // the reader stops early past the limit
+    for (const std::string* text : {&std::as_const(under), &std::as_const(over)}) {
+        SCOPED_TRACE(text->size());
+        const std::string path = TempFile("pipe.pdb");
+        std::remove(path.c_str());
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        std::thread writer([&] {
+            const int fd = open(path.c_str(), O_WRONLY);
+            for (std::size_t done = 0; fd >= 0 && done < text->size();) {
+                const ssize_t n = write(fd, text->data() + done, std::min<std::size_t>(text->size() - done, 4000));
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            if (fd >= 0) close(fd);
+        });
+        if (text == &under) {
+            EXPECT_EQ(ReadInputText(path, 1), under);
+        } else {
+            try {
+                ReadInputText(path, 1);
+                ADD_FAILURE() << "read";
+            } catch (const InputError& e) {
+                EXPECT_NE(std::string(e.what()).find("is larger than 1 MB"), std::string::npos) << e.what();
+            }
+        }
+        writer.join();
+        std::remove(path.c_str());
+    }
+    std::signal(SIGPIPE, before);
 }
 
 // Well-formed UTF-8 stays as it is; every byte that starts no well-formed
