@@ -84,6 +84,37 @@ void BlankOldSerial(char* p, std::size_t length) {
     if (length >= 80 && !isCharge(p[78], p[79])) std::memset(p + 72, ' ', 8);
 }
 
+// A residue as FourthLetters keys it: the fields gemmi reads from the
+// columns (a name of up to three letters, a segment of up to four), packed
+// so that hashing and comparing cost no string work.
+struct ResidueKey {
+    std::uint64_t low = 0, high = 0;  // number and insertion code; name and segment
+
+    // False for a residue no repaired line can have made.
+    static bool Of(const gemmi::ResidueId& id, ResidueKey& key) {
+        if (id.name.size() > 3 || id.segment.size() > 4) return false;
+        const std::int32_t number = id.seqid.num.value;
+        std::uint32_t bits;
+        std::memcpy(&bits, &number, sizeof bits);
+        key.low = std::uint64_t{bits} << 8 | static_cast<unsigned char>(id.seqid.icode);
+        char text[8] = {};
+        std::memcpy(text, id.name.data(), id.name.size());
+        std::memcpy(text + 3, id.segment.data(), id.segment.size());
+        text[7] = static_cast<char>(id.segment.size() | id.name.size() << 3);  // "A" and "A\0" stay apart
+        std::memcpy(&key.high, text, sizeof text);
+        return true;
+    }
+    bool operator==(const ResidueKey& other) const { return low == other.low && high == other.high; }
+};
+
+struct ResidueKeyHash {
+    std::size_t operator()(const ResidueKey& key) const {
+        return static_cast<std::size_t>((key.low * 0x9E3779B97F4A7C15ull) ^ (key.high * 0xC2B2AE3D27D4EB4Full));
+    }
+};
+
+using FourthLetterMap = std::unordered_map<ResidueKey, char, ResidueKeyHash>;
+
 // Simulation programs write four-letter residue names (TIP3, POPC, HSD) in
 // columns 18-21 and leave the chain in column 22 blank; gemmi reads only
 // columns 18-20 as the name and takes column 21 into the chain, so the water
@@ -104,7 +135,7 @@ public:
         p[20] = ' ';
     }
 
-    std::unordered_map<gemmi::ResidueId, char> Release() { return std::move(m_fourth); }
+    FourthLetterMap Release() { return std::move(m_fourth); }
 
 private:
     void Keep(const char* p, std::size_t length) {
@@ -124,17 +155,18 @@ private:
         m_any = true;
         gemmi::ResidueId id = gemmi::pdb_impl::read_res_id(line + 22, line + 17);
         if (length > 72) id.segment = gemmi::pdb_impl::read_string(line + 72, 4);
-        m_fourth.emplace(std::move(id), p[20]);
+        ResidueKey residue;
+        if (ResidueKey::Of(id, residue)) m_fourth.emplace(residue, p[20]);
     }
 
-    std::unordered_map<gemmi::ResidueId, char> m_fourth;
+    FourthLetterMap m_fourth;
     char m_last[14] = {};  // columns 18-27 and 73-76 of the last line kept
     bool m_any = false;
 };
 
 // The repairs of PDB text before gemmi reads it, in one pass over its lines;
 // returns the fourth letters taken out of residue names.
-std::unordered_map<gemmi::ResidueId, char> RepairPdbText(std::string& text) {
+FourthLetterMap RepairPdbText(std::string& text) {
     FourthLetters fourth;
     ForEachLine(text, [&](std::size_t start, std::size_t length) {
         char* p = &text[start];
@@ -148,13 +180,15 @@ std::unordered_map<gemmi::ResidueId, char> RepairPdbText(std::string& text) {
 }
 
 // Gives back the letters FourthLetters took; only blank chains hold them.
-void RestoreFourthLetters(gemmi::Structure& st, const std::unordered_map<gemmi::ResidueId, char>& fourth) {
+void RestoreFourthLetters(gemmi::Structure& st, const FourthLetterMap& fourth) {
     if (fourth.empty()) return;
     for (gemmi::Model& model : st.models)
         for (gemmi::Chain& chain : model.chains) {
             if (!chain.name.empty()) continue;
             for (gemmi::Residue& residue : chain.residues) {
-                const auto found = fourth.find(residue);
+                ResidueKey key;
+                if (!ResidueKey::Of(residue, key)) continue;
+                const auto found = fourth.find(key);
                 if (found != fourth.end()) residue.name += found->second;
             }
         }
