@@ -421,8 +421,12 @@ TEST(Structure, SimulationFilesKeepFourLetterNamesAndSegments) {
     const std::string resumed = AtomLine("ATOM", 1, " CA", ' ', "GLY", 'A', 1, 0, 0, 0, "C") + "TER\n" +
                                 AtomLine("ATOM", 2, " CA", ' ', "GLY", 'A', 5, 9, 0, 0, "C") +
                                 AtomLine("HETATM", 3, " CA", ' ', "CA", 'A', 6, 20, 0, 0, "CA");
+    // One number in several segments, each residue with its own fourth letter.
+    const std::string segments = MdLine(1, " OH2", "TIP3", 1, 1.1, "WT1") + MdLine(2, " OH2", "TIP4", 1, 2.2, "WT2") +
+                                 MdLine(3, " P", "POPC", 1, 3.3, "MEMB") + MdLine(4, " OH2", "TIP5", 2, 4.4, "WT1");
     const Case cases[] = {
         {"chain resumed after TER", resumed, "GLY A P;GLY A P;CA A L;"},
+        {"one number in several segments", segments, "TIP3 WT1 W;TIP4 WT2 W;POPC MEMB L;TIP5 WT1 W;"},
         {"simulation box", MdFragment(), "ALA PROA P;HSD PROA P;TIP3 WT1 W;TIP3 WT1 W;TIP3 WT1 W;SOD ION L;"},
         {"ordinary file", standard, "ALA A P;HOH A W;"},
         {"two-letter chain", twoLetter, "GLY AB P;"},
