@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <iostream>
 #include <map>
 #include <new>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -60,78 +62,160 @@ void ForEachLine(const std::string& text, F&& f) {
     }
 }
 
+// Whether the text from `p` (`left` bytes to its end) starts with `record`.
+bool StartsWith(const char* p, std::size_t left, const char* record, std::size_t size) {
+    return left >= size && std::memcmp(p, record, size) == 0;
+}
+
 // Files of the old format carry an entry code and line number in columns
 // 73-80, where newer ones keep the element and the charge; read literally
 // those would give a bad charge ("Wrong format for charge") or a numeric
-// element. Such columns are blanked, so the element comes from the atom name.
-void BlankOldSerials(std::string& text) {
+// element. Such columns of a coordinate line are blanked, so the element
+// comes from the atom name.
+void BlankOldSerial(char* p, std::size_t length) {
     // The charge forms gemmi accepts: blank, "2+", "+2", "2 ".
     auto isCharge = [](char digit, char sign) {
         auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
         if (isDigit(sign)) std::swap(digit, sign);
         return !isDigit(digit) || sign == '+' || sign == '-' || std::isspace(static_cast<unsigned char>(sign)) != 0;
     };
-    ForEachLine(text, [&](std::size_t start, std::size_t length) {
-        const bool coordinates = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0 ||
-                                 text.compare(start, 6, "ANISOU") == 0;
-        // The entry code in columns 73-76 goes with the line number: read
-        // as a segment ID it would name the chain of a blank-chain file.
-        if (coordinates && length >= 80 && !isCharge(text[start + 78], text[start + 79])) {
-            for (std::size_t c = 72; c < 80; ++c) text[start + c] = ' ';
-        }
-    });
+    // The entry code in columns 73-76 goes with the line number: read
+    // as a segment ID it would name the chain of a blank-chain file.
+    if (length >= 80 && !isCharge(p[78], p[79])) std::memset(p + 72, ' ', 8);
 }
+
+// A residue as FourthLetters keys it: the fields gemmi reads from the
+// columns (a name of up to three letters, a segment of up to four), packed
+// so that hashing and comparing cost no string work.
+struct ResidueKey {
+    std::uint64_t low = 0, high = 0;  // number and insertion code; name and segment
+
+    // False for a residue no repaired line can have made.
+    static bool Of(const gemmi::ResidueId& id, ResidueKey& key) {
+        if (id.name.size() > 3 || id.segment.size() > 4) return false;
+        const std::int32_t number = id.seqid.num.value;
+        std::uint32_t bits;
+        std::memcpy(&bits, &number, sizeof bits);
+        key.low = std::uint64_t{bits} << 8 | static_cast<unsigned char>(id.seqid.icode);
+        char text[8] = {};
+        std::memcpy(text, id.name.data(), id.name.size());
+        std::memcpy(text + 3, id.segment.data(), id.segment.size());
+        text[7] = static_cast<char>(id.segment.size() | id.name.size() << 3);  // "A" and "A\0" stay apart
+        std::memcpy(&key.high, text, sizeof text);
+        return true;
+    }
+    bool operator==(const ResidueKey& other) const { return low == other.low && high == other.high; }
+};
+
+struct ResidueKeyHash {
+    std::size_t operator()(const ResidueKey& key) const {
+        return static_cast<std::size_t>((key.low * 0x9E3779B97F4A7C15ull) ^ (key.high * 0xC2B2AE3D27D4EB4Full));
+    }
+};
+
+using FourthLetterMap = std::unordered_map<ResidueKey, char, ResidueKeyHash>;
 
 // Simulation programs write four-letter residue names (TIP3, POPC, HSD) in
 // columns 18-21 and leave the chain in column 22 blank; gemmi reads only
 // columns 18-20 as the name and takes column 21 into the chain, so the water
 // of a solvated box would come out as a chain "3". Where column 21 continues
 // a three-letter name and column 22 is blank, the fourth letter is taken out
-// of the text and returned by the residue gemmi will read the line into (a
+// of the text and kept by the residue gemmi will read the line into (a
 // blank chain, the segment, number and three letters). A two-letter chain
 // name right-aligned in columns 21-22 keeps column 22, so it stays as it is.
-std::unordered_map<gemmi::ResidueId, char> TakeFourthLetters(std::string& text) {
-    std::unordered_map<gemmi::ResidueId, char> fourth;
-    const auto graphic = [](char c) { return std::isgraph(static_cast<unsigned char>(c)) != 0; };
-    char line[81];
+class FourthLetters {
+public:
+    // One coordinate line (ATOM, HETATM: `atom`; or ANISOU).
+    void Take(char* p, std::size_t length, bool atom) {
+        const auto graphic = [](char c) { return std::isgraph(static_cast<unsigned char>(c)) != 0; };
+        if (length < 22 || !graphic(p[17]) || !graphic(p[18]) || !graphic(p[19]) ||
+            std::isalnum(static_cast<unsigned char>(p[20])) == 0 || p[21] != ' ')
+            return;
+        if (atom) Keep(p, length);
+        p[20] = ' ';
+    }
+
+    FourthLetterMap Release() { return std::move(m_fourth); }
+
+private:
+    void Keep(const char* p, std::size_t length) {
+        // The fields as gemmi parses them, from a copy padded to 80 columns.
+        char line[81];
+        const std::size_t copied = std::min<std::size_t>(length, 80);
+        std::memcpy(line, p, copied);
+        std::memset(line + copied, ' ', 80 - copied);
+        line[80] = '\0';
+        // The atoms of a residue come one after another: a line whose
+        // residue columns repeat the last one's gives the same residue.
+        char key[sizeof m_last];
+        std::memcpy(key, line + 17, 10);
+        std::memcpy(key + 10, line + 72, 4);
+        if (m_any && std::memcmp(key, m_last, sizeof key) == 0) return;
+        std::memcpy(m_last, key, sizeof key);
+        m_any = true;
+        gemmi::ResidueId id = gemmi::pdb_impl::read_res_id(line + 22, line + 17);
+        if (length > 72) id.segment = gemmi::pdb_impl::read_string(line + 72, 4);
+        ResidueKey residue;
+        if (ResidueKey::Of(id, residue)) m_fourth.emplace(residue, p[20]);
+    }
+
+    FourthLetterMap m_fourth;
+    char m_last[14] = {};  // columns 18-27 and 73-76 of the last line kept
+    bool m_any = false;
+};
+
+// The repairs of PDB text before gemmi reads it, in one pass over its lines;
+// returns the fourth letters taken out of residue names.
+FourthLetterMap RepairPdbText(std::string& text) {
+    FourthLetters fourth;
     ForEachLine(text, [&](std::size_t start, std::size_t length) {
-        const char* p = text.data() + start;
-        const bool atom = text.compare(start, 4, "ATOM") == 0 || text.compare(start, 6, "HETATM") == 0;
-        if ((atom || text.compare(start, 6, "ANISOU") == 0) && length >= 22 && graphic(p[17]) && graphic(p[18]) &&
-            graphic(p[19]) && std::isalnum(static_cast<unsigned char>(p[20])) != 0 && p[21] == ' ') {
-            if (atom) {
-                // The fields as gemmi parses them, from a copy padded to 80 columns.
-                const std::size_t copied = std::min<std::size_t>(length, 80);
-                std::memcpy(line, p, copied);
-                std::memset(line + copied, ' ', 80 - copied);
-                line[80] = '\0';
-                gemmi::ResidueId id = gemmi::pdb_impl::read_res_id(line + 22, line + 17);
-                if (length > 72) id.segment = gemmi::pdb_impl::read_string(line + 72, 4);
-                fourth.emplace(std::move(id), p[20]);
-            }
-            text[start + 20] = ' ';
-        }
+        char* p = &text[start];
+        const std::size_t left = text.size() - start;
+        const bool atom = StartsWith(p, left, "ATOM", 4) || StartsWith(p, left, "HETATM", 6);
+        if (!atom && !StartsWith(p, left, "ANISOU", 6)) return;
+        BlankOldSerial(p, length);
+        fourth.Take(p, length, atom);
     });
-    return fourth;
+    return fourth.Release();
 }
 
-// Gives back the letters TakeFourthLetters took; only blank chains hold them.
-void RestoreFourthLetters(gemmi::Structure& st, const std::unordered_map<gemmi::ResidueId, char>& fourth) {
+// Gives back the letters FourthLetters took; only blank chains hold them.
+void RestoreFourthLetters(gemmi::Structure& st, const FourthLetterMap& fourth) {
     if (fourth.empty()) return;
     for (gemmi::Model& model : st.models)
         for (gemmi::Chain& chain : model.chains) {
             if (!chain.name.empty()) continue;
             for (gemmi::Residue& residue : chain.residues) {
-                const auto found = fourth.find(residue);
+                ResidueKey key;
+                if (!ResidueKey::Of(residue, key)) continue;
+                const auto found = fourth.find(key);
                 if (found != fourth.end()) residue.name += found->second;
             }
         }
 }
 
 bool IsWaterName(const std::string& name) {
-    static const char* const kNames[] = {"HOH", "DOD", "H2O", "WAT", "SOL", "TIP", "TIP3", "TIP4", "TIP5",
-                                         "T3P", "T4P", "T5P", "SPC", "SPCE"};
-    return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
+    static constexpr std::string_view kNames[] = {"HOH", "DOD", "H2O", "WAT", "SOL", "TIP", "TIP3", "TIP4", "TIP5",
+                                                  "T3P", "T4P", "T5P", "SPC", "SPCE"};
+    const std::string_view n = name;
+    return std::any_of(std::begin(kNames), std::end(kNames), [&](std::string_view water) { return n == water; });
+}
+
+// `text` as UTF-8 into `to`; ASCII, as nearly every name is, is copied as it is.
+void AssignUtf8(std::string& to, const std::string& text) {
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) to = text;
+    else to = TextAsUtf8(text);
+}
+
+// The symbol of each of gemmi's elements as atoms carry it ("Fe").
+const std::string& SymbolOf(gemmi::El element) {
+    static const auto symbols = [] {
+        std::array<std::string, static_cast<std::size_t>(gemmi::El::END)> table;
+        for (std::size_t i = 0; i < table.size(); ++i)
+            table[i] = ElementSymbolCase(gemmi::Element(static_cast<gemmi::El>(i)).name());
+        return table;
+    }();
+    return symbols[static_cast<std::size_t>(element)];
 }
 
 // Waters by entity or name. Polymer needs evidence of its own, a known
@@ -168,7 +252,19 @@ ResidueKind KindOf(const gemmi::Residue& residue) {
 // without marks, and those stay.
 int KeepFirstConformation(gemmi::Model& model) {
     int leftOut = 0;
+    const bool marked = std::any_of(model.chains.begin(), model.chains.end(), [](const gemmi::Chain& chain) {
+        return std::any_of(chain.residues.begin(), chain.residues.end(), [](const gemmi::Residue& residue) {
+            return std::any_of(residue.atoms.begin(), residue.atoms.end(),
+                               [](const gemmi::Atom& a) { return a.altloc != '\0'; });
+        });
+    });
     for (gemmi::Chain& chain : model.chains) {
+        if (!marked) {
+            chain.residues.erase(std::remove_if(chain.residues.begin(), chain.residues.end(),
+                                                [](const gemmi::Residue& r) { return r.atoms.empty(); }),
+                                 chain.residues.end());
+            continue;
+        }
         std::map<gemmi::SeqId, char> firstMark;  // per residue number, '\0' until a mark is seen
         for (gemmi::Residue& residue : chain.residues) {
             auto number = firstMark.find(residue.seqid);
@@ -241,6 +337,10 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
     for (const gemmi::Sheet& sheet : st.sheets)
         for (const gemmi::Sheet::Strand& strand : sheet.strands)
             range(SecondaryRange::Kind::Strand, strand.start, strand.end, 0);
+    std::size_t count = 0;
+    for (const gemmi::Chain& chain : m.chains)
+        for (const gemmi::Residue& residue : chain.residues) count += residue.atoms.size();
+    s.atoms.reserve(count);
     for (const gemmi::Chain& chain : m.chains) {
         const std::string chainName = TextAsUtf8(chain.name);
         for (const gemmi::Residue& residue : chain.residues) {
@@ -248,9 +348,9 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
             const std::string atomChain = chainName.empty() ? TextAsUtf8(residue.segment) : chainName;
             const ResidueKind kind = KindOf(residue);
             for (const gemmi::Atom& a : residue.atoms) {
-                Atom atom;
-                atom.name = TextAsUtf8(a.name);
-                atom.element = ElementSymbolCase(a.element.name());
+                Atom& atom = s.atoms.emplace_back();
+                AssignUtf8(atom.name, a.name);
+                atom.element = SymbolOf(a.element.elem);
                 atom.residueName = residueName;
                 atom.residueNumber = residue.seqid.num.value;
                 // A label holds the code as one character: one outside ASCII
@@ -264,8 +364,7 @@ Structure FromGemmi(gemmi::Structure& st, const std::string& path, int model) {
                 atom.hetero = residue.het_flag == 'H';
                 atom.hasAniso = a.aniso.nonzero();
                 atom.u = {a.aniso.u11, a.aniso.u22, a.aniso.u33, a.aniso.u12, a.aniso.u13, a.aniso.u23};
-                RequireFiniteNumbers(atom, path + ": atom " + std::to_string(a.serial));
-                s.atoms.push_back(std::move(atom));
+                if (!HasFiniteNumbers(atom)) RequireFiniteNumbers(atom, path + ": atom " + std::to_string(a.serial));
             }
         }
     }
@@ -375,20 +474,28 @@ std::string ReadBytes(const std::string& path, std::size_t limit, int megabytes)
     const auto tooLarge = [&] {
         return InputError(path + " is larger than " + Megabytes(megabytes) + " (--max-input-mb raises the limit)");
     };
+    // A regular file is read straight into the text; anything more (a
+    // growing file, a pipe) goes through the buffer.
     std::string bytes;
     if (S_ISREG(info.st_mode)) {
         if (static_cast<std::uintmax_t>(info.st_size) > limit) throw tooLarge();
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        bytes.resize(static_cast<std::size_t>(info.st_size));
     }
+    std::size_t size = 0;
     char buffer[1 << 16];
     for (;;) {
-        const ssize_t n = read(file.Descriptor(), buffer, sizeof buffer);
+        const bool direct = size < bytes.size();
+        char* into = direct ? &bytes[size] : buffer;
+        const ssize_t n = read(file.Descriptor(), into, direct ? bytes.size() - size : sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw InputError("cannot read " + path + ": " + std::strerror(errno));
-        if (n == 0) return bytes;
-        if (bytes.size() + static_cast<std::size_t>(n) > limit) throw tooLarge();
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0) break;
+        if (size + static_cast<std::size_t>(n) > limit) throw tooLarge();
+        if (!direct) bytes.append(buffer, static_cast<std::size_t>(n));
+        size += static_cast<std::size_t>(n);
     }
+    bytes.resize(size);  // a file that shrank while read
+    return bytes;
 }
 
 bool GzipMagic(const unsigned char* p, std::size_t size) { return size >= 2 && p[0] == 0x1f && p[1] == 0x8b; }
@@ -472,8 +579,7 @@ std::vector<Structure> ReadModels(const std::string& path, int model, int maxInp
         try {
             gemmi::Structure st;
             if (pdb) {
-                BlankOldSerials(text);
-                const auto fourth = TakeFourthLetters(text);
+                const auto fourth = RepairPdbText(text);
                 st = gemmi::read_pdb_string(text, path);
                 RestoreFourthLetters(st, fourth);
             } else {

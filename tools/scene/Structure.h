@@ -200,6 +200,8 @@ std::string TextAsUtf8(const std::string& text);
 // Throws InputError naming `where` and the atom when a number of the atom
 // (coordinates, B-factor, displacement) is not finite: one rule for every reader.
 void RequireFiniteNumbers(const Atom& atom, const std::string& where);
+// Whether RequireFiniteNumbers would pass the atom, without a message to build.
+bool HasFiniteNumbers(const Atom& atom);
 
 // "ZN" or "zn" to "Zn".
 std::string ElementSymbolCase(const std::string& symbol);

@@ -154,6 +154,8 @@ std::string ElementSymbolCase(const std::string& symbol) {
 }
 
 std::string TextAsUtf8(const std::string& text) {
+    // Names and labels are nearly always ASCII, which is UTF-8 as it is.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
     std::string out;
     out.reserve(text.size());
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -201,14 +203,25 @@ std::string Describe(const Atom& atom) {
 
 }  // namespace
 
-void RequireFiniteNumbers(const Atom& atom, const std::string& where) {
+namespace {
+
+// What in the atom is not a finite number, or null.
+const char* NonFinitePart(const Atom& atom) {
     const auto finite = [](double v) { return std::isfinite(v); };
     const Point3d& p = atom.position;
-    const char* what = nullptr;
-    if (!finite(p.x) || !finite(p.y) || !finite(p.z)) what = "a coordinate";
-    else if (!finite(atom.bFactor)) what = "a B-factor";
-    else if (!std::all_of(atom.u.begin(), atom.u.end(), finite)) what = "a displacement";
-    if (what != nullptr) throw InputError(where + " (" + Describe(atom) + ") has " + what + " that is not a finite number");
+    if (!finite(p.x) || !finite(p.y) || !finite(p.z)) return "a coordinate";
+    if (!finite(atom.bFactor)) return "a B-factor";
+    if (!std::all_of(atom.u.begin(), atom.u.end(), finite)) return "a displacement";
+    return nullptr;
+}
+
+}  // namespace
+
+bool HasFiniteNumbers(const Atom& atom) { return NonFinitePart(atom) == nullptr; }
+
+void RequireFiniteNumbers(const Atom& atom, const std::string& where) {
+    if (const char* what = NonFinitePart(atom))
+        throw InputError(where + " (" + Describe(atom) + ") has " + what + " that is not a finite number");
 }
 
 }  // namespace TessaryScene

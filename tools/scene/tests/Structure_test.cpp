@@ -4,16 +4,22 @@
 #include "MoleculePath.h"
 #include "Gzip.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <utility>
 
 namespace TessaryScene {
 namespace {
@@ -235,6 +241,43 @@ TEST(Structure, GzipInputIsInflatedWithinTheLimit) {
     std::filesystem::remove(directory);
 }
 
+// A pipe gives no size up front: its text comes in pieces, under the same
+// limit as a regular file's, and whole across the pieces.
+TEST(Structure, PipedInputIsReadWholeWithinTheLimit) {
+    std::string under;
+    for (std::size_t i = 0; under.size() < (std::size_t(3) << 18); ++i) under += "line " + std::to_string(i) + "\n";
+    const std::string over = under + under;  // 1.5 MB
+    void (*const before)(int) = std::signal(SIGPIPE, SIG_IGN);  // the reader stops early past the limit
+    for (const std::string* text : {&std::as_const(under), &std::as_const(over)}) {
+        SCOPED_TRACE(text->size());
+        const std::string path = TempFile("pipe.pdb");
+        std::remove(path.c_str());
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        std::thread writer([&] {
+            const int fd = open(path.c_str(), O_WRONLY);
+            for (std::size_t done = 0; fd >= 0 && done < text->size();) {
+                const ssize_t n = write(fd, text->data() + done, std::min<std::size_t>(text->size() - done, 4000));
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            if (fd >= 0) close(fd);
+        });
+        if (text == &under) {
+            EXPECT_EQ(ReadInputText(path, 1), under);
+        } else {
+            try {
+                ReadInputText(path, 1);
+                ADD_FAILURE() << "read";
+            } catch (const InputError& e) {
+                EXPECT_NE(std::string(e.what()).find("is larger than 1 MB"), std::string::npos) << e.what();
+            }
+        }
+        writer.join();
+        std::remove(path.c_str());
+    }
+    std::signal(SIGPIPE, before);
+}
+
 // Well-formed UTF-8 stays as it is; every byte that starts no well-formed
 // sequence is read as Latin-1.
 TEST(Structure, TextAsUtf8KeepsUtf8AndReadsOtherBytesAsLatin1) {
@@ -365,8 +408,12 @@ TEST(Structure, SimulationFilesKeepFourLetterNamesAndSegments) {
     const std::string resumed = AtomLine("ATOM", 1, " CA", ' ', "GLY", 'A', 1, 0, 0, 0, "C") + "TER\n" +
                                 AtomLine("ATOM", 2, " CA", ' ', "GLY", 'A', 5, 9, 0, 0, "C") +
                                 AtomLine("HETATM", 3, " CA", ' ', "CA", 'A', 6, 20, 0, 0, "CA");
+    // One number in several segments, each residue with its own fourth letter.
+    const std::string segments = MdLine(1, " OH2", "TIP3", 1, 1.1, "WT1") + MdLine(2, " OH2", "TIP4", 1, 2.2, "WT2") +
+                                 MdLine(3, " P", "POPC", 1, 3.3, "MEMB") + MdLine(4, " OH2", "TIP5", 2, 4.4, "WT1");
     const Case cases[] = {
         {"chain resumed after TER", resumed, "GLY A P;GLY A P;CA A L;"},
+        {"one number in several segments", segments, "TIP3 WT1 W;TIP4 WT2 W;POPC MEMB L;TIP5 WT1 W;"},
         {"simulation box", MdFragment(), "ALA PROA P;HSD PROA P;TIP3 WT1 W;TIP3 WT1 W;TIP3 WT1 W;SOD ION L;"},
         {"ordinary file", standard, "ALA A P;HOH A W;"},
         {"two-letter chain", twoLetter, "GLY AB P;"},
