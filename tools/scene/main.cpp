@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -164,6 +165,20 @@ double ParseNumber(const std::string& text, const std::string& option) {
     return v;
 }
 
+// The value `text` names among `choices`; otherwise an error listing them in order.
+template <class T>
+T ParseChoice(const std::string& text, const std::string& option,
+              std::initializer_list<std::pair<const char*, T>> choices) {
+    std::string names;
+    std::size_t k = 0;
+    for (const auto& [word, choice] : choices) {
+        if (text == word) return choice;
+        names += (k == 0 ? "" : k + 1 == choices.size() ? " or " : ", ") + std::string(word);
+        ++k;
+    }
+    throw InputError("bad value for " + option + ": '" + text + "' (" + names + ")");
+}
+
 // "a,b,c" (or "WxH" with separator 'x') into exactly `count` numbers.
 std::vector<double> ParseList(const std::string& text, char separator, std::size_t count, const std::string& option) {
     std::vector<double> values;
@@ -201,6 +216,12 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
         auto sceneOnly = [&] {
             if (!help.scene) throw InputError(command + " has no option " + arg);
         };
+        // A scene-building option: refused by commands without a scene, and
+        // remembered, since a stored scene file is built already.
+        auto buildsScene = [&] {
+            sceneOnly();
+            if (o.buildOption.empty()) o.buildOption = arg;
+        };
         auto viewOnly = [&] {
             if (!help.view) throw InputError(command + " has no option " + arg);
         };
@@ -218,43 +239,28 @@ Options ParseOptions(const std::string& command, int argc, char** argv) {
         } else if (arg == "--max-input-mb") {
             o.maxInputMegabytes = ParseInt(value(), arg, 1, 1 << 20);
         } else if (arg == "--style") {
-            sceneOnly();
-            if (o.buildOption.empty()) o.buildOption = arg;
-            const std::string v = value();
-            if (v == "ball-and-stick") o.scene.style = Style::BallAndStick;
-            else if (v == "spacefill") o.scene.style = Style::Spacefill;
-            else throw InputError("bad value for --style: '" + v + "' (ball-and-stick or spacefill)");
+            buildsScene();
+            o.scene.style = ParseChoice<Style>(value(), arg, {{"ball-and-stick", Style::BallAndStick}, {"spacefill", Style::Spacefill}});
         } else if (arg == "--color") {
-            sceneOnly();
-            if (o.buildOption.empty()) o.buildOption = arg;
-            const std::string v = value();
-            if (v == "element") o.scene.coloring = Coloring::Element;
-            else if (v == "chain") o.scene.coloring = Coloring::Chain;
-            else if (v == "bfactor") o.scene.coloring = Coloring::BFactor;
-            else if (v == "ss") o.scene.coloring = Coloring::SecondaryStructure;
-            else throw InputError("bad value for --color: '" + v + "' (element, chain, bfactor or ss)");
+            buildsScene();
+            o.scene.coloring = ParseChoice<Coloring>(value(), arg,
+                                                     {{"element", Coloring::Element},
+                                                      {"chain", Coloring::Chain},
+                                                      {"bfactor", Coloring::BFactor},
+                                                      {"ss", Coloring::SecondaryStructure}});
         } else if (arg == "--ss") {
-            sceneOnly();
-            if (o.buildOption.empty()) o.buildOption = arg;
-            const std::string v = value();
-            if (v == "file") o.scene.secondary = SecondarySource::FromFile;
-            else if (v == "compute") o.scene.secondary = SecondarySource::Computed;
-            else throw InputError("bad value for --ss: '" + v + "' (file or compute)");
+            buildsScene();
+            o.scene.secondary = ParseChoice<SecondarySource>(
+                value(), arg, {{"file", SecondarySource::FromFile}, {"compute", SecondarySource::Computed}});
         } else if (arg == "--labels") {
-            sceneOnly();
-            if (o.buildOption.empty()) o.buildOption = arg;
-            const std::string v = value();
-            if (v == "metals") o.scene.labels = LabelSet::Metals;
-            else if (v == "all") o.scene.labels = LabelSet::All;
-            else if (v == "none") o.scene.labels = LabelSet::None;
-            else throw InputError("bad value for --labels: '" + v + "' (all, metals or none)");
+            buildsScene();
+            o.scene.labels = ParseChoice<LabelSet>(
+                value(), arg, {{"all", LabelSet::All}, {"metals", LabelSet::Metals}, {"none", LabelSet::None}});
         } else if (arg == "--ellipsoids" || arg == "--no-ellipsoids") {
-            sceneOnly();
-            if (o.buildOption.empty()) o.buildOption = arg;
+            buildsScene();
             o.scene.ellipsoids = arg == "--ellipsoids" ? Ellipsoids::On : Ellipsoids::Off;
         } else if (arg == "--probability") {
-            sceneOnly();
-            if (o.buildOption.empty()) o.buildOption = arg;
+            buildsScene();
             const std::string text = value();
             o.scene.probability = ParseNumber(text, arg);
             if (!(o.scene.probability > 0 && o.scene.probability < 1))
